@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <QtGlobal>
+
+#include <functional>
+#include <memory>
+
+namespace Kavvix {
+
+// The outside log and conversion component. The library obtains instances through the
+// factory below, so a host can plug in its own and tests can record every log entry.
+// WriteLog is the one operation a replacement must provide; the conversions have the
+// library's standard meaning unless overridden.
+class cUtility {
+public:
+    virtual ~cUtility();
+
+    // Records one diagnostic entry (log point number, procedure, message; level is 0).
+    virtual void WriteLog(qint32 number, const QString &procedure, const QString &message,
+                          qint32 level) = 0;
+
+    // A database field value: null gives 0; numbers keep their value; anything else is read
+    // as the leading number of its text.
+    virtual float ToSingle(const QVariant &value);
+    // As ToSingle, rounded half to even into 16 bits; out of range throws Error (overflow).
+    virtual qint16 ToInteger(const QVariant &value);
+    // A null gives the empty text; a text comes back unchanged.
+    virtual QString ToText(const QVariant &value);
+};
+
+using UtilityFactory = std::function<std::unique_ptr<cUtility>()>;
+
+// Replaces the factory the library creates its cUtility instances with; an empty function
+// restores the default, which writes each entry as one line to the log file.
+void setUtilityFactory(UtilityFactory factory);
+
+// A new instance from the current factory.
+std::unique_ptr<cUtility> createUtility();
+
+} // namespace Kavvix

@@ -1,0 +1,22 @@
+#pragma once
+
+// Everything a host needs: the public classes, the shared module and object creation by name.
+#include <kavvix/Error.h>
+#include <kavvix/cUtility.h>
+#include <kavvix/modKavvix.h>
+#include <kavvix/version.h>
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+namespace Kavvix {
+
+// Creates a public class from its creation name, "Kavvix." + class name
+// ("Kavvix.clsColoradoData", ...). nullptr for an unknown name.
+QObject *createObject(const QString &progId, QObject *parent = nullptr);
+
+// The creation names createObject knows, in a fixed order.
+QStringList creatableNames();
+
+} // namespace Kavvix

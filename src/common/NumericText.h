@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+#include <QtGlobal>
+
+// The numeric rules shared by every reader of console text and database values.
+namespace Kavvix::NumericText {
+
+// The leading number of a text: blanks (space, tab, line feed) are skipped wherever they stand;
+// an optional sign, digits with at most one '.', an optional exponent (E, optional sign,
+// digits); or &H / &O followed by hexadecimal / octal digits. 0 when there is no number.
+// A number beyond the range of a double throws Error (numeric overflow).
+double valueOf(QStringView text);
+
+// Nearest integer, halves to the even neighbour; throws Error (numeric overflow) out of range.
+qint16 roundToInt16(double value);
+qint32 roundToInt32(double value);
+
+// Nearest 32-bit float; throws Error (numeric overflow) beyond the float range.
+float toSingle(double value);
+
+// Shortest decimal text: no leading zeros, no point for whole numbers, no trailing zeros.
+QString plainDecimal(double value);
+
+} // namespace Kavvix::NumericText

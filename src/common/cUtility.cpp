@@ -1,0 +1,65 @@
+#include <kavvix/cUtility.h>
+
+#include "FileLogUtility.h"
+#include "NumericText.h"
+
+#include <QMetaType>
+
+namespace Kavvix {
+
+namespace {
+
+UtilityFactory &currentFactory() {
+    static UtilityFactory factory;
+    return factory;
+}
+
+bool holdsNumber(const QVariant &value) {
+    switch (value.metaType().id()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return true;
+    default:
+        return false;
+    }
+}
+
+double numberOf(const QVariant &value) {
+    if (value.isNull())
+        return 0;
+    if (holdsNumber(value))
+        return value.toDouble();
+    return NumericText::valueOf(value.toString());
+}
+
+} // namespace
+
+cUtility::~cUtility() = default;
+
+float cUtility::ToSingle(const QVariant &value) { return NumericText::toSingle(numberOf(value)); }
+
+qint16 cUtility::ToInteger(const QVariant &value) {
+    return NumericText::roundToInt16(numberOf(value));
+}
+
+QString cUtility::ToText(const QVariant &value) {
+    if (value.isNull())
+        return QString();
+    return value.toString();
+}
+
+void setUtilityFactory(UtilityFactory factory) { currentFactory() = std::move(factory); }
+
+std::unique_ptr<cUtility> createUtility() {
+    if (const UtilityFactory &factory = currentFactory())
+        return factory();
+    return std::make_unique<FileLogUtility>();
+}
+
+} // namespace Kavvix

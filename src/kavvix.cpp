@@ -1,0 +1,38 @@
+#include <kavvix/kavvix.h>
+
+#include <utility>
+
+namespace Kavvix {
+
+namespace {
+
+template <typename T> QObject *make(QObject *parent) { return new T(parent); }
+
+struct Creatable {
+    const char *progId;
+    QObject *(*create)(QObject *parent);
+};
+
+// The library's public classes by creation name.
+constexpr Creatable creatables[] = {
+    {"", nullptr},
+};
+
+} // namespace
+
+QObject *createObject(const QString &progId, QObject *parent) {
+    for (const Creatable &c : creatables)
+        if (c.create && progId == QLatin1String(c.progId))
+            return c.create(parent);
+    return nullptr;
+}
+
+QStringList creatableNames() {
+    QStringList names;
+    for (const Creatable &c : creatables)
+        if (c.create)
+            names << QString::fromLatin1(c.progId);
+    return names;
+}
+
+} // namespace Kavvix
