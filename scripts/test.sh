@@ -17,6 +17,7 @@ fi
 BUILD_DIR=$build_dir "$root/scripts/build.sh" "${cmake_args[@]}"
 
 eval "$("$root/scripts/pg-cluster.sh" start)"
+export KAVVIX_REQUIRE_PG=1
 trap '"$root/scripts/pg-cluster.sh" stop "$KAVVIX_TEST_PG_DIR"' EXIT
 cd "$build_dir"
 ctest --output-on-failure -j"$(nproc)"

@@ -15,7 +15,12 @@ struct Creatable {
 
 // The library's public classes by creation name.
 constexpr Creatable creatables[] = {
-    {"", nullptr},
+    {"Kavvix.clsColoradoData", &make<clsColoradoData>},
+    {"Kavvix.clsDaktronicsData", &make<clsDaktronicsData>},
+    {"Kavvix.cDakProcessor", &make<cDakProcessor>},
+    {"Kavvix.cDakResponse", &make<cDakResponse>},
+    {"Kavvix.cDiveResult", &make<cDiveResult>},
+    {"Kavvix.cDakUploadForm", &make<cDakUploadForm>},
 };
 
 } // namespace

@@ -2,7 +2,16 @@
 
 // Everything a host needs: the public classes, the shared module and object creation by name.
 #include <kavvix/Error.h>
+#include <kavvix/MeetDatabase.h>
+#include <kavvix/SampleMeet.h>
+#include <kavvix/cDakProcessor.h>
+#include <kavvix/cDakResponse.h>
+#include <kavvix/cDakUploadForm.h>
+#include <kavvix/cDiveResult.h>
 #include <kavvix/cUtility.h>
+#include <kavvix/clsColoradoData.h>
+#include <kavvix/clsDaktronicsData.h>
+#include <kavvix/comPort.h>
 #include <kavvix/modKavvix.h>
 #include <kavvix/version.h>
 

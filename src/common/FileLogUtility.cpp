@@ -38,7 +38,7 @@ QString FileLogUtility::visible(const QString &message) {
             out += QStringLiteral("<ETB>");
             break;
         default:
-            if (code < 0x20 || code == 0x7F)
+            if (code < 0x20 || (code >= 0x7F && code < 0xA0)) // C0, DEL and C1
                 out += QStringLiteral("<x%1>").arg(
                     QString::number(code, 16).toUpper().rightJustified(2, QLatin1Char('0')));
             else

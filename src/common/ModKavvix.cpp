@@ -19,8 +19,10 @@ qint32 LastPositionOf(const QString &sChar, const QString &sText) {
 
 QString CalculateChecksum(QStringView text) {
     unsigned sum = 0;
+    // Summed as the bytes that travel: Latin-1, where a character beyond it goes out as '?'
+    // (as QString::toLatin1 sends it), so the console's sum agrees with ours.
     for (QChar c : text)
-        sum = (sum + (c.unicode() & 0xFFu)) & 0xFFu; // one byte per character on the wire
+        sum = (sum + (c.unicode() <= 0xFF ? c.unicode() : u'?')) & 0xFFu;
     static constexpr char digits[] = "0123456789ABCDEF";
     QString result(2, QChar());
     result[0] = QLatin1Char(digits[sum >> 4]);

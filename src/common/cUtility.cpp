@@ -24,6 +24,11 @@ bool holdsNumber(const QVariant &value) {
     case QMetaType::ULongLong:
     case QMetaType::Short:
     case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
         return true;
     default:
         return false;
@@ -42,7 +47,9 @@ double numberOf(const QVariant &value) {
 
 cUtility::~cUtility() = default;
 
-float cUtility::ToSingle(const QVariant &value) { return NumericText::toSingle(numberOf(value)); }
+float cUtility::ToSingle(const QVariant &value) {
+    return NumericText::toSingle(numberOf(value));
+}
 
 qint16 cUtility::ToInteger(const QVariant &value) {
     return NumericText::roundToInt16(numberOf(value));
@@ -54,7 +61,9 @@ QString cUtility::ToText(const QVariant &value) {
     return value.toString();
 }
 
-void setUtilityFactory(UtilityFactory factory) { currentFactory() = std::move(factory); }
+void setUtilityFactory(UtilityFactory factory) {
+    currentFactory() = std::move(factory);
+}
 
 std::unique_ptr<cUtility> createUtility() {
     if (const UtilityFactory &factory = currentFactory())

@@ -1,0 +1,83 @@
+#include "DemoCommand.h"
+
+#include "HeadlessUpload.h"
+#include "serial/ConsoleSimulator.h"
+
+#include <kavvix/MeetDatabase.h>
+#include <kavvix/SampleMeet.h>
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QTemporaryDir>
+
+namespace KavvixCli {
+
+namespace {
+
+constexpr qint16 demoPort = 3;
+
+} // namespace
+
+void DemoCommand::describe(QCommandLineParser &parser) const {
+    parser.addOption({QStringLiteral("fast"),
+                      QStringLiteral("Let the simulated console answer at once instead of at "
+                                     "the line's 9600 baud.")});
+}
+
+int DemoCommand::run(const QCommandLineParser &parser, Console &console) {
+    QTemporaryDir folder;
+    if (!folder.isValid())
+        throw UserError(QStringLiteral("cannot create a temporary folder: %1").arg(folder.errorString()));
+    const QString file = folder.filePath(QStringLiteral("sample-meet.sqlite"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("demo-setup"));
+        db.setDatabaseName(file);
+        if (!db.open())
+            throw UserError(QStringLiteral("cannot create %1: %2").arg(file, db.lastError().text()));
+        Kavvix::SampleMeet::write(db);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("demo-setup"));
+    const QSqlDatabase db = Kavvix::openMeetDatabase(file, QStringLiteral("demo"));
+
+    Kavvix::ConsoleSimulator simulator;
+    if (!parser.isSet(QStringLiteral("fast")))
+        simulator.setLineRate(9600);
+    qputenv(QStringLiteral("KAVVIX_COM%1").arg(demoPort).toLatin1(), simulator.slavePath().toLocal8Bit());
+
+    const QString meetId = Kavvix::SampleMeet::MeetID;
+    const QString eventId = Kavvix::SampleMeet::Event12Divers;
+    console.out << "Sample meet " << meetId << " (" << Kavvix::modKavvix::GetMeetName(meetId, db)
+                << ") written to " << file << "\n"
+                << "Console simulator on " << simulator.slavePath() << ", mapped to COM "
+                << demoPort << " through KAVVIX_COM" << demoPort << "\n\n"
+                << "Connection test on COM " << demoPort << ":\n";
+    console.out.flush();
+
+    HeadlessUpload session(console);
+    if (!session.testConnection(demoPort))
+        throw UserError(QStringLiteral("the connection test did not succeed"));
+
+    console.out << "\nUpload of event " << eventId << " (12 divers, dive order B) on COM " << demoPort
+                << ":\n";
+    console.out.flush();
+    const bool sent = session.upload(db, meetId, eventId, QStringLiteral("302"), demoPort);
+
+    const QStringList frames = simulator.uploadFrames();
+    console.out << "\nThe console received " << frames.size() << " upload frames";
+    for (const QString &frame : frames)
+        console.out << (&frame == &frames.first() ? ": " : ", ") << frame.size();
+    console.out << " characters; the diver rows they carried (diving order, 13 rounds of "
+                   "dive number, position code and DD):\n";
+    simulator.printDiverRows(console.out);
+    if (!sent) {
+        console.out << "The upload did not complete: "
+                    << (session.messages().isEmpty() ? QString() : session.messages().last()) << '\n';
+        return Failure;
+    }
+    console.out << "\n" << HeadlessUpload::AllSent << ": " << frames.size() << " frames, "
+                << simulator.diverRows().size() << " divers, each frame acknowledged by the console.\n";
+    return Success;
+}
+
+} // namespace KavvixCli

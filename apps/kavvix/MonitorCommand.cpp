@@ -1,0 +1,90 @@
+#include "MonitorCommand.h"
+
+#include "DiveResultPrinter.h"
+#include "InterruptWatcher.h"
+#include "PortOption.h"
+#include "serial/comPort.h"
+
+#include <kavvix/cDakProcessor.h>
+#include <kavvix/cDiveResult.h>
+#include <kavvix/comPort.h>
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace KavvixCli {
+
+namespace {
+
+constexpr auto lineSettings = "9600,e,8,1";
+
+} // namespace
+
+void MonitorCommand::describe(QCommandLineParser &parser) const {
+    PortOption::describe(parser, true);
+    parser.addOption({QStringLiteral("json"), QStringLiteral("One JSON object per line.")});
+    parser.addOption({QStringLiteral("request-version"),
+                      QStringLiteral("Ask the console for its software version first.")});
+}
+
+int MonitorCommand::run(const QCommandLineParser &parser, Console &console) {
+    const qint16 portNumber = PortOption::resolve(parser);
+    const bool json = parser.isSet(QStringLiteral("json"));
+
+    Kavvix::comPort port;
+    port.setCommPort(portNumber);
+    port.setSettings(QString::fromLatin1(lineSettings));
+    port.open();
+
+    const auto emitLine = [&](const QString &text, const QJsonObject &object) {
+        if (json)
+            console.out << QJsonDocument(object).toJson(QJsonDocument::Compact) << '\n';
+        else
+            console.out << text << '\n';
+        console.out.flush();
+    };
+
+    Kavvix::cDakProcessor processor;
+    QObject::connect(&processor, &Kavvix::cDakProcessor::SoftwareVersion,
+                     [&](const QString &version) {
+                         emitLine(QStringLiteral("software version: ") + version,
+                                  {{"event", "SoftwareVersion"}, {"version", version}});
+                     });
+    QObject::connect(&processor, &Kavvix::cDakProcessor::COMMError, [&](const QString &message) {
+        emitLine(QStringLiteral("error: ") + message, {{"event", "COMMError"}, {"message", message}});
+    });
+    QObject::connect(&processor, &Kavvix::cDakProcessor::DiveResult,
+                     [&](Kavvix::cDiveResult *result) {
+                         QJsonObject object = DiveResultPrinter::toJson(*result);
+                         object.insert(QStringLiteral("event"), QStringLiteral("DiveResult"));
+                         emitLine(DiveResultPrinter::line(*result), object);
+                     });
+
+    int exitCode = Success;
+    QObject::connect(&port, &Kavvix::comPort::OnComm, [&] {
+        if (port.CommEvent() == Kavvix::comPort::Received) {
+            const QString c = port.readChar();
+            if (!c.isEmpty())
+                processor.AddChar(c);
+        } else if (port.CommEvent() >= Kavvix::comPort::ErrorKind) {
+            console.err << "kavvix monitor: the serial line was lost\n";
+            exitCode = Failure;
+            QCoreApplication::quit();
+        }
+    });
+
+    InterruptWatcher interrupts;
+    QObject::connect(&interrupts, &InterruptWatcher::interrupted, [] { QCoreApplication::quit(); });
+
+    console.err << "Monitoring COM " << portNumber << " (" << Kavvix::modKavvix::PortDevice(portNumber)
+                << ", " << lineSettings << "); Ctrl-C stops.\n";
+    console.err.flush();
+    if (parser.isSet(QStringLiteral("request-version")))
+        port.write(processor.SoftwareVersionRequest());
+    QCoreApplication::exec();
+    port.close();
+    return exitCode;
+}
+
+} // namespace KavvixCli

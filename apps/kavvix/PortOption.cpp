@@ -1,0 +1,43 @@
+#include "PortOption.h"
+
+#include "Command.h"
+
+#include <kavvix/comPort.h>
+
+namespace KavvixCli {
+
+void PortOption::describe(QCommandLineParser &parser, bool allowDevice) {
+    parser.addOption({QStringLiteral("port"),
+                      QStringLiteral("Serial port number 1-16 (COM n; see KAVVIX_COM<n>)."),
+                      QStringLiteral("N")});
+    if (allowDevice)
+        parser.addOption({QStringLiteral("device"),
+                          QStringLiteral("Serial device path, instead of a port number."),
+                          QStringLiteral("PATH")});
+}
+
+qint16 PortOption::resolve(const QCommandLineParser &parser) {
+    const bool hasPort = parser.isSet(QStringLiteral("port"));
+    const bool hasDevice = parser.optionNames().contains(QStringLiteral("device")) &&
+                           parser.isSet(QStringLiteral("device"));
+    if (!hasPort && !hasDevice)
+        throw UsageError(QStringLiteral("--port N is required"));
+    qint16 port = 1;
+    if (hasPort) {
+        bool ok = false;
+        const int value = parser.value(QStringLiteral("port")).toInt(&ok);
+        if (!ok || value < Kavvix::modKavvix::FirstPortNumber ||
+            value > Kavvix::modKavvix::LastPortNumber)
+            throw UsageError(QStringLiteral("--port takes a number from %1 to %2, not '%3'")
+                                 .arg(Kavvix::modKavvix::FirstPortNumber)
+                                 .arg(Kavvix::modKavvix::LastPortNumber)
+                                 .arg(parser.value(QStringLiteral("port"))));
+        port = qint16(value);
+    }
+    if (hasDevice)
+        qputenv(QStringLiteral("KAVVIX_COM%1").arg(port).toLatin1(),
+                parser.value(QStringLiteral("device")).toLocal8Bit());
+    return port;
+}
+
+} // namespace KavvixCli

@@ -1,0 +1,52 @@
+#include "SampleDbCommand.h"
+
+#include "MeetDatabaseOption.h"
+
+#include <kavvix/MeetDatabase.h>
+#include <kavvix/SampleMeet.h>
+
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace KavvixCli {
+
+void SampleDbCommand::describe(QCommandLineParser &parser) const {
+    parser.addPositionalArgument(
+        QStringLiteral("target"),
+        QStringLiteral("A new SQLite file, or postgresql://user@host:port/db (an empty database)"),
+        QStringLiteral("PATH|URL"));
+}
+
+int SampleDbCommand::run(const QCommandLineParser &parser, Console &console) {
+    const QStringList args = parser.positionalArguments();
+    if (args.size() != 1)
+        throw UsageError(QStringLiteral("expected one PATH or URL"));
+    const QString target = args[0];
+
+    QSqlDatabase db;
+    if (isDatabaseUrl(target)) {
+        db = openDatabaseOption(target);
+    } else {
+        if (QFileInfo::exists(target))
+            throw UserError(QStringLiteral("%1 already exists; choose a new file").arg(target));
+        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("kavvix-cli"));
+        db.setDatabaseName(target);
+        if (!db.open())
+            throw UserError(QStringLiteral("cannot create %1: %2").arg(target, db.lastError().text()));
+    }
+    Kavvix::SampleMeet::write(db);
+
+    const QString meetId = Kavvix::SampleMeet::MeetID;
+    console.out << "Wrote the sample meet to " << target << "\n"
+                << "Meet " << meetId << ": " << Kavvix::modKavvix::GetMeetName(meetId, db) << "\n"
+                << "Events (ID, name):\n";
+    if (auto events = Kavvix::modKavvix::GetMeetEvents(meetId, db)) {
+        while (events->next())
+            console.out << "  " << events->value(1).toString().leftJustified(6) << ' '
+                        << events->value(0).toString() << '\n';
+    }
+    return Success;
+}
+
+} // namespace KavvixCli

@@ -1,0 +1,154 @@
+#include "SimulateCommand.h"
+
+#include "InterruptWatcher.h"
+#include "serial/ConsoleSimulator.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+namespace KavvixCli {
+
+namespace {
+
+using Answer = Kavvix::ConsoleSimulator::Answer;
+
+int positiveNumber(const QString &text, const QString &what) {
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < 1)
+        throw UsageError(QStringLiteral("%1 takes a number from 1 on, not '%2'").arg(what, text));
+    return value;
+}
+
+// "K:CODE" of --reject: frame K is answered with response code CODE (two digits).
+void planRejections(Kavvix::ConsoleSimulator &simulator, const QStringList &values) {
+    for (const QString &value : values) {
+        const QStringList parts = value.split(QLatin1Char(':'));
+        if (parts.size() != 2 || parts[1].size() != 2 || !parts[1][0].isDigit() ||
+            !parts[1][1].isDigit())
+            throw UsageError(QStringLiteral("--reject takes K:CODE such as 2:02, not '%1'").arg(value));
+        simulator.rejectFrame(positiveNumber(parts[0], QStringLiteral("--reject")), parts[1]);
+    }
+}
+
+Kavvix::ConsoleSimulator::DiveFields sampleDive(int n) {
+    Kavvix::ConsoleSimulator::DiveFields dive;
+    dive.eventNumber = 12;
+    dive.round = qint16(1 + (n - 1) / 12);
+    dive.divingOrder = qint16(1 + (n - 1) % 12);
+    dive.diveNumber = QStringLiteral("105");
+    dive.position = QLatin1Char('B');
+    dive.dd = 2.4f;
+    dive.judges = {6.5f, 7.0f, 7.0f, 6.5f, 7.5f, 7.0f, 6.5f, 0, 0};
+    dive.diveTotal = 50.4f;
+    dive.totalScore = 50.4f * float(dive.round);
+    return dive;
+}
+
+} // namespace
+
+void SimulateCommand::describe(QCommandLineParser &parser) const {
+    parser.addOptions({
+        {QStringLiteral("port"),
+         QStringLiteral("Print the KAVVIX_COM<N> setting that maps port N to the console."),
+         QStringLiteral("N"), QStringLiteral("3")},
+        {QStringLiteral("version"), QStringLiteral("Version text of the version reply."),
+         QStringLiteral("TEXT")},
+        {QStringLiteral("reject"),
+         QStringLiteral("Answer frame K (counting every frame received) with response code "
+                        "CODE, e.g. 2:02. Repeatable."),
+         QStringLiteral("K:CODE")},
+        {QStringLiteral("double-ack"), QStringLiteral("Answer upload frames with 00, then 07.")},
+        {QStringLiteral("silent"), QStringLiteral("Never answer.")},
+        {QStringLiteral("bad-checksum"), QStringLiteral("Answer with a wrong checksum.")},
+        {QStringLiteral("garbage"), QStringLiteral("Answer with line noise.")},
+        {QStringLiteral("hang-up-at"), QStringLiteral("Hang up instead of answering frame K."),
+         QStringLiteral("K")},
+        {QStringLiteral("send-dives"),
+         QStringLiteral("Send N judged dives (\"305\"), one every --dive-interval ms."),
+         QStringLiteral("N")},
+        {QStringLiteral("dive-interval"), QStringLiteral("Milliseconds between judged dives."),
+         QStringLiteral("MS"), QStringLiteral("1000")},
+        {QStringLiteral("line-rate"),
+         QStringLiteral("Pace the console's output at 9600 baud, as the real line does.")},
+        {QStringLiteral("print-rows"),
+         QStringLiteral("On exit, print the diver rows the upload frames carried.")},
+    });
+}
+
+int SimulateCommand::run(const QCommandLineParser &parser, Console &console) {
+    Kavvix::ConsoleSimulator simulator;
+    const int port = positiveNumber(parser.value(QStringLiteral("port")), QStringLiteral("--port"));
+    if (parser.isSet(QStringLiteral("version")))
+        simulator.setVersion(parser.value(QStringLiteral("version")));
+
+    int behaviours = 0;
+    for (const auto &[option, answer] :
+         {std::pair{"double-ack", Answer::AckThen07}, std::pair{"silent", Answer::Silent},
+          std::pair{"bad-checksum", Answer::BadChecksum}, std::pair{"garbage", Answer::Garbage}}) {
+        if (parser.isSet(QLatin1String(option))) {
+            simulator.setDefaultAnswer(answer);
+            ++behaviours;
+        }
+    }
+    if (behaviours > 1)
+        throw UsageError(
+            QStringLiteral("choose one of --double-ack, --silent, --bad-checksum, --garbage"));
+    planRejections(simulator, parser.values(QStringLiteral("reject")));
+    if (parser.isSet(QStringLiteral("hang-up-at")))
+        simulator.planAnswer(positiveNumber(parser.value(QStringLiteral("hang-up-at")),
+                                            QStringLiteral("--hang-up-at")),
+                             Answer::HangUp);
+    if (parser.isSet(QStringLiteral("line-rate")))
+        simulator.setLineRate(9600);
+
+    QObject::connect(&simulator, &Kavvix::ConsoleSimulator::frameReceived,
+                     [&](const QString &frame, bool valid) {
+                         console.out << "received frame: command " << frame.mid(10, 3) << ", "
+                                     << frame.size() << " characters, "
+                                     << (valid ? "valid" : "INVALID") << '\n';
+                         console.out.flush();
+                     });
+    QObject::connect(&simulator, &Kavvix::ConsoleSimulator::answered, [&](const QString &frame) {
+        console.out << "answered: command " << frame.mid(10, 3);
+        if (frame.mid(10, 3) == QLatin1String("900"))
+            console.out << ", response code " << frame.mid(13, 2);
+        console.out << '\n';
+        console.out.flush();
+    });
+
+    QTimer dives;
+    int divesLeft = 0;
+    if (parser.isSet(QStringLiteral("send-dives"))) {
+        divesLeft = positiveNumber(parser.value(QStringLiteral("send-dives")),
+                                   QStringLiteral("--send-dives"));
+        dives.setInterval(positiveNumber(parser.value(QStringLiteral("dive-interval")),
+                                         QStringLiteral("--dive-interval")));
+        int sent = 0;
+        QObject::connect(&dives, &QTimer::timeout, [&] {
+            simulator.sendDiveResult(sampleDive(++sent));
+            console.out << "sent judged dive " << sent << '\n';
+            console.out.flush();
+            if (sent == divesLeft)
+                dives.stop();
+        });
+        dives.start();
+    }
+
+    InterruptWatcher interrupts;
+    QObject::connect(&interrupts, &InterruptWatcher::interrupted, [] { QCoreApplication::quit(); });
+
+    console.out << "Console simulator on " << simulator.slavePath() << '\n'
+                << "Map a port number to it: export KAVVIX_COM" << port << '='
+                << simulator.slavePath() << '\n'
+                << "Ctrl-C stops.\n";
+    console.out.flush();
+    QCoreApplication::exec();
+
+    console.out << "Stopped after " << simulator.frames().size() << " frames received.\n";
+    if (parser.isSet(QStringLiteral("print-rows")))
+        simulator.printDiverRows(console.out);
+    return Success;
+}
+
+} // namespace KavvixCli

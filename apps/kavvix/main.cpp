@@ -1,0 +1,100 @@
+#include "Command.h"
+#include "Commands.h"
+
+#include <kavvix/Error.h>
+#include <kavvix/modKavvix.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QTextStream>
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+using namespace KavvixCli;
+
+namespace {
+
+void printOverview(QTextStream &out, const std::vector<std::unique_ptr<Command>> &commands) {
+    out << "Usage: kavvix <command> [options]\n\n"
+           "Talks to diving judging consoles and the timing console over a serial line.\n\n"
+           "Commands:\n";
+    for (const auto &command : commands)
+        out << "  " << command->name().leftJustified(16) << command->summary() << '\n';
+    out << "\nRun 'kavvix <command> --help' for the options of a command.\n";
+}
+
+int runCommand(Command &command, const QStringList &arguments, Console &console) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(command.summary());
+    const QCommandLineOption help = parser.addHelpOption();
+    command.describe(parser);
+    const QString prefix = QStringLiteral("kavvix ") + command.name() + QStringLiteral(": ");
+    if (!parser.parse(arguments)) {
+        console.err << prefix << parser.errorText() << "\nTry 'kavvix " << command.name()
+                    << " --help'.\n";
+        return Usage;
+    }
+    if (parser.isSet(help)) {
+        // The parser names the program by its path; show "kavvix <command>" instead.
+        QString text = parser.helpText();
+        const qsizetype programEnd = text.indexOf(QLatin1Char(' '), text.indexOf(QLatin1Char(' ')) + 1);
+        text.replace(0, programEnd, QStringLiteral("Usage: kavvix ") + command.name());
+        console.out << text;
+        return Success;
+    }
+    try {
+        return command.run(parser, console);
+    } catch (const UsageError &e) {
+        console.err << prefix << e.message() << "\nTry 'kavvix " << command.name()
+                    << " --help'.\n";
+        return Usage;
+    } catch (const UserError &e) {
+        console.err << prefix << e.message() << '\n';
+        return Failure;
+    } catch (const Kavvix::Error &e) {
+        console.err << prefix << e.description() << '\n';
+        return Failure;
+    } catch (const std::exception &e) {
+        console.err << prefix << "unexpected error: " << e.what() << '\n';
+        return Failure;
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    Console console{out, err};
+    auto commands = allCommands();
+
+    const QString name = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (name.isEmpty() || name == QLatin1String("--help") || name == QLatin1String("-h") ||
+        name == QLatin1String("help")) {
+        printOverview(name.isEmpty() ? err : out, commands);
+        return name.isEmpty() ? Usage : Success;
+    }
+    if (name == QLatin1String("--version")) {
+        out << "kavvix " << Kavvix::modKavvix::DLLVersion() << '\n';
+        return Success;
+    }
+    for (const auto &command : commands) {
+        if (command->name() != name)
+            continue;
+        std::unique_ptr<QCoreApplication> app;
+        if (command->needsWidgets())
+            app = std::make_unique<QApplication>(argc, argv);
+        else
+            app = std::make_unique<QCoreApplication>(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("kavvix"));
+        QStringList arguments = app->arguments();
+        arguments.removeAt(1); // the subcommand's own parser sees "kavvix <options...>"
+        const int code = runCommand(*command, arguments, console);
+        out.flush();
+        err.flush();
+        return code;
+    }
+    err << "kavvix: unknown command '" << name << "'\nRun 'kavvix --help' for the list of commands.\n";
+    return Usage;
+}

@@ -1,0 +1,72 @@
+// Turnaround of the upload over a pseudo-terminal: from the last byte of the console's
+// acknowledgement written on the master to the first byte of the next frame arriving there.
+// Each iteration uploads the 25-diver sample event (five frames, four turnarounds); the
+// counters give the median and the worst turnaround over every sample, in microseconds.
+
+#include "serial/ConsoleSimulator.h"
+#include "upload/dialog/DakUploadSession.h"
+#include "upload/dialog/TextUploadView.h"
+
+#include <kavvix/SampleMeet.h>
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QSqlDatabase>
+
+#include <algorithm>
+
+namespace {
+
+using namespace Kavvix;
+
+void BM_AcknowledgementToNextFrame(benchmark::State &state) {
+    ConsoleSimulator sim;
+    qputenv("KAVVIX_COM3", sim.slavePath().toLocal8Bit());
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "bench");
+        db.setDatabaseName(QStringLiteral(":memory:"));
+        db.open();
+        SampleMeet::write(db);
+    }
+    QList<qint64> samples;
+    {
+        TextUploadView view;
+        DakUploadSession session(view);
+        session.Form_Load(QSqlDatabase::database("bench"), SampleMeet::MeetID);
+        session.LoadEvents();
+        view.setPort(3);
+        session.cboCOMport_Click();
+        view.setSelectedEvent(session.eventIndexOf(SampleMeet::Event25Divers));
+
+        for (auto _ : state) {
+            sim.clearTurnarounds();
+            session.btnTransmit_Click();
+            session.waitUntilIdle();
+            if (!view.messages().constLast().endsWith(QStringLiteral("All data has been sent"))) {
+                state.SkipWithError("upload did not finish");
+                break;
+            }
+            samples += sim.turnaroundsUs();
+        }
+    }
+    QSqlDatabase::removeDatabase("bench");
+    qunsetenv("KAVVIX_COM3");
+    if (samples.isEmpty())
+        return;
+    std::sort(samples.begin(), samples.end());
+    state.counters["samples"] = double(samples.size());
+    state.counters["median_us"] = double(samples[samples.size() / 2]);
+    state.counters["worst_us"] = double(samples.back());
+}
+BENCHMARK(BM_AcknowledgementToNextFrame)->Iterations(250)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv); // the event loop the port and the simulator run in
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

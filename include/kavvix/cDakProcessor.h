@@ -1,0 +1,61 @@
+#pragma once
+
+#include <kavvix/cDiveResult.h>
+#include <kavvix/cUtility.h>
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+namespace Kavvix {
+
+class FrameCutter;
+
+// Turns the character stream of the timing console into events. Feed every received character
+// to AddChar; a complete, valid frame raises SoftwareVersion ("100"), DiveResult ("305") or
+// COMMError (a console error code or an unusable reply), synchronously from inside that call.
+// Characters fed from a handler while a frame is being processed are discarded.
+//
+// While modKavvix::DebugEnabled() is true each step writes a diagnostic entry through the
+// cUtility created at construction; while it is false that object is never called. A log
+// writer's failure leaves AddChar as the writer's exception, and the next frame is understood.
+//
+// Memory stays bounded on an endless stream: once the receive buffer would pass 32767
+// positions, the characters before the frame being collected are dropped (a frame that alone
+// would pass that length is abandoned); shorter streams keep every position as it was.
+class cDakProcessor : public QObject {
+    Q_OBJECT
+
+public:
+    Q_INVOKABLE explicit cDakProcessor(QObject *parent = nullptr);
+    ~cDakProcessor() override;
+
+    Q_INVOKABLE void AddChar(const QString &sChar);
+    // The software version request frame ("200", no data): 17 characters to send as they are.
+    Q_INVOKABLE QString SoftwareVersionRequest() const;
+
+signals:
+    void SoftwareVersion(const QString &sVersion);
+    void COMMError(const QString &sErrMessage);
+    // oRslt is a new record without a parent, valid while the handlers run (connect directly,
+    // not queued). A handler that keeps it gives it a parent (oRslt->setParent(owner)) or
+    // deletes it itself; a record nobody kept is deleted when the handlers have returned.
+    void DiveResult(Kavvix::cDiveResult *oRslt);
+
+private:
+    void ProcessPacket(const QString &frame);
+    bool VerifyDataStream(const QString &frame);
+    void ProcessCommandLayer(const QString &frame);
+    void GetVersionInformation(const QString &frame);
+    void ProcessResponseCode(const QString &frame);
+    void ProcessDiveResult(const QString &frame);
+    void raiseDiveResult(std::unique_ptr<cDiveResult> oRslt);
+    // Writes one entry (level 0); callers check DebugEnabled first.
+    void writeLog(qint32 number, const QString &procedure, const QString &message);
+
+    std::unique_ptr<FrameCutter> m_oCutter;
+    std::unique_ptr<cUtility> m_oUtil;
+};
+
+} // namespace Kavvix

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+namespace Kavvix {
+
+class FrameCutter;
+
+// Listens for the timing console's answers to the frames an upload sends. Feed every received
+// character to AddChar; a "900" frame raises ResponseOK for "00" (and for one "07" after it) or
+// PacketError for an error code; a damaged frame raises PacketError. Other frames are ignored.
+// Events are raised synchronously from inside AddChar. Writes no diagnostic log.
+class cDakResponse : public QObject {
+    Q_OBJECT
+
+public:
+    Q_INVOKABLE explicit cDakResponse(QObject *parent = nullptr);
+    ~cDakResponse() override;
+
+    Q_INVOKABLE void AddChar(const QString &sChar);
+    // Empties the receive buffer (abandoning a frame being collected), forgets a pending "00"
+    // and accepts characters again, even from inside an event handler.
+    Q_INVOKABLE void Reset();
+
+signals:
+    void PacketError(const QString &sErrMessage);
+    void ResponseOK();
+
+private:
+    void ProcessPacket(const QString &frame);
+    bool VerifyDataStream(const QString &frame);
+    void ProcessCommandLayer(const QString &frame);
+    void ProcessResponseCode(const QString &frame);
+
+    std::unique_ptr<FrameCutter> m_oCutter;
+    QString m_sErrMessage;
+    bool m_bAcknowledged = false; // a "00" arrived and no "07" or Reset has consumed it
+};
+
+} // namespace Kavvix

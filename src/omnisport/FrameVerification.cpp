@@ -1,0 +1,57 @@
+#include "FrameVerification.h"
+
+#include "common/TextPosition.h"
+
+#include <kavvix/modKavvix.h>
+
+namespace Kavvix {
+
+namespace {
+
+bool isChar(QStringView field, char16_t c) {
+    return field.size() == 1 && field.front() == c;
+}
+
+bool isDigit(QStringView field) {
+    return field.size() == 1 && field.front() >= u'0' && field.front() <= u'9';
+}
+
+} // namespace
+
+bool FrameVerification::framingValid() const {
+    return !(synMissing || etbMissing || digitInvalid || zeroFieldInvalid || sohMissing ||
+             eotMissing);
+}
+
+bool FrameVerification::valid() const {
+    return framingValid() && !checksumMismatch;
+}
+
+FrameVerification FrameVerification::of(QStringView frame) {
+    using namespace modKavvix;
+    const qsizetype length = frame.size();
+    FrameVerification v;
+    v.synMissing = !isChar(textAt(frame, 1, 1), SYN);
+    if (!v.synMissing)
+        v.etbMissing = !isChar(textAt(frame, length, 1), ETB);
+    v.digitInvalid = !isDigit(textAt(frame, 2, 1));
+    if (!v.framingValid())
+        return v;
+    v.zeroFieldInvalid = textAt(frame, 3, 7) != ZeroField;
+    if (v.zeroFieldInvalid)
+        return v;
+    v.sohMissing = !isChar(textAt(frame, 10, 1), SOH);
+    if (v.sohMissing)
+        return v;
+    // A frame that got this far holds SYN, digit, zero field and SOH, so L >= 11 and the
+    // positions below lie inside it.
+    v.eotMissing = !isChar(textAt(frame, length - 3, 1), EOT);
+    if (v.eotMissing)
+        return v;
+    v.computedChecksum = CalculateChecksum(textAt(frame, 2, length - 4));
+    v.receivedChecksum = textAt(frame, length - 2, 2).toString();
+    v.checksumMismatch = v.computedChecksum != v.receivedChecksum;
+    return v;
+}
+
+} // namespace Kavvix

@@ -1,0 +1,156 @@
+#include <kavvix/clsColoradoData.h>
+
+#include "ParserText.h"
+#include "ScoreSet.h"
+#include "ScoreSetAccessors.h"
+#include "common/NumericText.h"
+#include "common/TextPosition.h"
+
+#include <kavvix/Error.h>
+#include <kavvix/modKavvix.h>
+
+#include <QStringTokenizer>
+
+#include <array>
+#include <limits>
+#include <optional>
+
+namespace Kavvix {
+
+namespace {
+
+using Parsers::positionOf;
+using Parsers::ScoreSet;
+using Parsers::toFloat;
+using Parsers::toInt16;
+
+// The console's frame marker: W\0\101\.
+constexpr QStringView FrameMarker = u"W\\0\\101\\";
+constexpr QStringView MarkerFormTerminator = u"\\\\";
+constexpr qsizetype ItemsNeeded = 18;
+// The item count is a 16-bit number: a record may have at most 32768 items (0 to 32767).
+constexpr qsizetype MostItems = qsizetype(std::numeric_limits<qint16>::max()) + 1;
+
+// 1-based position of the frame marker, 0 without one. Looks for its first character and then
+// compares, which costs less than a general substring search on short console text.
+qsizetype markerPosition(QStringView text) {
+    const QChar first = FrameMarker.front();
+    for (qsizetype at = positionOf(text, first); at; at = positionOf(text, first, at + 1))
+        if (textAt(text, at, FrameMarker.size()) == FrameMarker)
+            return at;
+    return 0;
+}
+
+// The record of the console text; nullopt when the text holds no record, an empty view for a
+// frame whose record is empty. The marker form wins over the control-character form.
+std::optional<QStringView> findRecord(QStringView text) {
+    if (const qsizetype marker = markerPosition(text)) {
+        const qsizetype start = marker + FrameMarker.size();
+        const qsizetype terminator = positionOf(text, MarkerFormTerminator, start);
+        return terminator > start ? textAt(text, start, terminator - start) : QStringView();
+    }
+    const qsizetype stx = positionOf(text, QChar(modKavvix::STX));
+    if (!stx)
+        return std::nullopt;
+    // The characters right after STX and right before EOT are framing, not record.
+    const qsizetype start = stx + 2;
+    const qsizetype eot = positionOf(text, QChar(modKavvix::EOT), start);
+    return eot > start ? textAt(text, start, eot - 1 - start) : QStringView();
+}
+
+// Item 0: "primary/partner", cut at the first slash; nothing is trimmed.
+void SplitDiverNames(ScoreSet &scores, QStringView item) {
+    const qsizetype slash = positionOf(item, u'/');
+    if (!slash) {
+        scores.PrimaryDiver = item.toString();
+        return;
+    }
+    scores.PrimaryDiver = textAt(item, 1, slash - 1).toString();
+    scores.SynchroPartner = textAt(item, slash + 1, item.size()).toString();
+}
+
+// Item 3: the number in plain decimal, then the position letter that follows the first "[".
+// An item without "[" (or ending right after it) gives the number alone.
+QString BuildDiveNumber(QStringView item) {
+    QString number = NumericText::plainDecimal(NumericText::valueOf(item));
+    if (const qsizetype bracket = positionOf(item, u'['))
+        number += textAt(item, bracket + 1, 1);
+    return number;
+}
+
+// Stores the first 18 items in item order, so that a failure leaves the earlier ones stored.
+void storeItems(ScoreSet &scores, const std::array<QStringView, ItemsNeeded> &item) {
+    SplitDiverNames(scores, item[0]);
+    scores.DiverNumber = toInt16(item[1]);
+    scores.CurrentRound = toInt16(item[2]);
+    scores.DiveNumber = BuildDiveNumber(item[3]);
+    scores.DiveDD = toFloat(item[4]);
+    for (int judge = 0; judge < ScoreSet::JudgeCount; ++judge)
+        scores.JudgeScore[judge] = toFloat(item[5 + judge]);
+    scores.DiveTotal = toFloat(item[15]);
+    scores.StartingScore = toFloat(item[16]);
+    scores.CurrentTotal = toFloat(item[17]);
+}
+
+QString notEnoughInformation(qsizetype itemCount, const QString &dataReceived) {
+    return QStringLiteral("Not enough information received. Only ") + QString::number(itemCount) +
+           QStringLiteral(" items of data were pulled from the COM port. The data received was <") +
+           dataReceived + QStringLiteral(">.");
+}
+
+} // namespace
+
+clsColoradoData::clsColoradoData(QObject *parent)
+    : QObject(parent), m_scores(std::make_unique<ScoreSet>()) {}
+
+clsColoradoData::~clsColoradoData() = default;
+
+KAVVIX_SCORE_SET_PROPERTIES(clsColoradoData)
+
+QString clsColoradoData::DiveNumber() const {
+    return m_scores->DiveNumber;
+}
+
+void clsColoradoData::storeJudgeScore(int index, float score) {
+    m_scores->JudgeScore[index] = score;
+}
+
+qint16 clsColoradoData::ExpectedNumberOfJudges() const {
+    return m_expectedNumberOfJudges;
+}
+
+void clsColoradoData::setExpectedNumberOfJudges(qint16 numJudges) {
+    m_expectedNumberOfJudges = numJudges;
+}
+
+QString clsColoradoData::ParseData(const QString &StringFromColorado) {
+    m_scores->clearKeepingPosition();
+    try {
+        const std::optional<QStringView> record = findRecord(StringFromColorado);
+        if (!record)
+            return QString();
+
+        const QChar separator = record->contains(u',') ? u',' : u'\\';
+        const qsizetype itemCount = record->isEmpty() ? 0 : record->count(separator) + 1;
+        if (itemCount > MostItems)
+            throw Error::numericOverflow(QStringLiteral("more than 32768 items in the record"));
+        if (itemCount < ItemsNeeded)
+            return notEnoughInformation(itemCount, StringFromColorado);
+
+        std::array<QStringView, ItemsNeeded> items;
+        auto next = items.begin();
+        for (QStringView item : record->tokenize(separator)) {
+            *next = item;
+            if (++next == items.end())
+                break; // items from 18 on are not read
+        }
+        storeItems(*m_scores, items);
+        m_scores->DataIsValid = true;
+        return QString();
+    } catch (const Error &error) {
+        m_scores->DataIsValid = false;
+        return Parsers::internalErrorMessage(StringFromColorado, error);
+    }
+}
+
+} // namespace Kavvix

@@ -1,0 +1,179 @@
+#include <kavvix/clsDaktronicsData.h>
+
+#include "DaktronicsRecord.h"
+#include "ParserText.h"
+#include "ScoreSet.h"
+#include "ScoreSetAccessors.h"
+#include "common/NumericText.h"
+#include "common/TextPosition.h"
+
+#include <kavvix/Error.h>
+#include <kavvix/modKavvix.h>
+
+#include <limits>
+#include <optional>
+
+namespace Kavvix {
+
+namespace {
+
+using Parsers::positionOf;
+using Parsers::RecordField;
+using Parsers::ScoreSet;
+using Parsers::toFloat;
+using Parsers::toInt16;
+
+constexpr QStringView ScoreDataCommand = u"004";
+constexpr qsizetype OffsetWidth = 5;
+
+// The position letter the console sends, in the letters the meet manager uses (straight,
+// pike, tuck, free become A to D); nullopt for a letter that leaves the position unchanged.
+std::optional<QChar> positionLetter(QChar received) {
+    switch (received.toUpper().unicode()) {
+    case u'A':
+    case u'S':
+        return QChar(u'A');
+    case u'B':
+    case u'P':
+        return QChar(u'B');
+    case u'C':
+    case u'T':
+        return QChar(u'C');
+    case u'D':
+    case u'F':
+        return QChar(u'D');
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+clsDaktronicsData::clsDaktronicsData(QObject *parent)
+    : QObject(parent), m_scores(std::make_unique<ScoreSet>()), m_sSOH(QChar(modKavvix::SOH)),
+      m_sSTX(QChar(modKavvix::STX)), m_sEOT(QChar(modKavvix::EOT)) {}
+
+clsDaktronicsData::~clsDaktronicsData() = default;
+
+KAVVIX_SCORE_SET_PROPERTIES(clsDaktronicsData)
+
+QString clsDaktronicsData::DiveNumber() const {
+    return m_scores->DiveNumber + m_scores->DivePosition;
+}
+
+void clsDaktronicsData::storeJudgeScore(int index, float score) {
+    m_scores->JudgeScore[index] = score;
+    if (m_judgesScoresReceived == std::numeric_limits<qint16>::max())
+        throw Error::numericOverflow(QStringLiteral("more than 32767 judge scores received"));
+    ++m_judgesScoresReceived;
+}
+
+bool clsDaktronicsData::ContainsValidCommand(const QString &dataToCheck) const {
+    if (!dataToCheck.contains(m_sEOT))
+        return false;
+    const qsizetype soh = positionOf(dataToCheck, m_sSOH);
+    return soh && textAt(dataToCheck, soh + 1, ScoreDataCommand.size()) == ScoreDataCommand;
+}
+
+bool clsDaktronicsData::DataIsComplete() const {
+    const ScoreSet &s = *m_scores;
+    const bool judgesDone =
+        m_numberOfJudgesRequired == 0 || m_judgesScoresReceived >= m_numberOfJudgesRequired;
+    return s.CurrentRound != 0 && s.DiverNumber != 0 &&
+           !Parsers::trimSpaces(DiveNumber()).isEmpty() &&
+           !Parsers::trimSpaces(s.DivePosition).isEmpty() && s.DiveDD != 0 && judgesDone;
+}
+
+bool clsDaktronicsData::HaveJudgesScores() const {
+    return m_judgesScoresReceived > 0;
+}
+
+qint16 clsDaktronicsData::ExpectedNumberOfJudges() const {
+    return m_numberOfJudgesRequired;
+}
+
+void clsDaktronicsData::setNumberOfJudgesRequired(qint16 vNewValue) {
+    m_numberOfJudgesRequired = vNewValue;
+}
+
+void clsDaktronicsData::InitializeItems() {
+    *m_scores = ScoreSet();
+    m_judgesScoresReceived = 0;
+}
+
+qint16 clsDaktronicsData::FieldLengthAt(qint32 recordPosition) {
+    const RecordField *field = Parsers::recordFieldAt(recordPosition);
+    return field ? field->width : 0;
+}
+
+void clsDaktronicsData::StoreField(qint32 recordPosition, QStringView field) {
+    if (field.contains(QChar(modKavvix::EOT)) || Parsers::trimSpaces(field).isEmpty())
+        return;
+    const RecordField *layout = Parsers::recordFieldAt(recordPosition);
+    if (!layout)
+        return;
+    ScoreSet &s = *m_scores;
+    switch (layout->target) {
+    case RecordField::NotStored:
+        break;
+    case RecordField::DiverNumber:
+        s.DiverNumber = toInt16(field);
+        break;
+    case RecordField::PrimaryDiver:
+        s.PrimaryDiver = Parsers::trimSpaces(field).toString();
+        break;
+    case RecordField::CurrentTotal:
+        s.CurrentTotal = toFloat(field);
+        break;
+    case RecordField::DiveNumber:
+        s.DiveNumber = NumericText::plainDecimal(NumericText::valueOf(field));
+        break;
+    case RecordField::DivePosition:
+        if (const std::optional<QChar> letter = positionLetter(field.front()))
+            s.DivePosition = *letter;
+        break;
+    case RecordField::DiveDD:
+        s.DiveDD = toFloat(field);
+        break;
+    case RecordField::JudgeScore:
+        storeJudgeScore(layout->judge, toFloat(field));
+        break;
+    case RecordField::DiveTotal:
+        s.DiveTotal = toFloat(field);
+        break;
+    case RecordField::CurrentRound:
+        s.CurrentRound = toInt16(field);
+        break;
+    }
+}
+
+QString clsDaktronicsData::ParseData(const QString &DataStream) {
+    const qint32 soh = modKavvix::LastPositionOf(m_sSOH, DataStream);
+    const qsizetype eot = positionOf(DataStream, m_sEOT);
+    const qint32 stx = modKavvix::LastPositionOf(m_sSTX, DataStream);
+    if (!soh || !eot || !stx)
+        return QString();
+    try {
+        if (stx <= OffsetWidth)
+            throw Error::invalidArgument(QStringLiteral("no room for the offset before STX"));
+        const QStringView offset = textAt(DataStream, stx - OffsetWidth, OffsetWidth);
+        qint32 recordPosition = NumericText::roundToInt32(NumericText::valueOf(offset) + 1);
+        // Walk the packet field by field up to the EOT. A record position where no field
+        // starts ends the walk: what was stored before it stays and the packet counts as read.
+        for (qsizetype p = stx + 1; p < eot;) {
+            const qint16 width = FieldLengthAt(recordPosition);
+            if (width == 0)
+                break;
+            StoreField(recordPosition, textAt(DataStream, p, width));
+            p += width;
+            recordPosition += width;
+        }
+        m_scores->DataIsValid = true;
+        return QString();
+    } catch (const Error &error) {
+        m_scores->DataIsValid = false;
+        return Parsers::internalErrorMessage(DataStream, error);
+    }
+}
+
+} // namespace Kavvix

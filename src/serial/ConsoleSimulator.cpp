@@ -1,0 +1,296 @@
+#include "serial/ConsoleSimulator.h"
+
+#include "common/TextPosition.h"
+#include "omnisport/FrameCutter.h"
+#include "omnisport/FrameVerification.h"
+
+#include <kavvix/Error.h>
+#include <kavvix/modKavvix.h>
+
+#include <QSocketNotifier>
+#include <QTextStream>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace Kavvix {
+
+namespace {
+
+constexpr qsizetype RowWidth = 104;
+constexpr qsizetype BitsPerCharacter = 11;
+
+Error systemError(const char *what) {
+    return Error::invalidArgument(
+        QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(strerror(errno))));
+}
+
+QString fixed(double value, int width, int decimals) {
+    return QStringLiteral("%1").arg(value, width, 'f', decimals).right(width);
+}
+
+QString ack(const QString &code) {
+    return modKavvix::BuildFrame(QStringLiteral("900"), code);
+}
+
+bool isUploadCommand(QStringView command) {
+    return command == u"301" || command == u"302" || command == u"303" || command == u"304";
+}
+
+} // namespace
+
+ConsoleSimulator::ConsoleSimulator(QObject *parent) : QObject(parent) {
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (m_master < 0)
+        throw systemError("posix_openpt");
+    char name[128] = {};
+    if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0 ||
+        ::ptsname_r(m_master, name, sizeof name) != 0) {
+        const Error error = systemError("pseudo-terminal setup");
+        closeLine();
+        throw error;
+    }
+    m_slavePath = QString::fromLocal8Bit(name);
+    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+
+    // Without an open slave the master reads fail (EIO); and the line must be raw, or the
+    // terminal would echo and translate what passes through it.
+    m_slaveKeeper = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    termios tio{};
+    if (m_slaveKeeper < 0 || ::tcgetattr(m_slaveKeeper, &tio) != 0) {
+        const Error error = systemError("pseudo-terminal slave");
+        closeLine();
+        throw error;
+    }
+    ::cfmakeraw(&tio);
+    ::tcsetattr(m_slaveKeeper, TCSANOW, &tio);
+
+    m_cutter = std::make_unique<FrameCutter>(
+        FrameCutter::Handlers{{}, {}, [this](const QString &frame) { onFrame(frame); }});
+    m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &ConsoleSimulator::readMaster);
+
+    m_paceTimer.setTimerType(Qt::PreciseTimer);
+    m_paceTimer.setInterval(1);
+    connect(&m_paceTimer, &QTimer::timeout, this, &ConsoleSimulator::pace);
+    m_clock.start();
+}
+
+ConsoleSimulator::~ConsoleSimulator() {
+    closeLine();
+}
+
+void ConsoleSimulator::planAnswer(int k, Answer answer, const QString &responseCode) {
+    m_plans.insert(k, {answer, responseCode});
+}
+
+void ConsoleSimulator::setDefaultAnswer(Answer answer, const QString &responseCode) {
+    m_default = {answer, responseCode};
+}
+
+void ConsoleSimulator::setLineRate(qint32 baud) {
+    m_lineRate = qMax(0, baud);
+}
+
+void ConsoleSimulator::readMaster() {
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+        if (n <= 0)
+            break; // EAGAIN: all read
+        if (m_answerDoneNs >= 0) {
+            m_turnaroundsUs << (m_clock.nsecsElapsed() - m_answerDoneNs) / 1000;
+            m_answerDoneNs = -1;
+        }
+        receive(QByteArray(buffer, n));
+        if (isHungUp())
+            return;
+    }
+}
+
+void ConsoleSimulator::receive(const QByteArray &bytes) {
+    m_received += bytes;
+    for (char c : bytes) {
+        m_cutter->addChar(QString(QLatin1Char(c)));
+        if (isHungUp())
+            return;
+    }
+}
+
+void ConsoleSimulator::onFrame(const QString &frame) {
+    ++m_frameCount;
+    const bool valid = FrameVerification::of(frame).valid();
+    m_frames << frame;
+    emit frameReceived(frame, valid);
+    answer(frame, valid, m_plans.value(m_frameCount, m_default));
+}
+
+void ConsoleSimulator::answer(const QString &frame, bool valid, const Plan &plan) {
+    const QStringView command = textAt(frame, 11, 3);
+    QString normal;
+    if (!valid)
+        normal = ack(QStringLiteral("02"));
+    else if (command == u"200")
+        normal = modKavvix::BuildFrame(QStringLiteral("100"),
+                                       m_version.leftJustified(40, QLatin1Char(' '), true));
+    else if (isUploadCommand(command))
+        normal = ack(QStringLiteral("00"));
+
+    QString reply;
+    switch (plan.answer) {
+    case Answer::Normal:
+        reply = normal;
+        break;
+    case Answer::Reject:
+        reply = ack(plan.code);
+        break;
+    case Answer::AckThen07:
+        reply = ack(QStringLiteral("00")) + ack(QStringLiteral("07"));
+        break;
+    case Answer::Silent:
+        break;
+    case Answer::BadChecksum:
+        reply = normal;
+        if (!reply.isEmpty()) { // a different first checksum digit can no longer match
+            const qsizetype at = reply.size() - 3;
+            reply[at] = reply[at] == u'F' ? QLatin1Char('0') : QLatin1Char('F');
+        }
+        break;
+    case Answer::Garbage:
+        reply = QStringLiteral("#~@!") + QChar(modKavvix::SYN) + QStringLiteral("1XXXXXXX") +
+                QChar(modKavvix::SOH) + QStringLiteral("900") + QChar(modKavvix::EOT) +
+                QStringLiteral("00") + QChar(modKavvix::ETB);
+        break;
+    case Answer::HangUp:
+        hangUp();
+        break;
+    }
+    if (!reply.isEmpty()) {
+        send(reply);
+        emit answered(frame);
+    }
+}
+
+QString ConsoleSimulator::diveResultFrame(const DiveFields &f) {
+    QString data;
+    data += QStringLiteral("%1").arg(f.eventNumber, 3, 10, QLatin1Char('0')).right(3);
+    data += f.eventLetter;
+    data += f.stage;
+    data += f.insertOrder;
+    data += QStringLiteral("%1").arg(f.round, 2, 10, QLatin1Char('0')).right(2);
+    data += QStringLiteral("%1").arg(f.divingOrder, 4, 10, QLatin1Char('0')).right(4);
+    data += f.diveNumber.rightJustified(4, QLatin1Char(' '), true);
+    data += f.position;
+    data += fixed(f.dd, 3, 1);
+    data += f.boardLevel.leftJustified(9, QLatin1Char(' '), true);
+    for (float score : f.judges)
+        data += fixed(score, 4, 1);
+    data += f.balk;
+    data += f.fail;
+    data += fixed(f.diveTotal, 6, 2);
+    data += fixed(f.totalScore, 6, 2);
+    return modKavvix::BuildFrame(QStringLiteral("305"), data);
+}
+
+void ConsoleSimulator::sendDiveResult(const DiveFields &fields) {
+    send(diveResultFrame(fields));
+}
+
+void ConsoleSimulator::sendRaw(const QByteArray &bytes) {
+    if (m_lineRate > 0) {
+        if (m_outgoing.isEmpty()) {
+            m_paceSent = 0;
+            m_paceClock.start();
+            m_paceTimer.start();
+        }
+        m_outgoing += bytes;
+        pace();
+    } else {
+        writeNow(bytes);
+    }
+}
+
+void ConsoleSimulator::send(const QString &text) {
+    sendRaw(text.toLatin1());
+}
+
+void ConsoleSimulator::writeNow(const QByteArray &bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size() && !isHungUp()) {
+        const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0) {
+            done += n;
+        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            return; // the line is gone; what was not written is lost, as on a cut cable
+        }
+    }
+    m_answerDoneNs = m_clock.nsecsElapsed();
+}
+
+void ConsoleSimulator::pace() {
+    // Characters due by now at the line rate, less those already written.
+    const qint64 due = m_paceClock.nsecsElapsed() * m_lineRate / BitsPerCharacter / 1000000000;
+    const qint64 count = qMin<qint64>(due - m_paceSent, m_outgoing.size());
+    if (count > 0) {
+        writeNow(m_outgoing.left(count));
+        m_outgoing.remove(0, count);
+        m_paceSent += count;
+    }
+    if (m_outgoing.isEmpty())
+        m_paceTimer.stop();
+}
+
+void ConsoleSimulator::hangUp() {
+    m_paceTimer.stop();
+    m_outgoing.clear();
+    closeLine();
+}
+
+void ConsoleSimulator::closeLine() {
+    delete m_notifier;
+    m_notifier = nullptr;
+    if (m_slaveKeeper >= 0)
+        ::close(m_slaveKeeper);
+    if (m_master >= 0)
+        ::close(m_master);
+    m_slaveKeeper = m_master = -1;
+}
+
+QStringList ConsoleSimulator::uploadFrames() const {
+    QStringList out;
+    for (const QString &frame : m_frames)
+        if (isUploadCommand(textAt(frame, 11, 3)))
+            out << frame;
+    return out;
+}
+
+QStringList ConsoleSimulator::diverRows() const {
+    QStringList rows;
+    for (const QString &frame : uploadFrames()) {
+        // Data: first diving order (2), diver count (2), then 104 characters per diver.
+        const QStringView data = textAt(frame, 14, frame.size() - 17);
+        const qsizetype first = textAt(data, 1, 2).toInt();
+        for (qsizetype i = 0; 4 + (i + 1) * RowWidth <= data.size(); ++i) {
+            const qsizetype index = first - 1 + i;
+            if (index < 0)
+                continue;
+            while (rows.size() <= index)
+                rows << QString();
+            rows[index] = textAt(data, 5 + i * RowWidth, RowWidth).toString();
+        }
+    }
+    return rows;
+}
+
+void ConsoleSimulator::printDiverRows(QTextStream &out) const {
+    const QStringList rows = diverRows();
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        if (!rows[i].isEmpty())
+            out << QStringLiteral("%1 %2").arg(i + 1, 2, 10, QLatin1Char('0')).arg(rows[i]) << '\n';
+}
+
+} // namespace Kavvix

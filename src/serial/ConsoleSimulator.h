@@ -1,0 +1,155 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <array>
+#include <memory>
+
+class QSocketNotifier;
+class QTextStream;
+
+namespace Kavvix {
+
+class FrameCutter;
+
+// Plays the timing console's side of the serial link over a pseudo-terminal pair. The slave
+// end is a serial device for comPort (map a port number to slavePath() with KAVVIX_COM<n>);
+// the simulator reads and writes the master end from the event loop of its thread.
+//
+// Every frame received is checked, recorded and answered: a version request ("200") with a
+// "100" version reply, an upload frame ("301"-"304") with a "900" acknowledgement "00"; a
+// frame that fails the checks with "900" "02". The answer to the k-th frame (counting every
+// frame received, from 1) can be planned otherwise.
+class ConsoleSimulator : public QObject {
+    Q_OBJECT
+
+public:
+    enum class Answer {
+        Normal,      // the version reply, or "00" for an upload frame
+        Reject,      // "900" with the planned response code
+        AckThen07,   // "900" "00", then "900" "07"
+        Silent,      // nothing
+        BadChecksum, // the normal answer with a wrong checksum
+        Garbage,     // line noise holding a SYN..ETB run that fails the frame checks
+        HangUp,      // closes the line instead of answering
+    };
+
+    // The fields of a judged dive, as they are laid out in a "305" frame.
+    struct DiveFields {
+        qint16 eventNumber = 1;
+        QChar eventLetter = QLatin1Char('A');
+        QChar stage = QLatin1Char('0');
+        QChar insertOrder = QLatin1Char('0');
+        qint16 round = 1;
+        qint16 divingOrder = 1;
+        QString diveNumber = QStringLiteral("105");
+        QChar position = QLatin1Char('B');
+        float dd = 2.4f;
+        QString boardLevel = QStringLiteral("3M");
+        std::array<float, 9> judges{};
+        QChar balk = QLatin1Char(' ');
+        QChar fail = QLatin1Char(' ');
+        float diveTotal = 0;
+        float totalScore = 0;
+    };
+
+    // Opens the pseudo-terminal pair; throws Kavvix::Error when the system refuses.
+    explicit ConsoleSimulator(QObject *parent = nullptr);
+    ~ConsoleSimulator() override;
+
+    QString slavePath() const { return m_slavePath; }
+
+    // The version text of the "100" reply (blank-padded or cut to 40 characters).
+    void setVersion(const QString &version) { m_version = version; }
+    // How to answer frame k (1-based, every frame received counts).
+    void planAnswer(int k, Answer answer, const QString &responseCode = {});
+    void rejectFrame(int k, const QString &responseCode) {
+        planAnswer(k, Answer::Reject, responseCode);
+    }
+    // How to answer the frames without a plan of their own.
+    void setDefaultAnswer(Answer answer, const QString &responseCode = {});
+
+    // Paces what the console writes at the given line rate, 11 bits per character (start,
+    // 8 data, parity, stop); 0 writes at once.
+    void setLineRate(qint32 baud);
+
+    // Sends a "305" frame built from the fields.
+    void sendDiveResult(const DiveFields &fields);
+    static QString diveResultFrame(const DiveFields &fields);
+    // Sends bytes as they stand.
+    void sendRaw(const QByteArray &bytes);
+    // Takes bytes as if they had arrived on the line: recorded, cut into frames, answered.
+    void receive(const QByteArray &bytes);
+    // Closes the line: the slave device goes away and nothing more is read or written.
+    void hangUp();
+    bool isHungUp() const { return m_master < 0; }
+
+    // Every byte received, every frame cut from them, the upload frames among them.
+    QByteArray received() const { return m_received; }
+    QStringList frames() const { return m_frames; }
+    QStringList uploadFrames() const;
+    // The diver rows the upload frames carried, in diving order, "" where none arrived.
+    QStringList diverRows() const;
+    // Writes one line per diver row received: the diving order, a blank, the row.
+    void printDiverRows(QTextStream &out) const;
+
+    // Microseconds from the last byte of an answer written to the first byte that arrived
+    // after it, one sample per answer that was followed by more input.
+    QList<qint64> turnaroundsUs() const { return m_turnaroundsUs; }
+    // Drops the samples and the pending answer, so the next input starts no sample.
+    void clearTurnarounds() {
+        m_turnaroundsUs.clear();
+        m_answerDoneNs = -1;
+    }
+
+signals:
+    void frameReceived(const QString &frame, bool valid);
+    // Something was written in answer to the frame (not sent for a silent or hung-up line).
+    void answered(const QString &frame);
+
+private:
+    struct Plan {
+        Answer answer = Answer::Normal;
+        QString code;
+    };
+    void readMaster();
+    void onFrame(const QString &frame);
+    void answer(const QString &frame, bool valid, const Plan &plan);
+    void send(const QString &text);
+    void writeNow(const QByteArray &bytes);
+    void pace();
+    void closeLine();
+
+    int m_master = -1;
+    int m_slaveKeeper = -1; // keeps the line up while no port has the slave open
+    QString m_slavePath;
+    QSocketNotifier *m_notifier = nullptr;
+    std::unique_ptr<FrameCutter> m_cutter;
+
+    QString m_version = QStringLiteral("OmniSport 2000 Ver 3.12");
+    QHash<int, Plan> m_plans;
+    Plan m_default;
+    int m_frameCount = 0;
+
+    QByteArray m_received;
+    QStringList m_frames;
+
+    qint32 m_lineRate = 0;
+    QByteArray m_outgoing;
+    qint64 m_paceSent = 0;
+    QElapsedTimer m_paceClock;
+    QTimer m_paceTimer;
+
+    QElapsedTimer m_clock;
+    qint64 m_answerDoneNs = -1; // when the last answer's last byte was written, -1 when none
+    QList<qint64> m_turnaroundsUs;
+};
+
+} // namespace Kavvix

@@ -1,0 +1,165 @@
+#include "serial/comPort.h"
+
+#include <kavvix/Error.h>
+#include <kavvix/comPort.h>
+
+#include <QDeadlineTimer>
+#include <QMetaObject>
+
+namespace Kavvix {
+
+namespace {
+
+// Longest wait for written bytes to leave before close(): a full 541-byte frame at 9600 baud
+// takes about 0.6 s.
+constexpr int FlushTimeoutMs = 3000;
+
+Error settingsError(const QString &settings, const QString &why) {
+    return Error::invalidArgument(QStringLiteral("serial settings \"%1\": %2").arg(settings, why));
+}
+
+} // namespace
+
+comPort::comPort(QObject *parent) : QObject(parent) {
+    connect(&m_serial, &QSerialPort::readyRead, this, &comPort::onReadyRead);
+    connect(&m_serial, &QSerialPort::errorOccurred, this, &comPort::onError);
+}
+
+comPort::~comPort() {
+    if (m_serial.isOpen())
+        m_serial.close();
+}
+
+comPort::LineSettings comPort::parseSettings(const QString &settings) {
+    const QStringList parts = settings.split(QLatin1Char(','));
+    if (parts.size() != 4)
+        throw settingsError(settings, QStringLiteral("expected baud,parity,data bits,stop bits"));
+    LineSettings out;
+    bool ok = false;
+    out.baud = parts[0].trimmed().toInt(&ok);
+    if (!ok || out.baud <= 0)
+        throw settingsError(settings, QStringLiteral("bad baud rate"));
+
+    const QString parity = parts[1].trimmed().toLower();
+    if (parity == u"n")
+        out.parity = QSerialPort::NoParity;
+    else if (parity == u"e")
+        out.parity = QSerialPort::EvenParity;
+    else if (parity == u"o")
+        out.parity = QSerialPort::OddParity;
+    else if (parity == u"m")
+        out.parity = QSerialPort::MarkParity;
+    else if (parity == u"s")
+        out.parity = QSerialPort::SpaceParity;
+    else
+        throw settingsError(settings, QStringLiteral("parity must be n, e, o, m or s"));
+
+    const int dataBits = parts[2].trimmed().toInt(&ok);
+    if (!ok || dataBits < 5 || dataBits > 8)
+        throw settingsError(settings, QStringLiteral("data bits must be 5 to 8"));
+    out.dataBits = static_cast<QSerialPort::DataBits>(dataBits);
+
+    const QString stop = parts[3].trimmed();
+    if (stop == u"1")
+        out.stopBits = QSerialPort::OneStop;
+    else if (stop == u"1.5")
+        out.stopBits = QSerialPort::OneAndHalfStop;
+    else if (stop == u"2")
+        out.stopBits = QSerialPort::TwoStop;
+    else
+        throw settingsError(settings, QStringLiteral("stop bits must be 1, 1.5 or 2"));
+    return out;
+}
+
+void comPort::setCommPort(qint16 n) {
+    if (modKavvix::PortDevice(n).isEmpty())
+        throw Error::invalidArgument(QStringLiteral("no serial device for port number %1").arg(n));
+    m_port = n;
+}
+
+void comPort::setSettings(const QString &settings) {
+    parseSettings(settings); // reject a malformed text now, not at open()
+    m_settings = settings;
+}
+
+void comPort::open() {
+    if (m_serial.isOpen())
+        throw Error(PortErrorBase + QSerialPort::OpenError, QStringLiteral("Port already open"));
+    const QString device = modKavvix::PortDevice(m_port);
+    if (device.isEmpty())
+        throw Error::invalidArgument(
+            QStringLiteral("no serial device for port number %1").arg(m_port));
+    // Everything is applied before open(): a pseudo-terminal refuses parity changes once open.
+    const LineSettings s = parseSettings(m_settings);
+    m_serial.setPortName(device);
+    m_serial.setBaudRate(s.baud);
+    m_serial.setParity(s.parity);
+    m_serial.setDataBits(s.dataBits);
+    m_serial.setStopBits(s.stopBits);
+    m_serial.setFlowControl(QSerialPort::NoFlowControl);
+    m_input.clear();
+    // No DTR/RTS calls: pseudo-terminals have no modem lines and would fail them.
+    if (!m_serial.open(QIODevice::ReadWrite))
+        fail(device);
+}
+
+void comPort::close() {
+    if (!m_serial.isOpen())
+        return;
+    // Bytes still in the write buffer would be discarded by close(): let them leave first.
+    const QDeadlineTimer deadline(FlushTimeoutMs);
+    while (m_serial.bytesToWrite() > 0 && !deadline.hasExpired())
+        if (!m_serial.waitForBytesWritten(int(deadline.remainingTime())))
+            break;
+    m_serial.close();
+    m_input.clear();
+}
+
+void comPort::write(const QString &text) {
+    if (!m_serial.isOpen())
+        throw Error(PortErrorBase + QSerialPort::NotOpenError,
+                    QStringLiteral("Operation not valid when the port is closed"));
+    const QByteArray bytes = text.toLatin1();
+    if (m_serial.write(bytes) != bytes.size())
+        fail(m_serial.portName());
+    m_serial.flush(); // start sending now rather than on the next event loop pass
+}
+
+QString comPort::readChar() {
+    if (m_input.isEmpty())
+        return {};
+    const QChar c = QLatin1Char(m_input.front());
+    m_input.remove(0, 1);
+    return QString(c);
+}
+
+void comPort::onReadyRead() {
+    const QByteArray bytes = m_serial.readAll();
+    m_input += bytes;
+    // One queued notification per character, as the characters arrived; a handler that lets
+    // window events run in the middle gets the next ones nested, in order.
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        QMetaObject::invokeMethod(
+            this, [this] { notify(Received); }, Qt::QueuedConnection);
+}
+
+void comPort::onError(QSerialPort::SerialPortError error) {
+    if (error != QSerialPort::NoError)
+        notify(qint16(qint16(ErrorKind) + int(error)));
+}
+
+void comPort::notify(qint16 kind) {
+    m_event = kind;
+    emit OnComm();
+}
+
+void comPort::fail(const QString &what) {
+    const QSerialPort::SerialPortError error = m_serial.error();
+    QString description = m_serial.errorString();
+    if (description.isEmpty())
+        description = QStringLiteral("Serial port failure on %1").arg(what);
+    m_serial.clearError();
+    throw Error(PortErrorBase + error, description);
+}
+
+} // namespace Kavvix

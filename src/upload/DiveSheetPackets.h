@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+namespace Kavvix {
+
+// The upload frames of one event: one 104-character row per diving order (13 slots of 8
+// characters, one per round: dive number, position code, DD), cut into frames of five rows.
+class DiveSheetPackets {
+public:
+    static constexpr qint16 Rounds = 13;
+    static constexpr qint16 SlotWidth = 8;
+    static constexpr qint16 RowWidth = Rounds * SlotWidth;
+    static constexpr qint16 RowsPerPacket = 5;
+    static constexpr qint16 PacketCount = 20;
+
+    // last rows of blanks, for diving orders 1 to last (none when last < 1).
+    void InitDiverRows(qint16 last);
+
+    // Places every dive sheet row (DivingOrder, DiveRound, DiveNum, DiveDD) into its slot; a
+    // later row for the same diving order and round overwrites an earlier one. Does nothing
+    // for a null or empty record set. Throws Kavvix::Error, naming the dive, for a dive whose
+    // round lies outside 1 to 13 or whose diving order lies outside 1 to last, and for a
+    // value that does not convert.
+    void BuildDiverRows(QSqlQuery *rsDiveSheets);
+
+    // The 20 frames of the rows with the given command code ("301" to "304"); frame k is
+    // empty when no row falls into it.
+    void BuildPackets(const QString &commandCode);
+
+    // Frame k of n rows: start code, n in two digits, rows 5k to 5k+4 that are below n.
+    // Empty when 5k is not below n.
+    QString BuildPacket(qint16 k, qint16 n, const QString &commandCode) const;
+
+    // The position code of an upper-case position letter: A/S 0, B/P 1, C/T 2, D/F 3, else 0.
+    static qint16 PositionCode(const QString &letter);
+
+    // The diving order of the first diver of frame k, in two digits ("01", "06" ... "21",
+    // repeating every five frames); empty outside 0 to 19.
+    static QString FirstDiverCode(qint16 k);
+
+    const QStringList &DiverRows() const { return m_asDiverRows; }
+    const QStringList &Packets() const { return m_asPackets; }
+
+private:
+    QStringList m_asDiverRows;
+    QStringList m_asPackets;
+};
+
+} // namespace Kavvix

@@ -1,0 +1,33 @@
+// Creates every public class by name, the way a host reaches them late-bound.
+#include <kavvix/kavvix.h>
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <cstdio>
+#include <memory>
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    const char *names[] = {"Kavvix.clsColoradoData", "Kavvix.clsDaktronicsData",
+                           "Kavvix.cDakProcessor",   "Kavvix.cDiveResult",
+                           "Kavvix.cDakResponse",    "Kavvix.cDakUploadForm"};
+    int failures = 0;
+    for (const char *name : names) {
+        std::unique_ptr<QObject> object(Kavvix::createObject(QString::fromLatin1(name)));
+        if (!object) {
+            std::fprintf(stderr, "cannot create %s\n", name);
+            ++failures;
+            continue;
+        }
+        std::printf("%s: %s\n", name, object->metaObject()->className());
+    }
+    std::unique_ptr<QObject> colorado(Kavvix::createObject(QStringLiteral("Kavvix.clsColoradoData")));
+    QString version;
+    if (!colorado ||
+        !QMetaObject::invokeMethod(colorado.get(), "DLLVersion", Q_RETURN_ARG(QString, version)) ||
+        version != QLatin1String("1.6.0")) {
+        std::fprintf(stderr, "DLLVersion is not 1.6.0\n");
+        ++failures;
+    }
+    return failures == 0 ? 0 : 1;
+}
