@@ -8,6 +8,7 @@
 #include <kavvix/cDakProcessor.h>
 #include <kavvix/cDiveResult.h>
 #include <kavvix/comPort.h>
+#include <kavvix/modKavvix.h>
 
 #include <QCoreApplication>
 #include <QJsonDocument>
@@ -26,11 +27,16 @@ void MonitorCommand::describe(QCommandLineParser &parser) const {
     parser.addOption({QStringLiteral("json"), QStringLiteral("One JSON object per line.")});
     parser.addOption({QStringLiteral("request-version"),
                       QStringLiteral("Ask the console for its software version first.")});
+    parser.addOption({QStringLiteral("log"),
+                      QStringLiteral("Write the receiver's diagnostic entries to the log file "
+                                     "($KAVVIX_LOG_FILE, or kavvix/kavvix.log in the user's data "
+                                     "folder).")});
 }
 
 int MonitorCommand::run(const QCommandLineParser &parser, Console &console) {
     const qint16 portNumber = PortOption::resolve(parser);
     const bool json = parser.isSet(QStringLiteral("json"));
+    Kavvix::modKavvix::setDebugEnabled(parser.isSet(QStringLiteral("log")));
 
     Kavvix::comPort port;
     port.setCommPort(portNumber);

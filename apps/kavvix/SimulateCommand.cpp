@@ -119,17 +119,17 @@ int SimulateCommand::run(const QCommandLineParser &parser, Console &console) {
 
     QTimer dives;
     int divesLeft = 0;
+    int divesSent = 0;
     if (parser.isSet(QStringLiteral("send-dives"))) {
         divesLeft = positiveNumber(parser.value(QStringLiteral("send-dives")),
                                    QStringLiteral("--send-dives"));
         dives.setInterval(positiveNumber(parser.value(QStringLiteral("dive-interval")),
                                          QStringLiteral("--dive-interval")));
-        int sent = 0;
         QObject::connect(&dives, &QTimer::timeout, [&] {
-            simulator.sendDiveResult(sampleDive(++sent));
-            console.out << "sent judged dive " << sent << '\n';
+            simulator.sendDiveResult(sampleDive(++divesSent));
+            console.out << "sent judged dive " << divesSent << '\n';
             console.out.flush();
-            if (sent == divesLeft)
+            if (divesSent == divesLeft)
                 dives.stop();
         });
         dives.start();

@@ -3,6 +3,7 @@
 
 #include <kavvix/SampleMeet.h>
 
+#include <QDeadlineTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -96,6 +97,24 @@ TEST_F(CommandsCli, MonitorPrintsJudgedDivesAsJsonAndStopsOnInterrupt) {
     const QJsonObject first = QJsonDocument::fromJson(lines[0].toUtf8()).object();
     EXPECT_EQ(first.value(QStringLiteral("event")).toString(), QStringLiteral("DiveResult"));
     EXPECT_EQ(first.value(QStringLiteral("DiveNumber")).toString().trimmed(), QStringLiteral("105"));
+}
+
+TEST_F(CommandsCli, DialogShowsTheMeetAndClosesOnInterrupt) {
+    auto dialog = startCli({"dialog", "--db", meetFile, "--meet", "RIV26"});
+    ASSERT_TRUE(dialog->waitForStarted(10000));
+    QString err;
+    QDeadlineTimer deadline(30000);
+    while (!err.contains(QStringLiteral("close it or press Ctrl-C")) && !deadline.hasExpired() &&
+           dialog->state() == QProcess::Running) {
+        dialog->waitForReadyRead(200);
+        err += QString::fromUtf8(dialog->readAllStandardError());
+    }
+    EXPECT_TRUE(err.contains(QStringLiteral("Upload dialog for meet RIV26 (Riverside Spring Invitational & Open)")))
+        << err.toStdString();
+    // The interrupt is read inside the dialog's own event loop, so it finds the dialog shown.
+    ::kill(pid_t(dialog->processId()), SIGINT);
+    ASSERT_TRUE(dialog->waitForFinished(30000));
+    EXPECT_EQ(dialog->exitCode(), 0);
 }
 
 TEST_F(CommandsCli, DemoRunsEndToEnd) {
