@@ -4,6 +4,7 @@
 #include <kavvix/Error.h>
 #include <kavvix/MeetDatabase.h>
 #include <kavvix/SampleMeet.h>
+#include <kavvix/ScoreSetObject.h>
 #include <kavvix/cDakProcessor.h>
 #include <kavvix/cDakResponse.h>
 #include <kavvix/cDakUploadForm.h>

@@ -12,8 +12,12 @@ namespace Kavvix::NumericText {
 
 namespace {
 
-bool isBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n'; }
-bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool isBlank(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\n';
+}
+bool isDigit(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
 
 // Walks the text's characters with blanks skipped.
 class BlankSkippingCursor {
@@ -57,12 +61,35 @@ double radixWholeNumber(BlankSkippingCursor &cursor, int radix) {
     return value;
 }
 
+// The characters of a number for from_chars. Ordinary numbers fit the fixed buffer, so reading
+// them allocates nothing; a longer text moves to the heap.
+class NumberText {
+public:
+    void push(char c) {
+        if (m_size < m_fixed.size()) {
+            m_fixed[m_size++] = c;
+            return;
+        }
+        if (m_long.empty())
+            m_long.assign(m_fixed.data(), m_size);
+        m_long += c;
+        ++m_size;
+    }
+    const char *begin() const { return m_long.empty() ? m_fixed.data() : m_long.data(); }
+    const char *end() const { return begin() + m_size; }
+
+private:
+    std::array<char, 64> m_fixed;
+    std::string m_long;
+    std::size_t m_size = 0;
+};
+
 // Collects "[-]digits[.digits][e[-]digits]" for from_chars, which reads it exactly.
 double decimalNumber(BlankSkippingCursor &cursor) {
-    std::string number;
+    NumberText number;
     if (cursor.peek() == u'-' || cursor.peek() == u'+') {
         if (cursor.peek() == u'-')
-            number += '-';
+            number.push('-');
         cursor.advance();
     }
     qsizetype mantissaDigits = 0;
@@ -74,7 +101,7 @@ double decimalNumber(BlankSkippingCursor &cursor) {
     for (;; cursor.advance()) {
         const char16_t c = cursor.peek();
         if (isDigit(c)) {
-            number += static_cast<char>(c);
+            number.push(static_cast<char>(c));
             ++mantissaDigits;
             if (!seenPoint) {
                 ++integerDigits;
@@ -85,7 +112,7 @@ double decimalNumber(BlankSkippingCursor &cursor) {
             }
             seenNonZero = seenNonZero || c != u'0';
         } else if (c == u'.' && !seenPoint) {
-            number += '.';
+            number.push('.');
             seenPoint = true;
         } else {
             break;
@@ -109,13 +136,17 @@ double decimalNumber(BlankSkippingCursor &cursor) {
                 exponent = qMin<long long>(exponent * 10 + (ahead.peek() - u'0'), 1'000'000'000);
             if (negative)
                 exponent = -exponent;
-            number += 'e';
-            number += std::to_string(exponent);
+            std::array<char, 24> digits;
+            const char *digitsEnd =
+                std::to_chars(digits.data(), digits.data() + digits.size(), exponent).ptr;
+            number.push('e');
+            for (const char *d = digits.data(); d != digitsEnd; ++d)
+                number.push(*d);
         }
     }
 
     double value = 0;
-    const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
+    const auto [end, ec] = std::from_chars(number.begin(), number.end(), value);
     Q_UNUSED(end);
     if (ec == std::errc::result_out_of_range) {
         if (!seenNonZero)
@@ -156,9 +187,13 @@ double valueOf(QStringView text) {
     return decimalNumber(cursor);
 }
 
-qint16 roundToInt16(double value) { return roundTo<qint16>(value); }
+qint16 roundToInt16(double value) {
+    return roundTo<qint16>(value);
+}
 
-qint32 roundToInt32(double value) { return roundTo<qint32>(value); }
+qint32 roundToInt32(double value) {
+    return roundTo<qint32>(value);
+}
 
 float toSingle(double value) {
     // Beyond the largest float by half a unit in the last place the nearest float is infinity,

@@ -2,7 +2,6 @@
 
 #include "ParserText.h"
 #include "ScoreSet.h"
-#include "ScoreSetAccessors.h"
 #include "common/NumericText.h"
 #include "common/TextPosition.h"
 
@@ -100,31 +99,10 @@ QString notEnoughInformation(qsizetype itemCount, const QString &dataReceived) {
 
 } // namespace
 
-clsColoradoData::clsColoradoData(QObject *parent)
-    : QObject(parent), m_scores(std::make_unique<ScoreSet>()) {}
-
-clsColoradoData::~clsColoradoData() = default;
-
-KAVVIX_SCORE_SET_PROPERTIES(clsColoradoData)
-
-QString clsColoradoData::DiveNumber() const {
-    return m_scores->DiveNumber;
-}
-
-void clsColoradoData::storeJudgeScore(int index, float score) {
-    m_scores->JudgeScore[index] = score;
-}
-
-qint16 clsColoradoData::ExpectedNumberOfJudges() const {
-    return m_expectedNumberOfJudges;
-}
-
-void clsColoradoData::setExpectedNumberOfJudges(qint16 numJudges) {
-    m_expectedNumberOfJudges = numJudges;
-}
+clsColoradoData::clsColoradoData(QObject *parent) : ScoreSetObject(parent) {}
 
 QString clsColoradoData::ParseData(const QString &StringFromColorado) {
-    m_scores->clearKeepingPosition();
+    scores().clearKeepingPosition();
     try {
         const std::optional<QStringView> record = findRecord(StringFromColorado);
         if (!record)
@@ -144,11 +122,11 @@ QString clsColoradoData::ParseData(const QString &StringFromColorado) {
             if (++next == items.end())
                 break; // items from 18 on are not read
         }
-        storeItems(*m_scores, items);
-        m_scores->DataIsValid = true;
+        storeItems(scores(), items);
+        scores().DataIsValid = true;
         return QString();
     } catch (const Error &error) {
-        m_scores->DataIsValid = false;
+        scores().DataIsValid = false;
         return Parsers::internalErrorMessage(StringFromColorado, error);
     }
 }

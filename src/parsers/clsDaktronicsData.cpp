@@ -3,7 +3,6 @@
 #include "DaktronicsRecord.h"
 #include "ParserText.h"
 #include "ScoreSet.h"
-#include "ScoreSetAccessors.h"
 #include "common/NumericText.h"
 #include "common/TextPosition.h"
 
@@ -50,19 +49,15 @@ std::optional<QChar> positionLetter(QChar received) {
 } // namespace
 
 clsDaktronicsData::clsDaktronicsData(QObject *parent)
-    : QObject(parent), m_scores(std::make_unique<ScoreSet>()), m_sSOH(QChar(modKavvix::SOH)),
-      m_sSTX(QChar(modKavvix::STX)), m_sEOT(QChar(modKavvix::EOT)) {}
-
-clsDaktronicsData::~clsDaktronicsData() = default;
-
-KAVVIX_SCORE_SET_PROPERTIES(clsDaktronicsData)
+    : ScoreSetObject(parent), m_sSOH(QChar(modKavvix::SOH)), m_sSTX(QChar(modKavvix::STX)),
+      m_sEOT(QChar(modKavvix::EOT)) {}
 
 QString clsDaktronicsData::DiveNumber() const {
-    return m_scores->DiveNumber + m_scores->DivePosition;
+    return scores().DiveNumber + scores().DivePosition;
 }
 
 void clsDaktronicsData::storeJudgeScore(int index, float score) {
-    m_scores->JudgeScore[index] = score;
+    ScoreSetObject::storeJudgeScore(index, score);
     if (m_judgesScoresReceived == std::numeric_limits<qint16>::max())
         throw Error::numericOverflow(QStringLiteral("more than 32767 judge scores received"));
     ++m_judgesScoresReceived;
@@ -76,7 +71,7 @@ bool clsDaktronicsData::ContainsValidCommand(const QString &dataToCheck) const {
 }
 
 bool clsDaktronicsData::DataIsComplete() const {
-    const ScoreSet &s = *m_scores;
+    const ScoreSet &s = scores();
     const bool judgesDone =
         m_numberOfJudgesRequired == 0 || m_judgesScoresReceived >= m_numberOfJudgesRequired;
     return s.CurrentRound != 0 && s.DiverNumber != 0 &&
@@ -84,20 +79,8 @@ bool clsDaktronicsData::DataIsComplete() const {
            !Parsers::trimSpaces(s.DivePosition).isEmpty() && s.DiveDD != 0 && judgesDone;
 }
 
-bool clsDaktronicsData::HaveJudgesScores() const {
-    return m_judgesScoresReceived > 0;
-}
-
-qint16 clsDaktronicsData::ExpectedNumberOfJudges() const {
-    return m_numberOfJudgesRequired;
-}
-
-void clsDaktronicsData::setNumberOfJudgesRequired(qint16 vNewValue) {
-    m_numberOfJudgesRequired = vNewValue;
-}
-
 void clsDaktronicsData::InitializeItems() {
-    *m_scores = ScoreSet();
+    scores() = ScoreSet();
     m_judgesScoresReceived = 0;
 }
 
@@ -112,7 +95,7 @@ void clsDaktronicsData::StoreField(qint32 recordPosition, QStringView field) {
     const RecordField *layout = Parsers::recordFieldAt(recordPosition);
     if (!layout)
         return;
-    ScoreSet &s = *m_scores;
+    ScoreSet &s = scores();
     switch (layout->target) {
     case RecordField::NotStored:
         break;
@@ -168,10 +151,10 @@ QString clsDaktronicsData::ParseData(const QString &DataStream) {
             p += width;
             recordPosition += width;
         }
-        m_scores->DataIsValid = true;
+        scores().DataIsValid = true;
         return QString();
     } catch (const Error &error) {
-        m_scores->DataIsValid = false;
+        scores().DataIsValid = false;
         return Parsers::internalErrorMessage(DataStream, error);
     }
 }

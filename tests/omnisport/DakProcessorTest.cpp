@@ -1,10 +1,11 @@
 #include "OmniSportFrames.h"
-#include "RecordingUtility.h"
 #include "omnisport/FrameVerification.h"
 
-#include <kavvix/cDakProcessor.h>
-#include <kavvix/modKavvix.h>
+#include <kavvix/Error.h>
+#include <kavvix/cDiveResult.h>
 
+#include <QMetaProperty>
+#include <QPointer>
 #include <gtest/gtest.h>
 
 using namespace Kavvix;
@@ -12,175 +13,156 @@ using namespace KavvixTest;
 
 namespace {
 
-// The checks themselves, where cutting cannot reach (a cut frame runs from a SYN to an ETB):
-// the numbers of the failed checks, with the digit check made even after a failed SYN or ETB
-// check and the checks after a failed zero field skipped.
-TEST(FrameVerification, ChecksRunInOrderWithTheirSkips) {
-    const QString good = frame("900", QStringLiteral("00"));
-    const struct {
-        QString text;
-        const char *failed;
-    } cases[] = {{QString(), "13"},
-                 {'x' + good.mid(1, good.size() - 2), "1"},
-                 {damaged(good, 2, u'A').chopped(1), "23"},
-                 {damaged(damaged(good, 3, u'1'), 10, u'x'), "4"},
-                 {good, ""}};
-    for (const auto &c : cases) {
-        const FrameVerification v = FrameVerification::of(c.text);
-        const bool flags[] = {v.synMissing, v.etbMissing, v.digitInvalid,    v.zeroFieldInvalid,
-                              v.sohMissing, v.eotMissing, v.checksumMismatch};
-        QString failed;
-        for (int i = 0; i < 7; ++i)
-            if (flags[i])
-                failed += QString::number(i + 1);
-        EXPECT_EQ(failed, c.failed);
-        EXPECT_EQ(v.valid(), failed.isEmpty());
-    }
-}
-
-LogEntry syn(int position) {
-    return {2, "AddChar", QStringLiteral("Found SYN at %1").arg(position), 0};
-}
-LogEntry etb(int position) {
-    return {3, "AddChar", QStringLiteral("Found ETB at %1").arg(position), 0};
-}
-LogEntry entry(qint32 number, const char *procedure, const QString &message) {
-    return {number, QLatin1String(procedure), message, 0};
-}
-// The SYN and ETB entries of a frame that follows offset stored characters.
-QList<LogEntry> cut(int offset, const QString &f) {
-    return {syn(offset + 1), etb(offset + f.size())};
-}
-
-QStringList chars(const QString &text) {
-    QStringList out;
-    for (QChar c : text)
-        out << QString(c);
-    return out;
-}
-
-// The events of a processor in the order raised: "V:" version, "E:" error text, "D" dive.
-struct ProcessorLog {
-    explicit ProcessorLog(cDakProcessor &p) {
-        QObject::connect(&p, &cDakProcessor::SoftwareVersion,
-                         [this](const QString &s) { events << "V:" + s; });
-        QObject::connect(&p, &cDakProcessor::COMMError,
-                         [this](const QString &s) { events << "E:" + s; });
-        QObject::connect(&p, &cDakProcessor::DiveResult, [this] { events << "D"; });
-    }
-    QStringList events;
-};
-
-struct Case {
-    const char *name;
-    QStringList input; // one AddChar argument each
-    QList<LogEntry> logs;
-    QStringList events;
-};
-
-QList<Case> processorCases() {
-    using modKavvix::ETB, modKavvix::SYN;
-    const QString request = frame("200", {}), ok = frame("900", QStringLiteral("00"));
-    const QString version = frame("100", QStringLiteral("   OmniSport 2.10 ").leftJustified(40));
-    const QString badSum = damaged(ok, 18, u'f'), unknown = frame("900", "08");
-    const QString dive = diveFrame(QStringLiteral("012A")),
-                  short305 = frame("305", QString(78, ' '));
-    const QString format = "E:Incorrect data format received", v210 = "V:OmniSport 2.10";
-    const QString failed = "E:Incorrect dive result received (";
-    const QString msg11 = "unknown command (11,3), data:" + request + ":";
-    const QString msg10 = ":7F: <> :7f:, Data:" + badSum + ":";
-    const QString msg13 = "(14,2), data:" + unknown + ":";
-    const QStringList twoCharTexts = QStringList{"x" + ctl(SYN)} << chars(version.chopped(1))
-                                                                 << ctl(ETB) + "x" << chars(ok);
-    // clang-format off
-    QList<Case> cases = {
-        {"request is not handled", chars(request),
-         cut(0, request) << entry(11, "ProcessCommandLayer", msg11), {}},
-        {"noise, lone ETB", chars("ab" + ctl(ETB) + version), cut(3, version), {v210}},
-        {"second SYN restarts", chars(ctl(SYN) + "x" + version),
-         QList<LogEntry>{syn(1)} << cut(2, version), {v210}},
-        {"two-character texts", twoCharTexts, QList<LogEntry>{syn(3)} << cut(60, ok), {}},
-        {"lower-case sum", chars(badSum), cut(0, ok) << entry(10, "VerifyDataStream", msg10), {}},
-        {"responses 00, 07, 08", chars(ok + frame("900", "07") + unknown),
-         cut(0, ok) << cut(19, ok) << cut(38, ok) << entry(13, "ProcessResponseCode", msg13), {}},
-        {"dive, buffer kept", chars(dive + ok), cut(0, dive) << cut(96, ok), {"D"}},
-        {"dive of 95, emptied", chars(short305 + ok), cut(0, short305) << cut(0, ok), {format}},
-        {"dive of 97", chars(frame("305", QString(80, ' '))), cut(0, QString(97, ' ')), {format}},
-        {"event number 9E9", chars(diveFrame("9E9")), cut(0, dive), {failed + "50)"}},
-        {"dive total 1E99", chars(diveFrame(QString(67, ' ') + "1E99")), cut(0, dive),
-         {failed + "260)"}},
-    };
-    // clang-format on
-    // Each error code empties the buffer: the next SYN is at position 1 again.
-    const char *texts[] = {"Buffer Overrun",   "Checksum Error",   "Invalid Packet Type",
-                           "Invalid Filename", "Record Not Found", "Not ready to Receive Data"};
-    for (int code = 1; code <= 6; ++code) {
-        const QString error = frame("900", QStringLiteral("0%1").arg(code));
-        cases.append({"error code",
-                      chars(error + ok),
-                      cut(0, error) << cut(0, ok),
-                      {"E:" + QLatin1String(texts[code - 1])}});
-    }
-    // Version replies of 56 and 58 characters are refused; the buffer is kept.
-    for (int length : {56, 58}) {
-        const QString reply = frame("100", QString(length - 17, 'v'));
-        cases.append({"version reply length",
-                      chars(reply + ok),
-                      cut(0, reply) << entry(12, "GetVersionInformation",
-                                             "invalid length, data:" + reply + ":")
-                                    << cut(length, ok),
-                      {format}});
-    }
-    // Failed checks, each logged alone: the SOH check is skipped after a damaged zero field.
-    const struct {
-        qsizetype position;
-        char16_t c;
-        qint32 number;
-        const char *label;
-    } damage[] = {{2, u'A', 6, "(2,1) not numeric"}, {2, u' ', 6, "(2,1) not numeric"},
-                  {2, 2, 6, "(2,1) not numeric"},    {4, u'O', 7, "(3,7) invalid"},
-                  {10, u'x', 8, "(10,1) <> SOH"},    {16, u'0', 9, "first of last 4 <> EOT"}};
-    for (const auto &d : damage) {
-        QString bad = damaged(ok, d.position, d.c);
-        if (d.number == 7)
-            bad = damaged(bad, 10, u'x');
-        cases.append({d.label,
-                      chars(bad),
-                      cut(0, bad) << entry(d.number, "VerifyDataStream",
-                                           QLatin1String(d.label) + ", Data:" + bad + ":"),
-                      {}});
-    }
-    for (char16_t digit : {u'0', u'9'}) {
-        const QString reply = resum(damaged(frame("100", "1.0" + QString(37, ' ')), 2, digit));
-        cases.append({"header digit", chars(reply), cut(0, reply), {"V:1.0"}});
-    }
-    return cases;
-}
-
-TEST(DakProcessor, EventsAndLogEntriesPerStream) {
-    for (const Case &c : processorCases()) {
-        for (bool debug : {true, false}) {
-            SCOPED_TRACE(std::string(c.name) + (debug ? " (log on)" : " (log off)"));
-            LogRecorder recorder;
-            modKavvix::setDebugEnabled(debug);
-            if (!debug)
-                recorder.failNextWrite(); // any cUtility call would now throw
-            cDakProcessor processor;
-            ProcessorLog log(processor);
-            for (const QString &s : c.input)
-                processor.AddChar(s);
-            EXPECT_EQ(log.events, c.events);
-            EXPECT_EQ(recorder.entries(), debug ? c.logs : QList<LogEntry>());
-        }
-    }
-    modKavvix::setDebugEnabled(false);
-}
-
 TEST(DakProcessor, VersionRequestIsTheSeventeenBytes) {
     EXPECT_EQ(cDakProcessor().SoftwareVersionRequest().toLatin1(),
               QByteArray::fromHex("1631303030303030300132303004313817"));
-    // A character beyond Latin-1 travels as '?', and is summed as the byte that travels.
-    EXPECT_EQ(modKavvix::CalculateChecksum(u"\u0100"), QString(u'?').toLatin1().toHex().toUpper());
+}
+
+// Frames that cutting cannot produce (a cut frame runs from a SYN to an ETB): the numbers of the
+// failed checks, the digit check made even after a failed SYN or ETB check.
+TEST(FrameVerification, ChecksRunInOrderWithTheirSkips) {
+    const std::pair<QString, const char *> cases[] = {
+        {QString(), "13"},
+        {'x' + Accepted.mid(1, Accepted.size() - 2), "1"},
+        {damaged(Accepted, 2, u'A').chopped(1), "23"},
+        {damaged(damaged(Accepted, 3, u'1'), 10, u'x'), "4"},
+        {Accepted, ""}};
+    for (const auto &[text, failed] : cases) {
+        const FrameVerification v = FrameVerification::of(text);
+        const bool flags[] = {v.synMissing, v.etbMissing, v.digitInvalid,    v.zeroFieldInvalid,
+                              v.sohMissing, v.eotMissing, v.checksumMismatch};
+        QString numbers;
+        for (int i = 0; i < 7; ++i)
+            numbers += flags[i] ? QString::number(i + 1) : QString();
+        EXPECT_EQ(numbers, failed);
+    }
+}
+
+LogEntry found(const char *what, qsizetype position) {
+    return {what[0] == 'S' ? 2 : 3, "AddChar",
+            QStringLiteral("Found %1 at %2").arg(what).arg(position), 0};
+}
+
+// A frame fed on its own, then an accepted "900" answer.
+struct Row {
+    QString frame;
+    qint32 number = 0;      // the entry logged after the frame's SYN and ETB entries (0: none),
+    const char *label = ""; // with the message label + frame + ":"
+    QString event{};        // the one event raised, if any
+    bool clears = false;    // the frame empties the buffer: the next SYN is at 1 again
+};
+
+QList<Row> rows() {
+    const QString &ok = Accepted, format = "E:Incorrect data format received";
+    const QString v10 = QStringLiteral(" 1.0 ").leftJustified(40);
+    const QString failed = "E:Incorrect dive result received (";
+    const char *const badLength = "invalid length, data:";
+    QList<Row> rows = {
+        {frame("200", {}), 11, "unknown command (11,3), data:"},
+        {damaged(ok, 18, u'f'), 10, ":7F: <> :7f:, Data:"},
+        {frame("900", "07")},
+        {frame("900", "08"), 13, "(14,2), data:"},
+        {frame("100", QString(39, 'v')), 12, badLength, format},
+        {frame("100", QString(41, 'v')), 12, badLength, format},
+        // The SOH check is skipped after a failed zero-field check.
+        {damaged(damaged(ok, 4, u'O'), 10, u'x'), 7, "(3,7) invalid, Data:"},
+        {damaged(ok, 10, u'x'), 8, "(10,1) <> SOH, Data:"},
+        {damaged(ok, 16, u'0'), 9, "first of last 4 <> EOT, Data:"},
+        {diveFrame("012A"), 0, "", "D"},
+        {frame("305", QString(78, ' ')), 0, "", format, true},
+        {frame("305", QString(80, ' ')), 0, "", format, true},
+        {diveFrame("9E9"), 0, "", failed + "50)"},
+        {diveFrame(QString(67, ' ') + "1E99"), 0, "", failed + "260)"},
+    };
+    for (QChar d : QStringLiteral("09A \2")) // header digits: only "0" to "9" pass
+        rows.append(d.isDigit() ? Row{frame("100", v10, d), 0, "", "V:1.0"}
+                                : Row{frame("100", v10, d), 6, "(2,1) not numeric, Data:"});
+    for (const auto &[code, text] : ErrorCodes)
+        rows.append({frame("900", code), 0, "", "E:" + QLatin1String(text), true});
+    return rows;
+}
+
+// A log writer that fails at its g_failAt-th entry (the entries 3 and 4 to 13 of a frame are
+// written by one AddChar call).
+int g_failAt = 0;
+struct FailingUtility : cUtility {
+    void WriteLog(qint32, const QString &, const QString &, qint32) override {
+        if (--g_failAt == 0)
+            throw Error::invalidArgument(QStringLiteral("log writer failed"));
+    }
+};
+
+TEST(DakProcessor, EventsAndLogEntriesPerFrame) {
+    for (const Row &r : rows()) {
+        SCOPED_TRACE(qPrintable(r.frame));
+        QList<LogEntry> expected = {found("SYN", 1), found("ETB", r.frame.size())};
+        const char *const procedures[] = {"VerifyDataStream", "ProcessCommandLayer",
+                                          "GetVersionInformation", "ProcessResponseCode"};
+        if (r.number)
+            expected << LogEntry{r.number, procedures[qMax(0, r.number - 10)],
+                                 r.label + r.frame + ':', 0};
+        const qsizetype next = r.clears ? 0 : r.frame.size();
+        expected << found("SYN", next + 1) << found("ETB", next + Accepted.size());
+        const QString input = r.frame + Accepted;
+        for (bool debug : {true, false}) {
+            DebugLog log(debug);
+            if (!debug)
+                log.failNextWrite(); // any cUtility call would now throw
+            cDakProcessor processor;
+            Events events(processor);
+            feed(processor, input);
+            EXPECT_EQ(events, r.event.isEmpty() ? QStringList() : QStringList{r.event}) << debug;
+            EXPECT_EQ(log.entries(), debug ? expected : QList<LogEntry>()) << debug;
+        }
+        // The writer failing at any entry: the failure leaves AddChar, the next frame is
+        // understood.
+        for (int k = 1; k <= expected.size(); ++k) {
+            DebugLog log;
+            setUtilityFactory([] { return std::make_unique<FailingUtility>(); });
+            g_failAt = k;
+            cDakProcessor processor;
+            Events events(processor);
+            EXPECT_THROW(feed(processor, input), Error) << k;
+            events.clear();
+            feed(processor, frame("900", "03"));
+            EXPECT_EQ(events, QStringList{"E:Invalid Packet Type"}) << k;
+        }
+    }
+}
+
+// Texts keep their blanks, numbers are read as written; the board level precedes the scores.
+// The record belongs to whoever gives it a parent (or deletes it) in a handler; otherwise it is
+// deleted once the handlers have returned.
+TEST(DiveResult, DecodedAndKeptOnlyByAHandlerThatTakesIt) {
+    enum Handling { Ignore, Adopt, Delete };
+    for (Handling handling : {Ignore, Adopt, Delete}) {
+        QObject owner;
+        cDakProcessor processor;
+        QPointer<cDiveResult> seen;
+        QStringList fields;
+        QObject::connect(&processor, &cDakProcessor::DiveResult, [&](cDiveResult *r) {
+            const QMetaObject &mo = cDiveResult::staticMetaObject;
+            for (int i = mo.propertyOffset(); i < mo.propertyCount(); ++i) {
+                const QVariant v = mo.property(i).read(r);
+                fields << mo.property(i).name() +
+                              ('=' + (v.typeId() == QMetaType::Float ? QString::number(v.toFloat())
+                                                                     : v.toString()));
+            }
+            seen = r;
+            if (handling == Adopt)
+                r->setParent(&owner);
+            else if (handling == Delete)
+                delete r;
+        });
+        feed(processor, diveFrame("012AF 030012 105C2.43M       "
+                                  "8.5  8.5    7.0 10  0.5 9.5 6.0 5.5 N  57.60312.45"));
+        EXPECT_EQ(fields.join('|').toStdString(),
+                  "EventNumberN=12|EventNumberA=A|Stage=F|InsertOrder= |DiveRound=3|DivingOrder=12|"
+                  "DiveNumber= 105|DivePos=C|DiveDD=2.4|J1Score=8.5|J2Score=8.5|J3Score=0|"
+                  "J4Score=7|J5Score=10|J6Score=0.5|J7Score=9.5|J8Score=6|J9Score=5.5|BALKflag=N|"
+                  "FAILflag= |DiveTotal=57.6|TotalScore=312.45|BoardLevel=3M       ");
+        EXPECT_EQ(!seen.isNull(), handling == Adopt) << handling;
+    }
 }
 
 } // namespace

@@ -1,7 +1,5 @@
 #include "OmniSportFrames.h"
 
-#include <kavvix/cDakResponse.h>
-
 #include <gtest/gtest.h>
 
 using namespace Kavvix;
@@ -9,75 +7,48 @@ using namespace KavvixTest;
 
 namespace {
 
-QString answer(const QString &code) {
-    return frame("900", code);
+// "900" frames, one per code.
+QString answers(const QString &codes) {
+    QString out;
+    for (const QString &code : codes.split(' '))
+        out += frame("900", code);
+    return out;
 }
-
-// The events of a receiver in the order raised: "OK" or the error text.
-struct ResponseLog {
-    explicit ResponseLog(cDakResponse &r) {
-        QObject::connect(&r, &cDakResponse::ResponseOK, [this] { events << "OK"; });
-        QObject::connect(&r, &cDakResponse::PacketError, [this](const QString &s) { events << s; });
-    }
-    QStringList events;
-};
 
 TEST(DakResponse, EventsPerStream) {
-    const QString ok = answer("00"), seven = answer("07");
-    // Characters after the code are ignored; these make the checksums 0A, FF and 00.
-    const QString sums[] = {answer(QStringLiteral("00") + QChar(139)),
-                            answer(QStringLiteral("00") + QChar(128)),
-                            answer(QStringLiteral("00") + QChar(129))};
-    ASSERT_EQ(sums[0].mid(17, 2) + sums[1].mid(17, 2) + sums[2].mid(17, 2), "0AFF00");
-    const struct {
-        QStringList input;
+    struct Case {
+        QString input;
         QStringList events;
-    } cases[] = {
-        {{answer("01"), answer("02"), answer("03")},
-         {"Buffer Overrun", "Checksum Error", "Invalid Packet Type"}},
-        {{answer("04"), answer("05"), answer("06")},
-         {"Invalid Filename", "Record Not Found", "Not ready to Receive Data"}},
-        {{answer("08"), answer("99"), answer("")}, {}},
-        {{seven}, {}},
-        {{ok, seven}, {"OK", "OK"}},
-        {{ok, seven, seven}, {"OK", "OK"}},
-        {{seven, ok, ok, seven}, {"OK", "OK", "OK"}},
-        {{ok, answer("03"), seven}, {"OK", "Invalid Packet Type", "OK"}},
-        {{damaged(ok, 17, u'0')}, {"Checksum Error"}},
-        {{damaged(ok, 5, u'x')}, {"Invalid data in packet"}},
-        {{frame("100", QString(40, ' ')), diveFrame({}), frame("200", {})}, {}},
-        {{sums[0], sums[1], sums[2]}, {"OK", "OK", "OK"}},
+        bool reenter = false; // the first event's handler feeds an accepted answer itself
     };
-    for (const auto &c : cases) {
+    QList<Case> cases = {
+        {answers("07"), {}},
+        {answers("00 07 07"), {"OK", "OK"}},
+        {answers("07 00 00 07"), {"OK", "OK", "OK"}},
+        {answers("00 03 07"), {"OK", "Invalid Packet Type", "OK"}},
+        {answers("08 99 "), {}},
+        {damaged(Accepted, 18, u'f'), {"Checksum Error"}},
+        {damaged(Accepted, 5, u'x'), {"Invalid data in packet"}},
+        {frame("100", QString(40, ' ')) + diveFrame({}) + frame("200", {}), {}},
+        // During ResponseOK the receiver has been reset and takes characters; during
+        // PacketError it is still busy and discards them.
+        {Accepted, {"OK", "OK"}, true},
+        {answers("06 00"), {"Not ready to Receive Data", "OK"}, true},
+    };
+    for (const auto &[code, text] : ErrorCodes)
+        cases.append({answers(code), {text}});
+    for (const Case &c : cases) {
         cDakResponse response;
-        ResponseLog log(response);
-        for (const QString &text : c.input)
-            feed(response, text);
-        EXPECT_EQ(log.events, c.events) << qPrintable(c.input.join('|'));
-    }
-}
-
-// During ResponseOK the receiver has already been reset, so a handler's characters are taken;
-// during PacketError it is still busy, so they are discarded.
-TEST(DakResponse, CharactersFedFromHandlers) {
-    const QString ok = answer("00");
-    for (const bool fromError : {false, true}) {
-        cDakResponse response;
-        ResponseLog log(response);
-        bool fed = false;
+        Events events(response);
+        bool fed = !c.reenter;
         auto feedOnce = [&] {
             if (!std::exchange(fed, true))
-                feed(response, ok);
+                feed(response, Accepted);
         };
-        if (fromError)
-            QObject::connect(&response, &cDakResponse::PacketError, feedOnce);
-        else
-            QObject::connect(&response, &cDakResponse::ResponseOK, feedOnce);
-        feed(response, fromError ? answer("06") : ok);
-        feed(response, ok);
-        const QStringList expected = fromError ? QStringList{"Not ready to Receive Data", "OK"}
-                                               : QStringList{"OK", "OK", "OK"};
-        EXPECT_EQ(log.events, expected);
+        QObject::connect(&response, &cDakResponse::ResponseOK, feedOnce);
+        QObject::connect(&response, &cDakResponse::PacketError, feedOnce);
+        feed(response, c.input);
+        EXPECT_EQ(events, c.events) << qPrintable(c.input);
     }
 }
 

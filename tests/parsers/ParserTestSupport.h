@@ -9,12 +9,6 @@
 #include <QVariant>
 
 #include <charconv>
-#include <ostream>
-
-// Readable QString values in failure messages.
-inline void PrintTo(const QString &text, std::ostream *os) {
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace KavvixTest {
 
@@ -30,13 +24,8 @@ inline QStringList coloradoItems() {
 
 // Control-character form: STX, one framing character, the record, one framing character, EOT.
 inline QString stxFrame(const QString &record) {
-    using namespace Kavvix::modKavvix;
-    return "junk" + ch(STX) + "x" + record + "y" + ch(EOT) + "tail";
-}
-
-// Marker form: the frame marker, the record, two backslashes.
-inline QString markerFrame(const QString &record) {
-    return "junk" + QString::fromUtf16(u"W\\0\\101\\") + record + "\\\\tail";
+    return "junk" + ch(Kavvix::modKavvix::STX) + "x" + record + "y" + ch(Kavvix::modKavvix::EOT) +
+           "tail";
 }
 
 // A Daktronics score-data packet carrying text from a 0-based record offset.
@@ -46,9 +35,10 @@ inline QString dakPacket(int offset, const QString &text) {
            text + ch(EOT) + "5A";
 }
 
-inline QString failurePrefix(const QString &input, int code) {
+// What ParseData returns for a failure: error is "(code) description".
+inline QString failure(const QString &input, const QString &error) {
     return " Internal error encountered while processing data received. The data received was <" +
-           input + ">. The error reported was (" + QString::number(code) + ") ";
+           input + ">. The error reported was " + error;
 }
 
 // A property value as text; a float in its shortest form, so 155.7f reads "155.7".
@@ -68,11 +58,11 @@ inline QString fields(const QObject &object, const QString &names) {
     return values.join('|');
 }
 
-// Every readable property of the object's own class as "name=value".
+// Every readable property beyond QObject's as "name=value".
 inline QString snapshot(const QObject &object) {
     const QMetaObject *meta = object.metaObject();
     QStringList values;
-    for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i)
+    for (int i = QObject::staticMetaObject.propertyCount(); i < meta->propertyCount(); ++i)
         if (meta->property(i).isReadable())
             values << QString(meta->property(i).name()) + "=" +
                           valueText(meta->property(i).read(&object));
