@@ -9,6 +9,7 @@ build_dir=$root/build
 cmake_args=(-DKAVVIX_WERROR=ON)
 if [ "${1:-}" = "--sanitize" ]; then
     build_dir=$root/build-asan
+    export BUILD_TYPE=${BUILD_TYPE:-Debug}
     cmake_args+=(-DKAVVIX_SANITIZE=ON -DKAVVIX_BUILD_BENCH=OFF)
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
     export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
