@@ -1,7 +1,13 @@
 #include "CliRunner.h"
 #include "SimulatorProcess.h"
 
+#include <kavvix/MeetDatabase.h>
 #include <kavvix/SampleMeet.h>
+
+#include <QCoreApplication>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
 
 #include <QDeadlineTimer>
 #include <QJsonDocument>
@@ -71,6 +77,39 @@ TEST_F(CommandsCli, UploadRejectedByTheConsoleFails) {
     EXPECT_TRUE(lastLine(result.out).endsWith(QStringLiteral(" Communications ERROR: Checksum Error")))
         << result.out.toStdString();
     EXPECT_FALSE(result.out.contains(QStringLiteral("Sending packet 3")));
+}
+
+// The README's PostgreSQL route: the sample meet written through a URL, then uploaded from it.
+TEST_F(CommandsCli, SampleDbAndUploadThroughAPostgreSqlUrl) {
+    const QString host = qEnvironmentVariable("KAVVIX_TEST_PG_HOST");
+    if (host.isEmpty()) {
+        if (qEnvironmentVariable("KAVVIX_REQUIRE_PG") == QLatin1String("1"))
+            FAIL() << "KAVVIX_TEST_PG_* not set and KAVVIX_REQUIRE_PG=1";
+        GTEST_SKIP() << "no PostgreSQL cluster (eval \"$(scripts/pg-cluster.sh start)\")";
+    }
+    const QString dbname = QStringLiteral("kavvix_cli_%1").arg(QCoreApplication::applicationPid());
+    const auto url = [&](const QString &name) {
+        return QStringLiteral("postgresql://%1@%2:%3/%4")
+            .arg(qEnvironmentVariable("KAVVIX_TEST_PG_USER"),
+                 QString::fromLatin1(QUrl::toPercentEncoding(host)),
+                 qEnvironmentVariable("KAVVIX_TEST_PG_PORT"), name);
+    };
+    const QSqlDatabase maintenance =
+        Kavvix::openMeetDatabase(url(QStringLiteral("postgres")), QStringLiteral("admin"));
+    const auto admin = [&](const QString &sql) {
+        QSqlQuery query(maintenance);
+        EXPECT_TRUE(query.exec(sql)) << query.lastError().text();
+    };
+    admin(QStringLiteral("CREATE DATABASE ") + dbname);
+    const auto written = runCli({"sample-db", url(dbname)});
+    EXPECT_EQ(written.exitCode, 0) << written.err;
+    SimulatorProcess simulator;
+    ASSERT_TRUE(simulator.started());
+    const auto result = runCli({"upload", "--db", url(dbname), "--meet", "RIV26", "--event", "E10", "--port", "3"},
+                               {}, 60000, simulator.environment());
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    EXPECT_TRUE(result.out.contains(QStringLiteral(" Sending packet 2\n")));
+    admin(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(dbname));
 }
 
 TEST_F(CommandsCli, TestConnectionReportsTheConsoleVersion) {
