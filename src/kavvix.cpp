@@ -6,7 +6,9 @@ namespace Kavvix {
 
 namespace {
 
-template <typename T> QObject *make(QObject *parent) { return new T(parent); }
+template <typename T> QObject *make(QObject *parent) {
+    return new T(parent);
+}
 
 struct Creatable {
     const char *progId;

@@ -27,13 +27,16 @@ void DemoCommand::describe(QCommandLineParser &parser) const {
 int DemoCommand::run(const QCommandLineParser &parser, Console &console) {
     QTemporaryDir folder;
     if (!folder.isValid())
-        throw UserError(QStringLiteral("cannot create a temporary folder: %1").arg(folder.errorString()));
+        throw UserError(
+            QStringLiteral("cannot create a temporary folder: %1").arg(folder.errorString()));
     const QString file = folder.filePath(QStringLiteral("sample-meet.sqlite"));
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("demo-setup"));
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("demo-setup"));
         db.setDatabaseName(file);
         if (!db.open())
-            throw UserError(QStringLiteral("cannot create %1: %2").arg(file, db.lastError().text()));
+            throw UserError(
+                QStringLiteral("cannot create %1: %2").arg(file, db.lastError().text()));
         Kavvix::SampleMeet::write(db);
         db.close();
     }
@@ -43,7 +46,8 @@ int DemoCommand::run(const QCommandLineParser &parser, Console &console) {
     Kavvix::ConsoleSimulator simulator;
     if (!parser.isSet(QStringLiteral("fast")))
         simulator.setLineRate(9600);
-    qputenv(QStringLiteral("KAVVIX_COM%1").arg(demoPort).toLatin1(), simulator.slavePath().toLocal8Bit());
+    qputenv(QStringLiteral("KAVVIX_COM%1").arg(demoPort).toLatin1(),
+            simulator.slavePath().toLocal8Bit());
 
     const QString meetId = Kavvix::SampleMeet::MeetID;
     const QString eventId = Kavvix::SampleMeet::Event12Divers;
@@ -58,8 +62,8 @@ int DemoCommand::run(const QCommandLineParser &parser, Console &console) {
     if (!session.testConnection(demoPort))
         throw UserError(QStringLiteral("the connection test did not succeed"));
 
-    console.out << "\nUpload of event " << eventId << " (12 divers, dive order B) on COM " << demoPort
-                << ":\n";
+    console.out << "\nUpload of event " << eventId << " (12 divers, dive order B) on COM "
+                << demoPort << ":\n";
     console.out.flush();
     const bool sent = session.upload(db, meetId, eventId, QStringLiteral("302"), demoPort);
 
@@ -72,11 +76,14 @@ int DemoCommand::run(const QCommandLineParser &parser, Console &console) {
     simulator.printDiverRows(console.out);
     if (!sent) {
         console.out << "The upload did not complete: "
-                    << (session.messages().isEmpty() ? QString() : session.messages().last()) << '\n';
+                    << (session.messages().isEmpty() ? QString() : session.messages().last())
+                    << '\n';
         return Failure;
     }
-    console.out << "\n" << HeadlessUpload::AllSent << ": " << frames.size() << " frames, "
-                << simulator.diverRows().size() << " divers, each frame acknowledged by the console.\n";
+    console.out << "\n"
+                << HeadlessUpload::AllSent << ": " << frames.size() << " frames, "
+                << simulator.diverRows().size()
+                << " divers, each frame acknowledged by the console.\n";
     return Success;
 }
 

@@ -27,8 +27,9 @@ QString HeadlessUpload::diveOrderCommand(const QString &letter) {
 void HeadlessUpload::requireUsablePort(qint16 port) {
     const QString device = Kavvix::modKavvix::PortDevice(port);
     if (device.isEmpty())
-        throw UserError(QStringLiteral("COM %1 is not mapped to a device (set KAVVIX_COM%1=/dev/...)")
-                            .arg(port));
+        throw UserError(
+            QStringLiteral("COM %1 is not mapped to a device (set KAVVIX_COM%1=/dev/...)")
+                .arg(port));
     if (!Kavvix::modKavvix::PortAvailable(port))
         throw UserError(QStringLiteral("COM %1 (%2) cannot be opened: it is missing or in use")
                             .arg(port)

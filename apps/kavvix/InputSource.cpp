@@ -17,12 +17,15 @@ QString readConsoleText(const QString &fileOrDash) {
         opened = file.open(QIODevice::ReadOnly);
     }
     if (!opened)
-        throw UserError(QStringLiteral("cannot read %1: %2")
-                            .arg(fileOrDash.isEmpty() ? QStringLiteral("standard input") : fileOrDash,
-                                 file.errorString()));
+        throw UserError(
+            QStringLiteral("cannot read %1: %2")
+                .arg(fileOrDash.isEmpty() ? QStringLiteral("standard input") : fileOrDash,
+                     file.errorString()));
     return QString::fromLatin1(file.readAll());
 }
 
-QString visibleText(const QString &text) { return Kavvix::FileLogUtility::visible(text); }
+QString visibleText(const QString &text) {
+    return Kavvix::FileLogUtility::visible(text);
+}
 
 } // namespace KavvixCli

@@ -17,7 +17,8 @@ bool isDatabaseUrl(const QString &pathOrUrl) {
 
 QSqlDatabase openDatabaseOption(const QString &pathOrUrl) {
     if (pathOrUrl.isEmpty())
-        throw UsageError(QStringLiteral("--db is required (an SQLite file or a postgresql:// URL)"));
+        throw UsageError(
+            QStringLiteral("--db is required (an SQLite file or a postgresql:// URL)"));
     try {
         return Kavvix::openMeetDatabase(pathOrUrl, QStringLiteral("kavvix-cli"));
     } catch (const Kavvix::Error &e) {

@@ -58,7 +58,8 @@ int MonitorCommand::run(const QCommandLineParser &parser, Console &console) {
                                   {{"event", "SoftwareVersion"}, {"version", version}});
                      });
     QObject::connect(&processor, &Kavvix::cDakProcessor::COMMError, [&](const QString &message) {
-        emitLine(QStringLiteral("error: ") + message, {{"event", "COMMError"}, {"message", message}});
+        emitLine(QStringLiteral("error: ") + message,
+                 {{"event", "COMMError"}, {"message", message}});
     });
     QObject::connect(&processor, &Kavvix::cDakProcessor::DiveResult,
                      [&](Kavvix::cDiveResult *result) {
@@ -83,8 +84,9 @@ int MonitorCommand::run(const QCommandLineParser &parser, Console &console) {
     InterruptWatcher interrupts;
     QObject::connect(&interrupts, &InterruptWatcher::interrupted, [] { QCoreApplication::quit(); });
 
-    console.err << "Monitoring COM " << portNumber << " (" << Kavvix::modKavvix::PortDevice(portNumber)
-                << ", " << lineSettings << "); Ctrl-C stops.\n";
+    console.err << "Monitoring COM " << portNumber << " ("
+                << Kavvix::modKavvix::PortDevice(portNumber) << ", " << lineSettings
+                << "); Ctrl-C stops.\n";
     console.err.flush();
     if (parser.isSet(QStringLiteral("request-version")))
         port.write(processor.SoftwareVersionRequest());

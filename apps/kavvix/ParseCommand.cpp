@@ -63,8 +63,8 @@ int ParseCommand::run(const QCommandLineParser &parser, Console &console) {
         return parseColorado(text, json, console);
     if (args[0] == QLatin1String("daktronics"))
         return parseDaktronics(text, json, parser.isSet(QStringLiteral("each")), console);
-    throw UsageError(QStringLiteral("unknown console '%1' (expected colorado or daktronics)")
-                         .arg(args[0]));
+    throw UsageError(
+        QStringLiteral("unknown console '%1' (expected colorado or daktronics)").arg(args[0]));
 }
 
 int ParseCommand::parseColorado(const QString &text, bool json, Console &console) {

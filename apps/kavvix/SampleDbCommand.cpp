@@ -33,7 +33,8 @@ int SampleDbCommand::run(const QCommandLineParser &parser, Console &console) {
         db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("kavvix-cli"));
         db.setDatabaseName(target);
         if (!db.open())
-            throw UserError(QStringLiteral("cannot create %1: %2").arg(target, db.lastError().text()));
+            throw UserError(
+                QStringLiteral("cannot create %1: %2").arg(target, db.lastError().text()));
     }
     Kavvix::SampleMeet::write(db);
 

@@ -10,13 +10,17 @@ namespace {
 
 constexpr int judgeCount = 10;
 
-QVariant field(const QObject &scoreSet, const char *name) { return scoreSet.property(name); }
+QVariant field(const QObject &scoreSet, const char *name) {
+    return scoreSet.property(name);
+}
 
 QString number(const QObject &scoreSet, const char *name) {
     return QString::number(field(scoreSet, name).toFloat());
 }
 
-QString judgeProperty(int judge) { return QStringLiteral("Judge%1Score").arg(judge); }
+QString judgeProperty(int judge) {
+    return QStringLiteral("Judge%1Score").arg(judge);
+}
 
 } // namespace
 
@@ -48,7 +52,8 @@ void ScoreSetPrinter::printTable(const QObject &scoreSet, QTextStream &out) {
     const auto row = [&out](const char *label, const QString &value) {
         out << QString::fromLatin1(label).leftJustified(15) << value << '\n';
     };
-    row("Diver", QStringLiteral("%1 (no. %2)").arg(diver, field(scoreSet, "DiverNumber").toString()));
+    row("Diver",
+        QStringLiteral("%1 (no. %2)").arg(diver, field(scoreSet, "DiverNumber").toString()));
     row("Round", field(scoreSet, "CurrentRound").toString());
     row("Dive", field(scoreSet, "DiveNumber").toString());
     row("Position", field(scoreSet, "DivePosition").toString());
@@ -57,8 +62,8 @@ void ScoreSetPrinter::printTable(const QObject &scoreSet, QTextStream &out) {
     row("Dive total", number(scoreSet, "DiveTotal"));
     row("Starting score", number(scoreSet, "StartingScore"));
     row("Current total", number(scoreSet, "CurrentTotal"));
-    row("Valid", field(scoreSet, "DataIsValid").toBool() ? QStringLiteral("yes")
-                                                         : QStringLiteral("no"));
+    row("Valid",
+        field(scoreSet, "DataIsValid").toBool() ? QStringLiteral("yes") : QStringLiteral("no"));
 }
 
 void ScoreSetPrinter::printJsonLine(const QObject &scoreSet, QTextStream &out) {

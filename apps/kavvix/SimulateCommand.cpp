@@ -26,7 +26,8 @@ void planRejections(Kavvix::ConsoleSimulator &simulator, const QStringList &valu
         const QStringList parts = value.split(QLatin1Char(':'));
         if (parts.size() != 2 || parts[1].size() != 2 || !parts[1][0].isDigit() ||
             !parts[1][1].isDigit())
-            throw UsageError(QStringLiteral("--reject takes K:CODE such as 2:02, not '%1'").arg(value));
+            throw UsageError(
+                QStringLiteral("--reject takes K:CODE such as 2:02, not '%1'").arg(value));
         simulator.rejectFrame(positiveNumber(parts[0], QStringLiteral("--reject")), parts[1]);
     }
 }

@@ -12,7 +12,8 @@ void UploadCommand::describe(QCommandLineParser &parser) const {
          QStringLiteral("Meet database: an SQLite file or postgresql://user@host:port/db."),
          QStringLiteral("URL")},
         {QStringLiteral("meet"), QStringLiteral("Meet identifier (MeetID)."), QStringLiteral("ID")},
-        {QStringLiteral("event"), QStringLiteral("Event identifier (EventID)."), QStringLiteral("ID")},
+        {QStringLiteral("event"), QStringLiteral("Event identifier (EventID)."),
+         QStringLiteral("ID")},
         {QStringLiteral("order"), QStringLiteral("Console dive order A, B, C or D (default A)."),
          QStringLiteral("A|B|C|D"), QStringLiteral("A")},
     });

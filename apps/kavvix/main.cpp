@@ -38,7 +38,8 @@ int runCommand(Command &command, const QStringList &arguments, Console &console)
     if (parser.isSet(help)) {
         // The parser names the program by its path; show "kavvix <command>" instead.
         QString text = parser.helpText();
-        const qsizetype programEnd = text.indexOf(QLatin1Char(' '), text.indexOf(QLatin1Char(' ')) + 1);
+        const qsizetype programEnd =
+            text.indexOf(QLatin1Char(' '), text.indexOf(QLatin1Char(' ')) + 1);
         text.replace(0, programEnd, QStringLiteral("Usage: kavvix ") + command.name());
         console.out << text;
         return Success;
@@ -46,8 +47,7 @@ int runCommand(Command &command, const QStringList &arguments, Console &console)
     try {
         return command.run(parser, console);
     } catch (const UsageError &e) {
-        console.err << prefix << e.message() << "\nTry 'kavvix " << command.name()
-                    << " --help'.\n";
+        console.err << prefix << e.message() << "\nTry 'kavvix " << command.name() << " --help'.\n";
         return Usage;
     } catch (const UserError &e) {
         console.err << prefix << e.message() << '\n';
@@ -95,6 +95,7 @@ int main(int argc, char **argv) {
         err.flush();
         return code;
     }
-    err << "kavvix: unknown command '" << name << "'\nRun 'kavvix --help' for the list of commands.\n";
+    err << "kavvix: unknown command '" << name
+        << "'\nRun 'kavvix --help' for the list of commands.\n";
     return Usage;
 }

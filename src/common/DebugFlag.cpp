@@ -7,8 +7,12 @@ namespace {
 thread_local bool t_debugEnabled = false;
 } // namespace
 
-bool DebugEnabled() { return t_debugEnabled; }
+bool DebugEnabled() {
+    return t_debugEnabled;
+}
 
-void setDebugEnabled(bool enabled) { t_debugEnabled = enabled; }
+void setDebugEnabled(bool enabled) {
+    t_debugEnabled = enabled;
+}
 
 } // namespace Kavvix::modKavvix

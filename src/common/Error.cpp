@@ -6,15 +6,13 @@ Error::Error(qint32 code, const QString &description)
     : std::runtime_error(description.toStdString()), m_code(code), m_description(description) {}
 
 Error Error::invalidArgument(const QString &detail) {
-    return Error(InvalidArgument,
-                 detail.isEmpty() ? QStringLiteral("Invalid argument")
-                                  : QStringLiteral("Invalid argument: ") + detail);
+    return Error(InvalidArgument, detail.isEmpty() ? QStringLiteral("Invalid argument")
+                                                   : QStringLiteral("Invalid argument: ") + detail);
 }
 
 Error Error::numericOverflow(const QString &detail) {
-    return Error(NumericOverflow,
-                 detail.isEmpty() ? QStringLiteral("Numeric overflow")
-                                  : QStringLiteral("Numeric overflow: ") + detail);
+    return Error(NumericOverflow, detail.isEmpty() ? QStringLiteral("Numeric overflow")
+                                                   : QStringLiteral("Numeric overflow: ") + detail);
 }
 
 } // namespace Kavvix

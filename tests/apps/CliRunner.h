@@ -14,11 +14,12 @@ struct CliResult {
 };
 
 // Runs the kavvix program with arguments and standard input, waiting at most timeoutMs.
-CliResult runCli(const QStringList &arguments, const QByteArray &input = {},
-                 int timeoutMs = 60000, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
+CliResult runCli(const QStringList &arguments, const QByteArray &input = {}, int timeoutMs = 60000,
+                 const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
 
 // Starts the kavvix program without waiting (for simulate, monitor).
-std::unique_ptr<QProcess> startCli(const QStringList &arguments,
-                                   const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
+std::unique_ptr<QProcess>
+startCli(const QStringList &arguments,
+         const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
 
 } // namespace KavvixTest

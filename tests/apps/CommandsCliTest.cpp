@@ -38,8 +38,9 @@ protected:
     static void TearDownTestSuite() { delete folder; }
 
     static QStringList uploadArgs(const QStringList &extra = {}) {
-        return QStringList{"upload", "--db", meetFile, "--meet", "RIV26", "--event", "E12",
-                           "--order", "B", "--port", "3"} + extra;
+        return QStringList{"upload", "--db",    meetFile, "--meet", "RIV26", "--event",
+                           "E12",    "--order", "B",      "--port", "3"} +
+               extra;
     }
 
     static inline QTemporaryDir *folder = nullptr;
@@ -52,7 +53,8 @@ TEST_F(CommandsCli, SampleDbListsTheEventsAndRefusesToOverwrite) {
     EXPECT_TRUE(again.err.contains(QStringLiteral("already exists"))) << again.err.toStdString();
     const auto fresh = runCli({"sample-db", folder->filePath(QStringLiteral("other.sqlite"))});
     EXPECT_EQ(fresh.exitCode, 0);
-    EXPECT_TRUE(fresh.out.contains(QStringLiteral("E12    1m Springboard - Women"))) << fresh.out.toStdString();
+    EXPECT_TRUE(fresh.out.contains(QStringLiteral("E12    1m Springboard - Women")))
+        << fresh.out.toStdString();
 }
 
 TEST_F(CommandsCli, UploadSendsEveryFrameAndEndsWithAllDataSent) {
@@ -74,7 +76,8 @@ TEST_F(CommandsCli, UploadRejectedByTheConsoleFails) {
     ASSERT_TRUE(simulator.started());
     const auto result = runCli(uploadArgs(), {}, 60000, simulator.environment());
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(lastLine(result.out).endsWith(QStringLiteral(" Communications ERROR: Checksum Error")))
+    EXPECT_TRUE(
+        lastLine(result.out).endsWith(QStringLiteral(" Communications ERROR: Checksum Error")))
         << result.out.toStdString();
     EXPECT_FALSE(result.out.contains(QStringLiteral("Sending packet 3")));
 }
@@ -105,8 +108,9 @@ TEST_F(CommandsCli, SampleDbAndUploadThroughAPostgreSqlUrl) {
     EXPECT_EQ(written.exitCode, 0) << written.err;
     SimulatorProcess simulator;
     ASSERT_TRUE(simulator.started());
-    const auto result = runCli({"upload", "--db", url(dbname), "--meet", "RIV26", "--event", "E10", "--port", "3"},
-                               {}, 60000, simulator.environment());
+    const auto result =
+        runCli({"upload", "--db", url(dbname), "--meet", "RIV26", "--event", "E10", "--port", "3"},
+               {}, 60000, simulator.environment());
     EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
     EXPECT_TRUE(result.out.contains(QStringLiteral(" Sending packet 2\n")));
     admin(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(dbname));
@@ -115,10 +119,13 @@ TEST_F(CommandsCli, SampleDbAndUploadThroughAPostgreSqlUrl) {
 TEST_F(CommandsCli, TestConnectionReportsTheConsoleVersion) {
     SimulatorProcess simulator({"--version", "Test Console 1.0"});
     ASSERT_TRUE(simulator.started());
-    const auto result = runCli({"test-connection", "--port", "3"}, {}, 60000, simulator.environment());
+    const auto result =
+        runCli({"test-connection", "--port", "3"}, {}, 60000, simulator.environment());
     EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
-    EXPECT_TRUE(result.out.contains(QStringLiteral(" assigning COM port settings: COM 3, 9600,e,8,1")));
-    EXPECT_TRUE(lastLine(result.out).endsWith(QStringLiteral(" Connection Successful - Test Console 1.0")));
+    EXPECT_TRUE(
+        result.out.contains(QStringLiteral(" assigning COM port settings: COM 3, 9600,e,8,1")));
+    EXPECT_TRUE(
+        lastLine(result.out).endsWith(QStringLiteral(" Connection Successful - Test Console 1.0")));
 }
 
 TEST_F(CommandsCli, MonitorPrintsJudgedDivesAsJsonAndStopsOnInterrupt) {
@@ -127,7 +134,8 @@ TEST_F(CommandsCli, MonitorPrintsJudgedDivesAsJsonAndStopsOnInterrupt) {
     auto monitor = startCli({"monitor", "--port", "3", "--json"}, simulator.environment());
     ASSERT_TRUE(monitor->waitForStarted(10000));
     QString out;
-    ASSERT_TRUE(waitForOutput(*monitor, out, QStringLiteral("\"DivingOrder\":2"), 30000)) << out.toStdString();
+    ASSERT_TRUE(waitForOutput(*monitor, out, QStringLiteral("\"DivingOrder\":2"), 30000))
+        << out.toStdString();
     ::kill(pid_t(monitor->processId()), SIGINT);
     ASSERT_TRUE(monitor->waitForFinished(10000));
     EXPECT_EQ(monitor->exitCode(), 0);
@@ -135,7 +143,8 @@ TEST_F(CommandsCli, MonitorPrintsJudgedDivesAsJsonAndStopsOnInterrupt) {
     ASSERT_GE(lines.size(), 2);
     const QJsonObject first = QJsonDocument::fromJson(lines[0].toUtf8()).object();
     EXPECT_EQ(first.value(QStringLiteral("event")).toString(), QStringLiteral("DiveResult"));
-    EXPECT_EQ(first.value(QStringLiteral("DiveNumber")).toString().trimmed(), QStringLiteral("105"));
+    EXPECT_EQ(first.value(QStringLiteral("DiveNumber")).toString().trimmed(),
+              QStringLiteral("105"));
 }
 
 TEST_F(CommandsCli, DialogShowsTheMeetAndClosesOnInterrupt) {
@@ -148,7 +157,8 @@ TEST_F(CommandsCli, DialogShowsTheMeetAndClosesOnInterrupt) {
         dialog->waitForReadyRead(200);
         err += QString::fromUtf8(dialog->readAllStandardError());
     }
-    EXPECT_TRUE(err.contains(QStringLiteral("Upload dialog for meet RIV26 (Riverside Spring Invitational & Open)")))
+    EXPECT_TRUE(err.contains(
+        QStringLiteral("Upload dialog for meet RIV26 (Riverside Spring Invitational & Open)")))
         << err.toStdString();
     // The interrupt is read inside the dialog's own event loop, so it finds the dialog shown.
     ::kill(pid_t(dialog->processId()), SIGINT);
@@ -160,7 +170,8 @@ TEST_F(CommandsCli, DemoRunsEndToEnd) {
     const auto result = runCli({"demo", "--fast"});
     EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_TRUE(result.out.contains(QStringLiteral(" Connection Successful - ")));
-    EXPECT_TRUE(lastLine(result.out).startsWith(QStringLiteral("All data has been sent: 3 frames, 12 divers")))
+    EXPECT_TRUE(lastLine(result.out)
+                    .startsWith(QStringLiteral("All data has been sent: 3 frames, 12 divers")))
         << result.out.toStdString();
 }
 
@@ -190,24 +201,51 @@ TEST_P(CommandsCliBadInput, OneClearLineAndTheRightExitCode) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, CommandsCliBadInput,
     ::testing::Values(
-        BadInput{"UnknownMeet", {"upload", "--db", "@meet", "--meet", "NOPE", "--event", "E12", "--port", "9"}, 1,
+        BadInput{"UnknownMeet",
+                 {"upload", "--db", "@meet", "--meet", "NOPE", "--event", "E12", "--port", "9"},
+                 1,
                  "meet 'NOPE' is not in the database"},
-        BadInput{"UnknownEvent", {"upload", "--db", "@meet", "--meet", "RIV26", "--event", "E99", "--port", "9"}, 1,
+        BadInput{"UnknownEvent",
+                 {"upload", "--db", "@meet", "--meet", "RIV26", "--event", "E99", "--port", "9"},
+                 1,
                  "event 'E99' is not an uploadable event of meet 'RIV26'"},
-        BadInput{"UploadUnmappedPort", {"upload", "--db", "@meet", "--meet", "RIV26", "--event", "E12", "--port", "9"}, 1,
+        BadInput{"UploadUnmappedPort",
+                 {"upload", "--db", "@meet", "--meet", "RIV26", "--event", "E12", "--port", "9"},
+                 1,
                  "COM 9 (/dev/kavvix-no-such-device) cannot be opened"},
-        BadInput{"MissingDatabase", {"upload", "--db", "/nonexistent/meet.sqlite", "--meet", "RIV26", "--event", "E12", "--port", "9"},
-                 1, "/nonexistent/meet.sqlite"},
-        BadInput{"MalformedUrl", {"upload", "--db", "postgresql://", "--meet", "RIV26", "--event", "E12", "--port", "9"}, 1,
-                 "kavvix upload: "},
-        BadInput{"MissingMeetOption", {"upload", "--db", "@meet", "--event", "E12", "--port", "3"}, 2, "--meet is required"},
-        BadInput{"BadOrder", {"upload", "--db", "@meet", "--meet", "RIV26", "--event", "E12", "--order", "Q", "--port", "3"}, 2,
+        BadInput{"MissingDatabase",
+                 {"upload", "--db", "/nonexistent/meet.sqlite", "--meet", "RIV26", "--event", "E12",
+                  "--port", "9"},
+                 1,
+                 "/nonexistent/meet.sqlite"},
+        BadInput{
+            "MalformedUrl",
+            {"upload", "--db", "postgresql://", "--meet", "RIV26", "--event", "E12", "--port", "9"},
+            1,
+            "kavvix upload: "},
+        BadInput{"MissingMeetOption",
+                 {"upload", "--db", "@meet", "--event", "E12", "--port", "3"},
+                 2,
+                 "--meet is required"},
+        BadInput{"BadOrder",
+                 {"upload", "--db", "@meet", "--meet", "RIV26", "--event", "E12", "--order", "Q",
+                  "--port", "3"},
+                 2,
                  "--order takes A, B, C or D"},
-        BadInput{"PortOutOfRange", {"test-connection", "--port", "40"}, 2, "--port takes a number from 1 to 16"},
-        BadInput{"UnmappedPort", {"test-connection", "--port", "9"}, 1, "COM 9 (/dev/kavvix-no-such-device) cannot be opened"},
+        BadInput{"PortOutOfRange",
+                 {"test-connection", "--port", "40"},
+                 2,
+                 "--port takes a number from 1 to 16"},
+        BadInput{"UnmappedPort",
+                 {"test-connection", "--port", "9"},
+                 1,
+                 "COM 9 (/dev/kavvix-no-such-device) cannot be opened"},
         BadInput{"MonitorWithoutPort", {"monitor"}, 2, "--port N is required"},
         BadInput{"SimulateBadReject", {"simulate", "--reject", "x"}, 2, "--reject takes K:CODE"},
-        BadInput{"DialogUnknownMeet", {"dialog", "--db", "@meet", "--meet", "NOPE"}, 1, "meet 'NOPE' is not in the database"}),
+        BadInput{"DialogUnknownMeet",
+                 {"dialog", "--db", "@meet", "--meet", "NOPE"},
+                 1,
+                 "meet 'NOPE' is not in the database"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(CliHelp, EverySubcommandHasHelp) {

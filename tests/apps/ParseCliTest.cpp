@@ -9,9 +9,9 @@ using KavvixTest::runCli;
 
 namespace {
 
-const QByteArray coloradoRecord = QByteArray("\x02") + "x" +
-                                  "DiverA/DiverB,12,3,105[B],2.4,7.5,8,7,7.5,8,0,0,0,0,0,55.2,100.5,155.7" +
-                                  "x" + "\x04";
+const QByteArray coloradoRecord =
+    QByteArray("\x02") + "x" +
+    "DiverA/DiverB,12,3,105[B],2.4,7.5,8,7,7.5,8,0,0,0,0,0,55.2,100.5,155.7" + "x" + "\x04";
 
 struct CliCase {
     const char *name;
@@ -39,15 +39,41 @@ TEST_P(ParseCli, ExitCodeAndOutput) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, ParseCli,
     ::testing::Values(
-        CliCase{"ColoradoTable", {"parse", "colorado", "-"}, coloradoRecord, 0, "DiverA / DiverB (no. 12)", ""},
-        CliCase{"ColoradoJson", {"parse", "colorado", "--json"}, coloradoRecord, 0, "\"DiveNumber\":\"105B\"", ""},
-        CliCase{"ColoradoShortRecord", {"parse", "colorado"}, QByteArray("\x02xA,1,2x\x04"), 1, "",
+        CliCase{"ColoradoTable",
+                {"parse", "colorado", "-"},
+                coloradoRecord,
+                0,
+                "DiverA / DiverB (no. 12)",
+                ""},
+        CliCase{"ColoradoJson",
+                {"parse", "colorado", "--json"},
+                coloradoRecord,
+                0,
+                "\"DiveNumber\":\"105B\"",
+                ""},
+        CliCase{"ColoradoShortRecord",
+                {"parse", "colorado"},
+                QByteArray("\x02xA,1,2x\x04"),
+                1,
+                "",
                 "record 1: Not enough information received. Only 3 items"},
-        CliCase{"NoRecord", {"parse", "colorado"}, QByteArray("hello"), 1, "", "no Colorado record found"},
+        CliCase{"NoRecord",
+                {"parse", "colorado"},
+                QByteArray("hello"),
+                1,
+                "",
+                "no Colorado record found"},
         CliCase{"DaktronicsCapture",
-                {"parse", "daktronics", KavvixTest::testDataPath("allsport5000-j5-output.bin")}, {}, 0,
-                "Valid          yes", ""},
-        CliCase{"MissingFile", {"parse", "daktronics", "/nonexistent/file.bin"}, {}, 1, "",
+                {"parse", "daktronics", KavvixTest::testDataPath("allsport5000-j5-output.bin")},
+                {},
+                0,
+                "Valid          yes",
+                ""},
+        CliCase{"MissingFile",
+                {"parse", "daktronics", "/nonexistent/file.bin"},
+                {},
+                1,
+                "",
                 "kavvix parse: cannot read /nonexistent/file.bin"},
         CliCase{"UnknownConsole", {"parse", "omega"}, {}, 2, "", "unknown console 'omega'"},
         CliCase{"NoArguments", {"parse"}, {}, 2, "", "expected: colorado|daktronics"},
@@ -58,8 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(ParseCliJson, DaktronicsJsonIsOneObjectPerLine) {
-    const auto result =
-        runCli({"parse", "daktronics", "--json", "--each", KavvixTest::testDataPath("allsport5000-j5-output.bin")});
+    const auto result = runCli({"parse", "daktronics", "--json", "--each",
+                                KavvixTest::testDataPath("allsport5000-j5-output.bin")});
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
     const QStringList lines = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     EXPECT_EQ(lines.size(), 246);

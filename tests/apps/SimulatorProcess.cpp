@@ -17,9 +17,9 @@ bool waitForOutput(QProcess &process, QString &collected, const QString &text, i
 }
 
 SimulatorProcess::SimulatorProcess(const QStringList &options, qint16 port) : m_port(port) {
-    m_process = startCli(QStringList{QStringLiteral("simulate"), QStringLiteral("--port"),
-                                     QString::number(port)} +
-                         options);
+    m_process = startCli(
+        QStringList{QStringLiteral("simulate"), QStringLiteral("--port"), QString::number(port)} +
+        options);
     if (!m_process->waitForStarted(10000))
         return;
     const QString marker = QStringLiteral("KAVVIX_COM%1=").arg(port);
@@ -30,7 +30,9 @@ SimulatorProcess::SimulatorProcess(const QStringList &options, qint16 port) : m_
         m_device = match.captured(1);
 }
 
-SimulatorProcess::~SimulatorProcess() { stop(); }
+SimulatorProcess::~SimulatorProcess() {
+    stop();
+}
 
 QProcessEnvironment SimulatorProcess::environment() const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

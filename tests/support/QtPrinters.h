@@ -12,4 +12,6 @@ inline std::ostream &operator<<(std::ostream &os, const QString &text) {
     return os << '"' << text.toStdString() << '"';
 }
 
-inline void PrintTo(const QString &text, std::ostream *os) { *os << text; }
+inline void PrintTo(const QString &text, std::ostream *os) {
+    *os << text;
+}

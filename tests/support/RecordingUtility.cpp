@@ -29,7 +29,9 @@ LogRecorder::~LogRecorder() {
     g_entries.clear();
 }
 
-QList<LogEntry> LogRecorder::entries() const { return g_entries; }
+QList<LogEntry> LogRecorder::entries() const {
+    return g_entries;
+}
 
 QList<qint32> LogRecorder::numbers() const {
     QList<qint32> out;
@@ -38,8 +40,12 @@ QList<qint32> LogRecorder::numbers() const {
     return out;
 }
 
-void LogRecorder::clear() { g_entries.clear(); }
+void LogRecorder::clear() {
+    g_entries.clear();
+}
 
-void LogRecorder::failNextWrite() { g_failNext = true; }
+void LogRecorder::failNextWrite() {
+    g_failNext = true;
+}
 
 } // namespace KavvixTest

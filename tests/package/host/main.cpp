@@ -21,7 +21,8 @@ int main(int argc, char **argv) {
         }
         std::printf("%s: %s\n", name, object->metaObject()->className());
     }
-    std::unique_ptr<QObject> colorado(Kavvix::createObject(QStringLiteral("Kavvix.clsColoradoData")));
+    std::unique_ptr<QObject> colorado(
+        Kavvix::createObject(QStringLiteral("Kavvix.clsColoradoData")));
     QString version;
     if (!colorado ||
         !QMetaObject::invokeMethod(colorado.get(), "DLLVersion", Q_RETURN_ARG(QString, version)) ||
