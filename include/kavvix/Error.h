@@ -19,6 +19,10 @@ public:
     static Error invalidArgument(const QString &detail = {});
     static Error numericOverflow(const QString &detail = {});
 
+    // The code and description of any failure: a Kavvix::Error's own, else 0 and what().
+    static qint32 codeOf(const std::exception &failure) noexcept;
+    static QString describe(const std::exception &failure);
+
     qint32 code() const noexcept { return m_code; }
     QString description() const { return m_description; }
 

@@ -33,7 +33,8 @@ public:
 using UtilityFactory = std::function<std::unique_ptr<cUtility>()>;
 
 // Replaces the factory the library creates its cUtility instances with; an empty function
-// restores the default, which writes each entry as one line to the log file.
+// restores the default, which writes each entry as one line to the log file. A factory that
+// returns nullptr gets the default writer too. Objects keep the instance they were created with.
 void setUtilityFactory(UtilityFactory factory);
 
 // A new instance from the current factory.

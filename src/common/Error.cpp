@@ -15,4 +15,15 @@ Error Error::numericOverflow(const QString &detail) {
                                                    : QStringLiteral("Numeric overflow: ") + detail);
 }
 
+qint32 Error::codeOf(const std::exception &failure) noexcept {
+    const auto *error = dynamic_cast<const Error *>(&failure);
+    return error ? error->code() : 0;
+}
+
+QString Error::describe(const std::exception &failure) {
+    if (const auto *error = dynamic_cast<const Error *>(&failure))
+        return error->description();
+    return QString::fromLocal8Bit(failure.what());
+}
+
 } // namespace Kavvix

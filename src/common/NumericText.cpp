@@ -12,9 +12,6 @@ namespace Kavvix::NumericText {
 
 namespace {
 
-bool isBlank(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\n';
-}
 bool isDigit(char16_t c) {
     return c >= u'0' && c <= u'9';
 }
@@ -164,7 +161,11 @@ double decimalNumber(BlankSkippingCursor &cursor) {
 }
 
 template <typename Int> Int roundTo(double value) {
-    const double rounded = std::nearbyint(value); // the default rounding mode: halves to even
+    // Halves to the even neighbour, whatever rounding mode the host's thread has set.
+    double rounded = std::floor(value);
+    const double fraction = value - rounded;
+    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(rounded, 2.0) != 0.0))
+        rounded += 1.0;
     if (!(rounded >= std::numeric_limits<Int>::min() && rounded <= std::numeric_limits<Int>::max()))
         throw Error::numericOverflow();
     return static_cast<Int>(rounded);

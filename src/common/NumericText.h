@@ -7,6 +7,11 @@
 // The numeric rules shared by every reader of console text and database values.
 namespace Kavvix::NumericText {
 
+// The blanks that the numeric rule skips and received texts are trimmed of.
+inline bool isBlank(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\n';
+}
+
 // The leading number of a text: blanks (space, tab, line feed) are skipped wherever they stand;
 // an optional sign, digits with at most one '.', an optional exponent (E, optional sign,
 // digits); or &H / &O followed by hexadecimal / octal digits. 0 when there is no number.

@@ -14,4 +14,9 @@ inline QStringView textAt(QStringView text, qsizetype position, qsizetype count)
     return text.mid(start, qMin(count, text.size() - start));
 }
 
+// True when the text is exactly the one character c (a longer text never is).
+inline bool isOnly(QStringView text, char16_t c) {
+    return text.size() == 1 && text.front() == c;
+}
+
 } // namespace Kavvix

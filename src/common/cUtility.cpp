@@ -5,14 +5,16 @@
 
 #include <QMetaType>
 
+#include <mutex>
+
 namespace Kavvix {
 
 namespace {
 
-UtilityFactory &currentFactory() {
-    static UtilityFactory factory;
-    return factory;
-}
+// The factory may be replaced from any thread; each creation works on its own copy, so a
+// factory that replaces itself, or another thread doing so, cannot pull it from under a call.
+std::mutex g_factoryMutex;
+UtilityFactory g_factory;
 
 bool holdsNumber(const QVariant &value) {
     switch (value.metaType().id()) {
@@ -62,12 +64,21 @@ QString cUtility::ToText(const QVariant &value) {
 }
 
 void setUtilityFactory(UtilityFactory factory) {
-    currentFactory() = std::move(factory);
+    const std::lock_guard lock(g_factoryMutex);
+    g_factory = std::move(factory);
 }
 
 std::unique_ptr<cUtility> createUtility() {
-    if (const UtilityFactory &factory = currentFactory())
-        return factory();
+    UtilityFactory factory;
+    {
+        const std::lock_guard lock(g_factoryMutex);
+        factory = g_factory;
+    }
+    if (factory) {
+        if (std::unique_ptr<cUtility> utility = factory())
+            return utility;
+    }
+    // No factory, or one that produced nothing: the default writer keeps the log working.
     return std::make_unique<FileLogUtility>();
 }
 

@@ -6,20 +6,14 @@
 
 namespace Kavvix {
 
-namespace {
-
-bool isChar(const QString &text, char16_t c) {
-    return text.size() == 1 && text.front() == c;
-}
-
-} // namespace
-
 // Ends the completion of a frame however it ends: normally, or by a handler's failure (a log
 // writer that throws), so the cutter is never left busy or holding a finished frame.
 class FrameCutter::Completion {
 public:
-    explicit Completion(FrameCutter &cutter) : m_cutter(cutter) {}
+    explicit Completion(FrameCutter &cutter) : m_cutter(cutter), m_alive(cutter.m_alive) {}
     ~Completion() {
+        if (!*m_alive)
+            return; // deleted by its owner's event handler
         m_cutter.m_synFound = false;
         m_cutter.m_etbFound = false;
         m_cutter.m_busy = false;
@@ -29,10 +23,15 @@ public:
 
 private:
     FrameCutter &m_cutter;
+    std::shared_ptr<bool> m_alive;
 };
 
 FrameCutter::FrameCutter(Handlers handlers) : m_handlers(std::move(handlers)) {
     m_buffer.reserve(256);
+}
+
+FrameCutter::~FrameCutter() {
+    *m_alive = false;
 }
 
 void FrameCutter::addChar(const QString &sChar) {
@@ -42,7 +41,7 @@ void FrameCutter::addChar(const QString &sChar) {
         return;
     m_buffer.append(sChar);
     const auto position = static_cast<qint16>(m_buffer.size());
-    if (isChar(sChar, modKavvix::SYN)) {
+    if (isOnly(sChar, modKavvix::SYN)) {
         m_synFound = true;
         m_synPosition = position;
         m_etbFound = false;
@@ -50,7 +49,7 @@ void FrameCutter::addChar(const QString &sChar) {
             m_handlers.synFound(position);
         return;
     }
-    if (!isChar(sChar, modKavvix::ETB) || !m_synFound)
+    if (!isOnly(sChar, modKavvix::ETB) || !m_synFound)
         return; // an ETB without a SYN before it is only stored
 
     Completion completion(*this);

@@ -4,6 +4,7 @@
 #include <QtGlobal>
 
 #include <functional>
+#include <memory>
 
 namespace Kavvix {
 
@@ -27,6 +28,9 @@ public:
     };
 
     explicit FrameCutter(Handlers handlers);
+    ~FrameCutter();
+    FrameCutter(const FrameCutter &) = delete;
+    FrameCutter &operator=(const FrameCutter &) = delete;
 
     // Stores sChar and reports what it completes. Only a one-character text can be a SYN or ETB;
     // a longer one is stored as it stands. If a handler throws, the frame under way is abandoned
@@ -50,6 +54,9 @@ private:
     void abandonFrame();
 
     Handlers m_handlers;
+    // Cleared on destruction: a handler may delete the receiver that owns this cutter while
+    // its frame is being processed, and the cutter must then not touch itself afterwards.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     QString m_buffer;
     bool m_synFound = false;
     bool m_etbFound = false;

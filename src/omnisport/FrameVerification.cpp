@@ -8,10 +8,6 @@ namespace Kavvix {
 
 namespace {
 
-bool isChar(QStringView field, char16_t c) {
-    return field.size() == 1 && field.front() == c;
-}
-
 bool isDigit(QStringView field) {
     return field.size() == 1 && field.front() >= u'0' && field.front() <= u'9';
 }
@@ -31,21 +27,21 @@ FrameVerification FrameVerification::of(QStringView frame) {
     using namespace modKavvix;
     const qsizetype length = frame.size();
     FrameVerification v;
-    v.synMissing = !isChar(textAt(frame, 1, 1), SYN);
+    v.synMissing = !isOnly(textAt(frame, 1, 1), SYN);
     if (!v.synMissing)
-        v.etbMissing = !isChar(textAt(frame, length, 1), ETB);
+        v.etbMissing = !isOnly(textAt(frame, length, 1), ETB);
     v.digitInvalid = !isDigit(textAt(frame, 2, 1));
     if (!v.framingValid())
         return v;
     v.zeroFieldInvalid = textAt(frame, 3, 7) != ZeroField;
     if (v.zeroFieldInvalid)
         return v;
-    v.sohMissing = !isChar(textAt(frame, 10, 1), SOH);
+    v.sohMissing = !isOnly(textAt(frame, 10, 1), SOH);
     if (v.sohMissing)
         return v;
     // A frame that got this far holds SYN, digit, zero field and SOH, so L >= 11 and the
     // positions below lie inside it.
-    v.eotMissing = !isChar(textAt(frame, length - 3, 1), EOT);
+    v.eotMissing = !isOnly(textAt(frame, length - 3, 1), EOT);
     if (v.eotMissing)
         return v;
     v.computedChecksum = CalculateChecksum(textAt(frame, 2, length - 4));

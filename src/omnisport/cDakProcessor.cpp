@@ -4,6 +4,7 @@
 #include "FrameCutter.h"
 #include "FrameVerification.h"
 #include "ResponseCodes.h"
+#include "common/NumericText.h"
 #include "common/TextPosition.h"
 
 #include <kavvix/modKavvix.h>
@@ -20,15 +21,11 @@ const QString IncorrectFormat = QStringLiteral("Incorrect data format received")
 
 constexpr qsizetype VersionFrameLength = 57;
 
-bool isBlank(QChar c) {
-    return c == u' ' || c == u'\t' || c == u'\n';
-}
-
-// The text with leading and trailing blanks removed.
+// The text with leading and trailing blanks (spaces, tabs, line feeds) removed.
 QStringView trimBlanks(QStringView text) {
-    while (!text.isEmpty() && isBlank(text.front()))
+    while (!text.isEmpty() && NumericText::isBlank(text.front().unicode()))
         text = text.mid(1);
-    while (!text.isEmpty() && isBlank(text.back()))
+    while (!text.isEmpty() && NumericText::isBlank(text.back().unicode()))
         text.chop(1);
     return text;
 }

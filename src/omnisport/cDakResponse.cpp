@@ -28,7 +28,9 @@ void cDakResponse::Reset() {
 void cDakResponse::ProcessPacket(const QString &frame) {
     m_sErrMessage.clear();
     if (!VerifyDataStream(frame)) {
-        emit PacketError(m_sErrMessage);
+        // A copy: a handler that calls Reset() must not empty the text the next handler sees.
+        const QString message = m_sErrMessage;
+        emit PacketError(message);
         return;
     }
     ProcessCommandLayer(frame);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
+
 #include <cmath>
 #include <limits>
 
@@ -61,9 +63,14 @@ TEST(NumericText, Rounding) {
         {32767.4, 32767},  {-32768.5, -32768}, {32767.5, Overflow},
         {32768, Overflow}, {-32769, Overflow},
     };
-    for (const auto &[value, expected] : int16Cases)
-        EXPECT_EQ(valueOrOverflow([&] { return NumericText::roundToInt16(value); }), expected)
-            << value;
+    // The host's rounding mode must not change halves to even.
+    for (const int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+        std::fesetround(mode);
+        for (const auto &[value, expected] : int16Cases)
+            EXPECT_EQ(valueOrOverflow([&] { return NumericText::roundToInt16(value); }), expected)
+                << value << " in rounding mode " << mode;
+    }
+    std::fesetround(FE_TONEAREST);
     const std::pair<double, double> int32Cases[] = {{81.5, 82},
                                                     {2147483647.0, 2147483647},
                                                     {2147483647.5, Overflow},

@@ -35,6 +35,9 @@ TEST(Utility, FactoryReplacesAndRestoresTheWriter) {
                   (QList<KavvixTest::LogEntry>{{2, "AddChar", "Found SYN at 1", 0}}));
     }
     EXPECT_NE(dynamic_cast<FileLogUtility *>(createUtility().get()), nullptr);
+    setUtilityFactory([] { return std::unique_ptr<cUtility>(); }); // a host's broken factory
+    EXPECT_NE(dynamic_cast<FileLogUtility *>(createUtility().get()), nullptr);
+    setUtilityFactory({});
 }
 
 // One line per entry: local time to the millisecond, [number], (level n) when not 0, procedure,

@@ -53,3 +53,33 @@ TEST(DakResponse, EventsPerStream) {
 }
 
 } // namespace
+
+namespace {
+
+// A host may release the receiver from its own handler, or reset it there; neither may reach
+// freed memory or change the text the next handler of the same event sees.
+TEST(DakResponse, HandlersMayDeleteOrResetTheReceiver) {
+    auto *deleted = new cDakResponse;
+    QObject::connect(deleted, &cDakResponse::ResponseOK, [&deleted] {
+        delete deleted;
+        deleted = nullptr;
+    });
+    for (const QString &c : chars(Accepted))
+        if (deleted)
+            deleted->AddChar(c);
+    EXPECT_EQ(deleted, nullptr);
+
+    cDakResponse resetting;
+    QStringList seen;
+    QObject::connect(&resetting, &cDakResponse::PacketError, [&](const QString &message) {
+        seen << message;
+        resetting.Reset();
+    });
+    QObject::connect(&resetting, &cDakResponse::PacketError,
+                     [&](const QString &message) { seen << message; });
+    for (const QString &c : chars(damaged(Accepted, 3, u'X')))
+        resetting.AddChar(c);
+    EXPECT_EQ(seen, QStringList({"Invalid data in packet", "Invalid data in packet"}));
+}
+
+} // namespace

@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTimer>
 
 namespace Kavvix {
@@ -107,11 +108,10 @@ void DakUploadSession::LoadEvents() {
                 m_oUtil->ToText(rs->value(QStringLiteral("EventID")));
         } while (rs->next());
     } catch (const std::exception &e) {
-        m_view.showMessageBox(QStringLiteral("Upload To Daktronics OmniSport 2000"),
-                              QStringLiteral("Error filling list of events: %1[%2]%3")
-                                  .arg(ErrorCode(e))
-                                  .arg(step)
-                                  .arg(Describe(e)));
+        m_view.showMessageBox(Caption, QStringLiteral("Error filling list of events: %1[%2]%3")
+                                           .arg(Error::codeOf(e))
+                                           .arg(step)
+                                           .arg(Error::describe(e)));
     }
 }
 
@@ -190,7 +190,7 @@ bool DakUploadSession::UploadEvent(const QString &sEventID) {
     } catch (const std::exception &e) {
         m_view.showMessageBox(QStringLiteral("Problem Transmitting Data"),
                               QStringLiteral("An Unexpected error was encountered - ") +
-                                  Describe(e));
+                                  Error::describe(e));
         ShowMessage(QStringLiteral("Process aborted"));
         m_view.setBusyCursor(false);
         Yield();
@@ -228,8 +228,12 @@ void DakUploadSession::SendNextPacket() {
 }
 
 void DakUploadSession::m_oDakResp_ResponseOK() {
+    const QPointer<cDakResponse> receiver = m_oDakResp;
     m_view.setBusyCursor(false);
     Yield();
+    // The yield may have ended this upload (a time-out) or started another one.
+    if (!m_bUploading || m_oDakResp != receiver)
+        return;
     m_view.setInputEnabled(true);
     m_tmrWait->stop();
     try {
@@ -242,13 +246,16 @@ void DakUploadSession::m_oDakResp_ResponseOK() {
         }
     } catch (const std::exception &e) {
         // A frame that cannot be sent ends the upload as a rejected one does.
-        m_oDakResp_PacketError(Describe(e));
+        m_oDakResp_PacketError(Error::describe(e));
     }
 }
 
 void DakUploadSession::m_oDakResp_PacketError(const QString &sErrMessage) {
+    const QPointer<cDakResponse> receiver = m_oDakResp;
     m_view.setBusyCursor(false);
     Yield();
+    if (!m_bUploading || m_oDakResp != receiver)
+        return;
     m_view.setInputEnabled(true);
     m_tmrWait->stop();
     ClosePort();
@@ -306,10 +313,7 @@ void DakUploadSession::btnTest_Click() {
         m_bTesting = true;
         m_iWaitTicks = 0;
         step = 8;
-        if (m_oDakRcv) {
-            m_oDakRcv->disconnect(this);
-            m_oDakRcv->deleteLater(); // it may be the one whose event is running
-        }
+        Retire(m_oDakRcv);
         m_oDakRcv = new cDakProcessor(this);
         connect(m_oDakRcv, &cDakProcessor::SoftwareVersion, this,
                 &DakUploadSession::m_oDakRcv_SoftwareVersion);
@@ -330,7 +334,7 @@ void DakUploadSession::btnTest_Click() {
         step = 15;
         m_comPort->write(request);
     } catch (const std::exception &e) {
-        ShowMessage(QStringLiteral("UNEXPECTED ERROR: [%1] %2").arg(step).arg(Describe(e)));
+        ShowMessage(QStringLiteral("UNEXPECTED ERROR: [%1] %2").arg(step).arg(Error::describe(e)));
         m_tmrWait->stop();
         m_view.setInputEnabled(true);
         m_view.setBusyCursor(false);
@@ -342,7 +346,7 @@ void DakUploadSession::m_oDakRcv_SoftwareVersion(const QString &sVersion) {
         EndTest(QStringLiteral("Connection Successful - ") + sVersion);
     } catch (const std::exception &e) {
         WriteFailureLog(102, QStringLiteral("m_oDakRcv_SoftwareVersion:") + ErrorSource,
-                        Describe(e) + u':' + sVersion);
+                        Error::describe(e) + u':' + sVersion);
     }
 }
 
@@ -351,13 +355,17 @@ void DakUploadSession::m_oDakRcv_COMMError(const QString &sErrMessage) {
         EndTest(QStringLiteral("Communications ERROR: ") + sErrMessage);
     } catch (const std::exception &e) {
         WriteFailureLog(101, QStringLiteral("m_oDakRcv_COMMError:") + ErrorSource,
-                        Describe(e) + u':' + sErrMessage);
+                        Error::describe(e) + u':' + sErrMessage);
     }
 }
 
 void DakUploadSession::EndTest(const QString &sMessage) {
+    const QPointer<cDakProcessor> receiver = m_oDakRcv;
     m_view.setBusyCursor(false);
     Yield();
+    // The yield may have ended this test (a time-out) or started another one.
+    if (!m_bTesting || m_oDakRcv != receiver)
+        return;
     m_view.setInputEnabled(true);
     m_tmrWait->stop();
     ClosePort();
@@ -368,6 +376,11 @@ void DakUploadSession::EndTest(const QString &sMessage) {
 }
 
 void DakUploadSession::comPort_OnComm() {
+    ++m_onCommDepth;
+    const auto leave = qScopeGuard([this] {
+        --m_onCommDepth;
+        DeleteRetired();
+    });
     try {
         const qint16 kind = m_comPort->CommEvent();
         if (kind == comPort::Received) {
@@ -380,8 +393,9 @@ void DakUploadSession::comPort_OnComm() {
                 const QString c = m_comPort->readChar(); // a read of its own
                 if (c.isEmpty())
                     return;
+                // A log writer that fails must not cost the test its character.
                 if (modKavvix::DebugEnabled())
-                    WriteLog(1, QStringLiteral("comPort_OnComm"), CharacterLine(c.front()));
+                    WriteFailureLog(1, QStringLiteral("comPort_OnComm"), CharacterLine(c.front()));
                 if (m_oDakRcv)
                     m_oDakRcv->AddChar(c);
             }
@@ -392,7 +406,7 @@ void DakUploadSession::comPort_OnComm() {
             WriteLog(1, QStringLiteral("comPort_OnComm"), text);
     } catch (const std::exception &e) {
         // A failure inside a receiver (its log writer) must not leave the event loop.
-        ShowMessage(QStringLiteral("UNEXPECTED ERROR: [comPort_OnComm] ") + Describe(e));
+        ShowMessage(QStringLiteral("UNEXPECTED ERROR: [comPort_OnComm] ") + Error::describe(e));
     }
 }
 
@@ -451,11 +465,21 @@ void DakUploadSession::ResetFlags() {
 }
 
 void DakUploadSession::ReleaseResponse() {
-    if (!m_oDakResp)
-        return;
-    m_oDakResp->disconnect(this);
-    m_oDakResp->deleteLater(); // its event may be the one running now
+    Retire(m_oDakResp);
     m_oDakResp = nullptr;
+}
+
+void DakUploadSession::Retire(QObject *receiver) {
+    if (!receiver)
+        return;
+    receiver->disconnect(this);
+    m_retired.emplace_back(receiver);
+    DeleteRetired();
+}
+
+void DakUploadSession::DeleteRetired() {
+    if (m_onCommDepth == 0)
+        m_retired.clear();
 }
 
 void DakUploadSession::ClosePort() {
@@ -479,17 +503,6 @@ void DakUploadSession::WriteFailureLog(qint32 number, const QString &procedure,
 
 void DakUploadSession::Yield() {
     QCoreApplication::processEvents();
-}
-
-qint32 DakUploadSession::ErrorCode(const std::exception &error) {
-    const auto *e = dynamic_cast<const Error *>(&error);
-    return e ? e->code() : 0;
-}
-
-QString DakUploadSession::Describe(const std::exception &error) {
-    if (const auto *e = dynamic_cast<const Error *>(&error))
-        return e->description();
-    return QString::fromLocal8Bit(error.what());
 }
 
 } // namespace Kavvix

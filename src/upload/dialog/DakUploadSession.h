@@ -13,6 +13,7 @@
 
 #include <exception>
 #include <memory>
+#include <vector>
 
 class QTimer;
 
@@ -39,6 +40,8 @@ public:
     static constexpr qint16 UploadTimeoutTicks = 6; // the 7th tick ends an upload's wait
     static constexpr qint16 TestTimeoutTicks = 5;   // the 6th tick ends a test's wait
     static inline const QString LineSettings = QStringLiteral("9600,e,8,1");
+    // The dialog's caption, also the title of its error boxes.
+    static inline const QString Caption = QStringLiteral("Upload To Daktronics OmniSport 2000");
 
     // The wait timer and the port are created as children of controlsParent (named tmrWait
     // and comPort), or of the session when none is given.
@@ -93,14 +96,16 @@ private:
     void EndTest(const QString &sMessage);
     void ResetFlags();
     void ReleaseResponse();
+    // Takes a replaced receiver out of service. It is deleted only once no port notification
+    // is being handled, since its own AddChar may still be on the stack beneath a yield.
+    void Retire(QObject *receiver);
+    void DeleteRetired();
     void ClosePort();
     void WriteLog(qint32 number, const QString &procedure, const QString &message);
     // For the failure paths of the test's event handlers: a log writer's own failure is dropped.
     void WriteFailureLog(qint32 number, const QString &procedure, const QString &message) noexcept;
     // Lets pending window events run (port notifications, timer ticks, clicks, repaints).
     static void Yield();
-    static qint32 ErrorCode(const std::exception &error);
-    static QString Describe(const std::exception &error);
 
     DakUploadView &m_view;
     QTimer *m_tmrWait;
@@ -123,6 +128,8 @@ private:
     qint16 m_iWaitTicks = 0;
     QPointer<cDakResponse> m_oDakResp;
     QPointer<cDakProcessor> m_oDakRcv;
+    std::vector<std::unique_ptr<QObject>> m_retired;
+    int m_onCommDepth = 0; // port notifications being handled, nested through yields
 };
 
 } // namespace Kavvix

@@ -14,6 +14,7 @@ namespace Kavvix {
 frmDakUpload::frmDakUpload(QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::frmDakUpload>()) {
     ui->setupUi(this);
+    setWindowTitle(DakUploadSession::Caption);
     m_session = std::make_unique<DakUploadSession>(*this, this);
     DakUploadSession *s = m_session.get();
     connect(ui->btnTransmit, &QPushButton::clicked, s, &DakUploadSession::btnTransmit_Click);
@@ -45,12 +46,10 @@ bool frmDakUpload::Form_Load(const QSqlDatabase &odbConn, QSqlQuery *, const QSt
         m_session->LoadEvents();
         return true;
     } catch (const std::exception &e) {
-        const auto *error = dynamic_cast<const Error *>(&e);
-        showMessageBox(windowTitle(),
-                       QStringLiteral("Error showing form: %1 [%2] %3")
-                           .arg(error ? error->code() : 0)
-                           .arg(step)
-                           .arg(error ? error->description() : QString::fromLocal8Bit(e.what())));
+        showMessageBox(DakUploadSession::Caption, QStringLiteral("Error showing form: %1 [%2] %3")
+                                                      .arg(Error::codeOf(e))
+                                                      .arg(step)
+                                                      .arg(Error::describe(e)));
         return false;
     }
 }
