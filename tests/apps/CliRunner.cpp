@@ -1,6 +1,7 @@
 #include "CliRunner.h"
 
-#include <memory>
+#include <QDeadlineTimer>
+#include <QRegularExpression>
 
 namespace KavvixTest {
 
@@ -11,16 +12,15 @@ std::unique_ptr<QProcess> startCli(const QStringList &arguments, const QProcessE
     return process;
 }
 
-CliResult runCli(const QStringList &arguments, const QByteArray &input, int timeoutMs,
+CliResult runCli(const QStringList &arguments, const QByteArray &input,
                  const QProcessEnvironment &env) {
     auto process = startCli(arguments, env);
     CliResult result;
-    if (!process->waitForStarted(timeoutMs))
+    if (!process->waitForStarted(60000))
         return result;
     process->write(input);
     process->closeWriteChannel();
-    result.finished = process->waitForFinished(timeoutMs);
-    if (!result.finished) {
+    if (!process->waitForFinished(60000)) {
         process->kill();
         process->waitForFinished();
     }
@@ -28,6 +28,43 @@ CliResult runCli(const QStringList &arguments, const QByteArray &input, int time
     result.out = QString::fromUtf8(process->readAllStandardOutput());
     result.err = QString::fromUtf8(process->readAllStandardError());
     return result;
+}
+
+bool waitForOutput(QProcess &process, QString &collected, const QString &text,
+                   QProcess::ProcessChannel channel) {
+    process.setReadChannel(channel);
+    QDeadlineTimer deadline(30000);
+    while (!collected.contains(text)) {
+        if (deadline.hasExpired() || process.state() == QProcess::NotRunning)
+            return false;
+        process.waitForReadyRead(int(qMin<qint64>(deadline.remainingTime(), 200)));
+        collected += QString::fromUtf8(process.readAll());
+    }
+    return true;
+}
+
+SimulatorProcess::SimulatorProcess(const QStringList &options)
+    : m_process(startCli(QStringList{"simulate", "--port", "3"} + options)) {
+    if (m_process->waitForStarted(10000) &&
+        waitForOutput(*m_process, m_output, QStringLiteral("Ctrl-C stops.")))
+        m_device =
+            QRegularExpression(QStringLiteral("KAVVIX_COM3=(\\S+)")).match(m_output).captured(1);
+}
+
+QProcessEnvironment SimulatorProcess::environment() const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("KAVVIX_COM3"), m_device);
+    return env;
+}
+
+QString SimulatorProcess::stop() {
+    if (m_process->state() != QProcess::NotRunning) {
+        m_process->terminate();
+        if (!m_process->waitForFinished(10000))
+            m_process->kill();
+        m_output += QString::fromUtf8(m_process->readAllStandardOutput());
+    }
+    return m_output;
 }
 
 } // namespace KavvixTest

@@ -4,22 +4,45 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 namespace KavvixTest {
 
 struct CliResult {
     int exitCode = -1;
     QString out;
     QString err;
-    bool finished = false; // false: still running at the deadline (then killed)
 };
 
-// Runs the kavvix program with arguments and standard input, waiting at most timeoutMs.
-CliResult runCli(const QStringList &arguments, const QByteArray &input = {}, int timeoutMs = 60000,
-                 const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
-
-// Starts the kavvix program without waiting (for simulate, monitor).
+// Starts the kavvix program without waiting (for simulate, monitor, dialog).
 std::unique_ptr<QProcess>
 startCli(const QStringList &arguments,
          const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
+
+// Runs the kavvix program with arguments and standard input; killed after a minute (exit code -1).
+CliResult runCli(const QStringList &arguments, const QByteArray &input = {},
+                 const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
+
+// Reads a running process's channel into collected until it holds text (false at the deadline).
+bool waitForOutput(QProcess &process, QString &collected, const QString &text,
+                   QProcess::ProcessChannel channel = QProcess::StandardOutput);
+
+// "kavvix simulate" running in the background on a pseudo-terminal, mapped to port 3.
+class SimulatorProcess {
+public:
+    explicit SimulatorProcess(const QStringList &options = {});
+    ~SimulatorProcess() { stop(); }
+
+    bool started() const { return !m_device.isEmpty(); }
+    // The environment that maps port 3 to the simulator's device.
+    QProcessEnvironment environment() const;
+    // Stops it with SIGTERM and returns everything it printed.
+    QString stop();
+
+private:
+    std::unique_ptr<QProcess> m_process;
+    QString m_device;
+    QString m_output;
+};
 
 } // namespace KavvixTest

@@ -41,10 +41,7 @@ protected:
         SampleMeet::write(db);
     }
     static void TearDownTestSuite() { QSqlDatabase::removeDatabase(MeetConnection); }
-    void SetUp() override { start(); }
-    void TearDown() override { stop(); }
-
-    void start() {
+    void SetUp() override {
         sim = std::make_unique<ConsoleSimulator>();
         env = std::make_unique<PortEnvironment>(QMap<qint16, QString>{{3, sim->slavePath()}});
         dialog = std::make_unique<Kavvix::frmDakUpload>();
@@ -52,7 +49,7 @@ protected:
             dialog->Form_Load(QSqlDatabase::database(MeetConnection), nullptr, SampleMeet::MeetID));
         dialog->show();
     }
-    void stop() {
+    void TearDown() override {
         dialog.reset();
         env.reset();
         sim.reset();
@@ -76,10 +73,10 @@ protected:
         QStringList out;
         for (int i = 0; i < list->count(); ++i) {
             const QString line = list->item(i)->text();
-            QString time;
-            for (int s = 0; s <= 120 && (time.isEmpty() || !line.startsWith(time)); ++s)
+            QString time = Kavvix::DakUploadSession::MessageLine(now, QString());
+            for (int s = 1; s <= 120 && !line.startsWith(time); ++s)
                 time = Kavvix::DakUploadSession::MessageLine(now.addSecs(-s), QString());
-            EXPECT_TRUE(line.startsWith(time)) << line.toStdString();
+            EXPECT_TRUE(line.startsWith(time)) << line;
             out << line.mid(time.size());
         }
         return out;
@@ -143,34 +140,29 @@ TEST_F(UploadDialog, UploadOf12DiversSendsEachFrameAfterTheLastWasAcknowledged) 
 }
 
 TEST_F(UploadDialog, UploadEndsAsTheConsoleAnswers) {
-    const struct {
-        int frame;
-        Answer answer;
-        const char *code;
-        int framesSent;
-        QString last;
-    } cases[] = {
+    // After which frame the console answers how; the frames sent and the last message.
+    const std::tuple<int, Answer, const char *, int, QString> cases[] = {
         {2, Answer::Reject, "02", 2, "Communications ERROR: Checksum Error"},
         {1, Answer::AckThen07, "", 3, "All data has been sent"},
         {1, Answer::Silent, "", 1, Timeout},
         {2, Answer::HangUp, "", 2, Timeout},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.last.toStdString() + " after frame " + std::to_string(c.frame));
-        stop();
-        start();
-        sim->planAnswer(c.frame, c.answer, QLatin1String(c.code));
+    for (const auto &[frame, answer, code, framesSent, last] : cases) {
+        SCOPED_TRACE(last.toStdString() + " after frame " + std::to_string(frame));
+        TearDown();
+        SetUp();
+        sim->planAnswer(frame, answer, QLatin1String(code));
         QSignalSpy ticks(tmrWait(), &QTimer::timeout);
-        if (c.last == Timeout)
+        if (last == Timeout)
             tmrWait()->setInterval(20);
         upload12();
 
-        EXPECT_EQ(sim->frames().size(), c.framesSent);
+        EXPECT_EQ(sim->frames().size(), framesSent);
         EXPECT_EQ(messages().mid(messages().size() - 2),
-                  (QStringList{QStringLiteral("Sending packet %1").arg(c.framesSent), c.last}));
+                  (QStringList{QStringLiteral("Sending packet %1").arg(framesSent), last}));
         EXPECT_FALSE(portOpen());
         EXPECT_FALSE(tmrWait()->isActive());
-        if (c.last == Timeout) {
+        if (last == Timeout) {
             EXPECT_EQ(ticks.count(), 7);
         }
     }
@@ -180,25 +172,22 @@ TEST_F(UploadDialog, ConnectionTestOutcomes) {
     const QString version = QStringLiteral("OmniSport 2000 Ver 4.07");
     const QStringList countUp = {"Testing ...",   "Testing ... 1", "Testing ... 2", "Testing ... 3",
                                  "Testing ... 4", "Testing ... 5", "Test conn"};
-    const struct {
-        Answer answer;
-        const char *code;
-        QString last;
-        QStringList captions; // on sending, after each tick, with the last message
-    } cases[] = {
+    // The answer; the last message; the button's captions on sending, after each tick, and with
+    // the last message.
+    const std::tuple<Answer, const char *, QString, QStringList> cases[] = {
         {Answer::Normal, "", "Connection Successful - " + version, {"Testing ...", "Test"}},
         {Answer::Reject, "02", "Communications ERROR: Checksum Error", {"Testing ...", "Test"}},
         {Answer::Silent, "", "No response from OmniSport - Please check your connections", countUp},
     };
     auto *btnTest = control<QPushButton>("btnTest");
     auto *list = control<QListWidget>("lstMsgs");
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.last.toStdString());
+    for (const auto &[answer, code, last, expectedCaptions] : cases) {
+        SCOPED_TRACE(last.toStdString());
         sim->setVersion(version);
-        sim->setDefaultAnswer(c.answer, QLatin1String(c.code));
+        sim->setDefaultAnswer(answer, QLatin1String(code));
         const qsizetype sentBefore = sim->received().size();
         // An answered test sees no tick: its wait outlasts the bound of testConnection().
-        tmrWait()->setInterval(c.answer == Answer::Silent ? 20 : 60000);
+        tmrWait()->setInterval(answer == Answer::Silent ? 20 : 60000);
         QStringList captions;
         QObject scope; // ends the connections with the case
         QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, &scope, [&] {
@@ -213,10 +202,10 @@ TEST_F(UploadDialog, ConnectionTestOutcomes) {
 
         EXPECT_EQ(messages(),
                   (QStringList{"assigning COM port settings: COM 3, 9600,e,8,1",
-                               "Message sent to OmniSport, waiting for reply ...", c.last}));
+                               "Message sent to OmniSport, waiting for reply ...", last}));
         // The version request: SYN, address, SOH, "200", EOT, checksum, ETB.
         EXPECT_EQ(sim->received().mid(sentBefore), QByteArray("\02610000000\001200\00418\027"));
-        EXPECT_EQ(captions, c.captions);
+        EXPECT_EQ(captions, expectedCaptions);
         EXPECT_FALSE(portOpen());
         EXPECT_FALSE(tmrWait()->isActive());
     }
@@ -224,17 +213,15 @@ TEST_F(UploadDialog, ConnectionTestOutcomes) {
 
 TEST_F(UploadDialog, GenerateLogRecordsEveryCharacterOfATestReply) {
     LogRecorder log; // before the dialog's load creates its log writer
-    stop();
-    start();
+    TearDown();
+    SetUp();
     sim->setVersion(QStringLiteral("7"));
     click("chkDebug");
     ASSERT_TRUE(Kavvix::modKavvix::DebugEnabled());
     testConnection();
 
-    QList<LogEntry> lines; // the receiver's own entries have other numbers
-    for (const LogEntry &e : log.entries())
-        if (e.number == 1)
-            lines << e;
+    QList<LogEntry> lines = log.entries(); // the receiver's own entries have other numbers
+    lines.removeIf([](const LogEntry &e) { return e.number != 1; });
     ASSERT_EQ(lines.size(), 57); // every character of the "100" reply, once
     EXPECT_EQ(lines.front(),
               (LogEntry{1, "comPort_OnComm",

@@ -1,15 +1,27 @@
-#include "MeetDatabaseFixture.h"
 #include "upload/DiveSheetPackets.h"
 #include "upload/EventValidator.h"
 
+#include <kavvix/Error.h>
+#include <kavvix/MeetDatabase.h>
+#include <kavvix/SampleMeet.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace Kavvix;
-using namespace KavvixTest;
 namespace Sample = Kavvix::SampleMeet;
 
 namespace {
 
+const QString OBrien = QStringLiteral("O'Brien's");
+const QString MensEvent = QStringLiteral("Men's 1m");
 const QString Start = QStringLiteral("Validating the event ...");
 const QString Passed = QStringLiteral("Event passed validation checks");
 const QString Aborted = QStringLiteral(">> Process Aborted <<");
@@ -18,12 +30,134 @@ const QString ZeroDD = QStringLiteral("-- DDs of zero found for some dives");
 const QString NotSequential =
     QStringLiteral("-- Diving order is not sequential (starting with 1) for this event");
 
+void execSql(const QSqlDatabase &db, const QString &sql, const QVariantList &values) {
+    QSqlQuery q(db);
+    ASSERT_TRUE(q.prepare(sql)) << q.lastError().text();
+    for (const QVariant &v : values)
+        q.addBindValue(v);
+    ASSERT_TRUE(q.exec()) << q.lastError().text();
+}
+
+// The sample meet, and rows beyond it: diving order patterns, dives for every kind of slot, a meet
+// and event whose identifiers hold quotes, and events whose identifiers resemble the combined
+// event's (each with a part that would be picked if they counted as combined). One dive sheet
+// row per dive (event, diving order = RegID, round, dive number, DD); an empty-typed QVariant
+// stores a null.
+void writeMeet(const QSqlDatabase &db) {
+    Sample::write(db);
+    const QVariant noDD(QMetaType::fromType<double>()), none(QMetaType::fromType<QString>());
+    const std::tuple<QString, int, int, QVariant, QVariant> dives[] = {
+        {"V1223", 1, 1, "105B", 2.0},   {"V1223", 2, 1, "105B", 2.0},
+        {"V1223", 2, 1, "105B", 2.0},   {"V1223", 3, 1, "105B", 2.0},
+        {"V234", 2, 1, "105B", 2.0},    {"V234", 3, 1, "105B", 2.0},
+        {"V234", 4, 1, "105B", 2.0},    {"V012N", 0, 1, "105B", 2.0},
+        {"V012N", 1, 1, "105B", noDD},  {"V012N", 2, 1, "105B", 2.0},
+        {"SLOTS", 1, 1, "105B", 2.4},   {"SLOTS", 1, 3, "5231d", 2},
+        {"SLOTS", 1, 4, "12345C", 1.6}, {"SLOTS", 1, 5, "105X", 3.0},
+        {"SLOTS", 1, 6, "", 1.5},       {"SLOTS", 1, 7, none, 2.25},
+        {"SLOTS", 1, 13, "107C", 3.0},  {"SLOTS", 2, 1, "5337D", 3.3},
+        {"SLOTS", 2, 2, "405c", 2.4},   {"BADRND", 1, 14, "105B", 2.4},
+        {"ce7", 1, 1, "101A", 1.5},     {"XCE7", 1, 1, "201A", 1.5},
+        {"P8", 1, 1, "301A", 1.5},      {"P9", 1, 1, "401A", 1.5},
+        {MensEvent, 1, 1, "101A", 1.4}, {MensEvent, 2, 1, "101A", 1.4}};
+    for (const auto &[event, order, round, diveNum, dd] : dives)
+        execSql(db,
+                QStringLiteral("INSERT INTO tblDiveSheets (MeetID, EventID, RegID, DivingOrder, "
+                               "DiveRound, DiveNum, DiveDD) VALUES (?, ?, ?, ?, ?, ?, ?)"),
+                {event == MensEvent ? OBrien : Sample::MeetID, event, order, order, round, diveNum,
+                 dd});
+    const QString event = QStringLiteral("INSERT INTO tblEventInfo (MeetID, EventID, EventName, "
+                                         "combinedevent, CombinedEventID) VALUES (?, ?, ?, ?, ?)");
+    for (const auto &[part, combined] : {std::pair{"P8", "ce7"}, std::pair{"P9", "XCE7"}})
+        execSql(db, event, {QString(Sample::MeetID), part, part, false, combined});
+    execSql(db, QStringLiteral("INSERT INTO tblMeetInfo VALUES (?, ?)"),
+            {OBrien, QStringLiteral("O'Brien's Summer Meet")});
+    execSql(db, event, {OBrien, MensEvent, MensEvent, false, QString()});
+}
+
+// Every case runs on the sample meet plus the rows above, in SQLite (a temporary file) and in
+// PostgreSQL (a database created for the suite on the cluster of scripts/pg-cluster.sh, dropped
+// after it). Without KAVVIX_TEST_PG_HOST the PostgreSQL cases are skipped, or fail when
+// KAVVIX_REQUIRE_PG=1.
+class MeetDb : public ::testing::TestWithParam<std::string> {
+public:
+    static void SetUpTestSuite() {
+        const QString file = s_dir.filePath(QStringLiteral("meet.sqlite"));
+        QFile(file).open(QIODevice::WriteOnly); // openMeetDatabase never creates one
+        s_error[0] = attempt([&] { writeMeet(openMeetDatabase(file, id() + "SQLite")); });
+        if (pgConfigured())
+            s_error[1] = attempt([] {
+                admin("CREATE DATABASE " + id());
+                writeMeet(openMeetDatabase(pgUrl(id()), id() + "PostgreSQL"));
+            });
+    }
+    static void TearDownTestSuite() {
+        QSqlDatabase::removeDatabase(id() + "SQLite");
+        QSqlDatabase::removeDatabase(id() + "PostgreSQL");
+        if (pgConfigured()) {
+            EXPECT_EQ(attempt([] { admin("DROP DATABASE IF EXISTS " + id() + " WITH (FORCE)"); }),
+                      QString());
+            QSqlDatabase::removeDatabase(id() + "_admin");
+        }
+    }
+
+protected:
+    void SetUp() override {
+        const bool pg = GetParam() == "PostgreSQL";
+        if (pg && !pgConfigured()) {
+            const char *why = "no PostgreSQL cluster: eval \"$(scripts/pg-cluster.sh start)\"";
+            if (qEnvironmentVariable("KAVVIX_REQUIRE_PG") == QLatin1String("1"))
+                FAIL() << why << ", and KAVVIX_REQUIRE_PG=1";
+            GTEST_SKIP() << why;
+        }
+        ASSERT_EQ(s_error[pg ? 1 : 0], QString());
+    }
+    QSqlDatabase db() const {
+        return QSqlDatabase::database(id() + QString::fromStdString(GetParam()), false);
+    }
+
+private:
+    static QString id() {
+        return "kavvix_test_" + QString::number(QCoreApplication::applicationPid());
+    }
+    static bool pgConfigured() { return !qEnvironmentVariableIsEmpty("KAVVIX_TEST_PG_HOST"); }
+    static QString pgUrl(const QString &dbname) {
+        return QStringLiteral("postgresql://%1@:%2/%3?host=%4")
+            .arg(qEnvironmentVariable("KAVVIX_TEST_PG_USER"),
+                 qEnvironmentVariable("KAVVIX_TEST_PG_PORT"), dbname,
+                 qEnvironmentVariable("KAVVIX_TEST_PG_HOST"));
+    }
+    // Runs a set-up step; the description of the error it threw, or empty.
+    static QString attempt(const std::function<void()> &step) {
+        try {
+            step();
+            return {};
+        } catch (const Error &e) {
+            return e.description();
+        }
+    }
+    // One statement on the cluster's maintenance database (one connection for the suite).
+    static void admin(const QString &sql) {
+        const QString name = id() + "_admin";
+        QSqlQuery q(QSqlDatabase::contains(name) ? QSqlDatabase::database(name)
+                                                 : openMeetDatabase(pgUrl("postgres"), name));
+        if (!q.exec(sql))
+            throw Error(0, q.lastError().text());
+    }
+
+    inline static QTemporaryDir s_dir;
+    inline static QString s_error[2]; // why the SQLite / PostgreSQL database is not ready
+};
+
+INSTANTIATE_TEST_SUITE_P(Db, MeetDb, ::testing::Values("SQLite", "PostgreSQL"),
+                         [](const auto &info) { return info.param; });
+
 // Validates and returns the lines written; the list is cleared only before the first.
 QStringList validate(const QString &meet, const QString &event, const QSqlDatabase &db,
                      bool *result) {
     QStringList lines;
     *result = ValidateEvent(meet, event, db, [&](const QString &line, bool clear) {
-        EXPECT_EQ(clear, lines.isEmpty()) << line.toStdString();
+        EXPECT_EQ(clear, lines.isEmpty()) << line;
         lines << line;
     });
     return lines;
@@ -60,14 +194,9 @@ QString byteSum(const QString &frame) {
     return QString::asprintf("%02X", sum % 256);
 }
 
-} // namespace
-
 TEST_P(MeetDb, ValidationWritesOneLinePerProblemThenTheVerdict) {
-    const struct {
-        QString event;
-        QStringList problems;
-        bool passes;
-    } cases[] = {
+    // The event; the problems found; whether it passes.
+    const std::tuple<QString, QStringList, bool> cases[] = {
         {"NO-SUCH-EVENT", {"-- Invalid event, Unable to determine number of divers"}, false},
         {Sample::Event25Divers, {}, true},
         {Sample::Event26Divers, {"-- Cannot upload event with more than 25 divers"}, false},
@@ -80,16 +209,14 @@ TEST_P(MeetDb, ValidationWritesOneLinePerProblemThenTheVerdict) {
         {"V012N", {OrderNotSet, ZeroDD}, false},
         {Sample::EventBlankDiveNums, {"-- WARNING: some dive #s found to be blank"}, true},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.event.toStdString());
-        bool result = !c.passes;
-        EXPECT_EQ(validate(Sample::MeetID, c.event, db(), &result),
-                  QStringList{Start} + c.problems + QStringList{c.passes ? Passed : Aborted});
-        EXPECT_EQ(result, c.passes);
+    for (const auto &[event, problems, passes] : cases) {
+        SCOPED_TRACE(event.toStdString());
+        bool result = !passes;
+        EXPECT_EQ(validate(Sample::MeetID, event, db(), &result),
+                  QStringList{Start} + problems + QStringList{passes ? Passed : Aborted});
+        EXPECT_EQ(result, passes);
     }
-}
-
-TEST(EventValidation, DatabaseErrorIsReportedAndStopsTheUpload) {
+    // Without a usable database the check cannot be made, and the upload stops.
     bool result = true;
     EXPECT_EQ(validate(Sample::MeetID, Sample::Event12Divers, QSqlDatabase(), &result),
               (QStringList{Start,
@@ -105,7 +232,7 @@ TEST_P(MeetDb, CombinedEventRuleSelectsTheRightDiveSheets) {
     const std::tuple<QString, QStringList, qint16> cases[] = {
         {"ce7", {"101A"}, 1}, {"XCE7", {"201A"}, 1}, {"CE9", {}, 0}};
     for (const auto &[event, expected, last] : cases) {
-        EXPECT_EQ(dives(Sample::MeetID, event, db()), expected) << event.toStdString();
+        EXPECT_EQ(dives(Sample::MeetID, event, db()), expected) << event;
         EXPECT_EQ(modKavvix::GetLastDiver(Sample::MeetID, event, db()), last);
     }
     EXPECT_EQ(dives(Sample::MeetID, Sample::CombinedEvent, db()).size(), 15 + 15);
@@ -129,29 +256,25 @@ TEST_P(MeetDb, QuotesInIdentifiersNeitherBreakNorChangeQueries) {
 }
 
 TEST_P(MeetDb, FramesOfFiveDiversEach) {
-    const struct {
-        QString event;
-        QString command;
-        QString count;
-        QList<int> lengths;
-    } cases[] = {
+    // The event; the command; the count field; the lengths of the frames that are not empty.
+    const std::tuple<QString, QString, QString, QList<int>> cases[] = {
         {Sample::Event1Diver, "301", "01", {125}},
         {Sample::Event10Divers, "304", "10", {541, 541}},
         {Sample::Event12Divers, "302", "12", {541, 541, 229}},
         {Sample::Event25Divers, "303", "25", {541, 541, 541, 541, 541}},
     };
     const QString starts[] = {"01", "06", "11", "16", "21"};
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.event.toStdString());
-        const QStringList frames = build(db(), c.event, c.command).Packets();
+    for (const auto &[event, command, count, lengths] : cases) {
+        SCOPED_TRACE(event.toStdString());
+        const QStringList frames = build(db(), event, command).Packets();
         ASSERT_EQ(frames.size(), 20);
         for (int k = 0; k < 20; ++k) {
             const QString &f = frames[k];
-            ASSERT_EQ(f.size(), c.lengths.value(k)) << "frame " << k;
+            ASSERT_EQ(f.size(), lengths.value(k)) << "frame " << k;
             if (f.isEmpty())
                 continue;
-            EXPECT_EQ(f.left(13), QChar(22) + QStringLiteral("10000000") + QChar(1) + c.command);
-            EXPECT_EQ(f.mid(13, 4), starts[k] + c.count);
+            EXPECT_EQ(f.left(13), QChar(22) + QStringLiteral("10000000") + QChar(1) + command);
+            EXPECT_EQ(f.mid(13, 4), starts[k] + count);
             EXPECT_EQ(f.right(4), QChar(4) + byteSum(f) + QChar(23));
         }
     }
@@ -166,32 +289,23 @@ TEST_P(MeetDb, SlotsHoldNumberPositionAndDD) {
     const QString second = "533733.3 40522.4" + blank8.repeated(11);
     EXPECT_EQ(packets.DiverRows(), (QStringList{first, second}));
     EXPECT_EQ(packets.Packets()[0].mid(13, 4 + 208), "0102" + first + second);
-}
 
-// A dive without a slot stops the upload before any frame exists, naming the dive.
-TEST_P(MeetDb, DiveWithoutSlotIsRefused) {
-    const std::tuple<QString, qint16, QString> cases[] = {
+    // A dive without a slot stops the upload before any frame exists, naming the dive.
+    const std::tuple<QString, qint16, QString> refused[] = {
         {"BADRND", 1,
          "Dive 105B of diving order 1 in round 14 has no slot: rounds run from 1 to 13"},
         {Sample::Event12Divers, 11,
          " of diving order 12 in round 1 has no slot: diving orders run from 1 to 11"},
     };
-    for (const auto &[event, last, expected] : cases) {
+    for (const auto &[event, last, expected] : refused) {
         try {
             build(db(), event, QStringLiteral("301"), last);
-            ADD_FAILURE() << "no error for " << event.toStdString();
+            ADD_FAILURE() << "no error for " << event;
         } catch (const Error &e) {
-            EXPECT_TRUE(e.description().contains(expected)) << e.description().toStdString();
+            EXPECT_TRUE(e.description().contains(expected)) << e.description();
         }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Db, MeetDb,
-                         ::testing::Values(DatabaseKind::SQLite, DatabaseKind::PostgreSQL),
-                         [](const auto &info) {
-                             return std::string(info.param == DatabaseKind::SQLite ? "SQLite"
-                                                                                   : "PostgreSQL");
-                         });
 
 TEST(OpenMeetDatabase, RefusesWhatItCannotOpenWithOneClearLine) {
     QTemporaryDir dir;
@@ -217,8 +331,7 @@ TEST(OpenMeetDatabase, RefusesWhatItCannotOpenWithOneClearLine) {
             openMeetDatabase(input, QStringLiteral("refused"));
             ADD_FAILURE() << "opened";
         } catch (const Error &e) {
-            EXPECT_TRUE(e.description().contains(QLatin1String(expected)))
-                << e.description().toStdString();
+            EXPECT_TRUE(e.description().contains(QLatin1String(expected))) << e.description();
             EXPECT_FALSE(e.description().contains(QLatin1String("s3cret")));
             EXPECT_FALSE(e.description().contains(QLatin1Char('\n')));
         }
@@ -226,3 +339,5 @@ TEST(OpenMeetDatabase, RefusesWhatItCannotOpenWithOneClearLine) {
     }
     EXPECT_FALSE(QFile::exists(missing)) << "no file is created";
 }
+
+} // namespace
