@@ -1,7 +1,5 @@
 #include <kavvix/kavvix.h>
 
-#include <utility>
-
 namespace Kavvix {
 
 namespace {
@@ -29,7 +27,7 @@ constexpr Creatable creatables[] = {
 
 QObject *createObject(const QString &progId, QObject *parent) {
     for (const Creatable &c : creatables)
-        if (c.create && progId == QLatin1String(c.progId))
+        if (progId == QLatin1String(c.progId))
             return c.create(parent);
     return nullptr;
 }
@@ -37,8 +35,7 @@ QObject *createObject(const QString &progId, QObject *parent) {
 QStringList creatableNames() {
     QStringList names;
     for (const Creatable &c : creatables)
-        if (c.create)
-            names << QString::fromLatin1(c.progId);
+        names << QString::fromLatin1(c.progId);
     return names;
 }
 
