@@ -342,20 +342,23 @@ void DakUploadSession::btnTest_Click() {
 }
 
 void DakUploadSession::m_oDakRcv_SoftwareVersion(const QString &sVersion) {
-    try {
-        EndTest(QStringLiteral("Connection Successful - ") + sVersion);
-    } catch (const std::exception &e) {
-        WriteFailureLog(102, QStringLiteral("m_oDakRcv_SoftwareVersion:") + ErrorSource,
-                        Error::describe(e) + u':' + sVersion);
-    }
+    EndTest(QStringLiteral("Connection Successful - ") + sVersion, 102,
+            QStringLiteral("m_oDakRcv_SoftwareVersion:"), sVersion);
 }
 
 void DakUploadSession::m_oDakRcv_COMMError(const QString &sErrMessage) {
+    EndTest(QStringLiteral("Communications ERROR: ") + sErrMessage, 101,
+            QStringLiteral("m_oDakRcv_COMMError:"), sErrMessage);
+}
+
+void DakUploadSession::EndTest(const QString &sMessage, qint32 failureLogPoint,
+                               const QString &handler, const QString &eventText) {
+    // A failing step skips the rest and is only logged: the operator sees nothing of it.
     try {
-        EndTest(QStringLiteral("Communications ERROR: ") + sErrMessage);
+        EndTest(sMessage);
     } catch (const std::exception &e) {
-        WriteFailureLog(101, QStringLiteral("m_oDakRcv_COMMError:") + ErrorSource,
-                        Error::describe(e) + u':' + sErrMessage);
+        WriteFailureLog(failureLogPoint, handler + ErrorSource,
+                        Error::describe(e) + u':' + eventText);
     }
 }
 

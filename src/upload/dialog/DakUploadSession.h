@@ -94,6 +94,10 @@ private:
 
     // The end of a test by the console's answer (reply or error event), message last.
     void EndTest(const QString &sMessage);
+    // EndTest for an event handler of the test's processor; a failure is written as log point
+    // failureLogPoint, whatever the log switch says.
+    void EndTest(const QString &sMessage, qint32 failureLogPoint, const QString &handler,
+                 const QString &eventText);
     void ResetFlags();
     void ReleaseResponse();
     // Takes a replaced receiver out of service. It is deleted only once no port notification
