@@ -3,7 +3,7 @@
 #include "upload/dialog/DakUploadSession.h"
 #include "upload/dialog/TextUploadView.h"
 
-#include <kavvix/comPort.h>
+#include <kavvix/PortTable.h>
 
 #include "MeetDatabaseOption.h"
 

@@ -3,11 +3,11 @@
 #include "DiveResultPrinter.h"
 #include "InterruptWatcher.h"
 #include "PortOption.h"
-#include "serial/comPort.h"
+#include <kavvix/comPort.h>
 
 #include <kavvix/cDakProcessor.h>
 #include <kavvix/cDiveResult.h>
-#include <kavvix/comPort.h>
+#include <kavvix/PortTable.h>
 #include <kavvix/modKavvix.h>
 
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 
 #include "Command.h"
 
-#include <kavvix/comPort.h>
+#include <kavvix/PortTable.h>
 
 namespace KavvixCli {
 

@@ -12,6 +12,7 @@
 #include <kavvix/cUtility.h>
 #include <kavvix/clsColoradoData.h>
 #include <kavvix/clsDaktronicsData.h>
+#include <kavvix/PortTable.h>
 #include <kavvix/comPort.h>
 #include <kavvix/modKavvix.h>
 #include <kavvix/version.h>

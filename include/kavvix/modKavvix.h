@@ -5,7 +5,7 @@
 
 // The shared module: text helpers, the console frame rule and the per-thread log switch.
 // The database queries and the serial port probe of this module are declared in
-// <kavvix/MeetDatabase.h> and <kavvix/comPort.h>.
+// <kavvix/MeetDatabase.h> and <kavvix/PortTable.h>.
 namespace Kavvix::modKavvix {
 
 // Control characters of the console protocols, one character each.

@@ -1,4 +1,4 @@
-#include <kavvix/comPort.h>
+#include <kavvix/PortTable.h>
 
 #include <QComboBox>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "serial/comPort.h"
+#include <kavvix/comPort.h>
 
 #include <kavvix/Error.h>
-#include <kavvix/comPort.h>
+#include <kavvix/PortTable.h>
 
 #include <QDeadlineTimer>
 #include <QMetaObject>

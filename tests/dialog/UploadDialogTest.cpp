@@ -1,7 +1,7 @@
 #include "../serial/PortEnvironment.h"
 #include "RecordingUtility.h"
 #include "serial/ConsoleSimulator.h"
-#include "serial/comPort.h"
+#include <kavvix/comPort.h>
 #include "upload/DiveSheetPackets.h"
 #include "upload/dialog/DakUploadSession.h"
 #include "upload/dialog/frmDakUpload.h"

@@ -1,9 +1,9 @@
-#include "serial/comPort.h"
+#include <kavvix/comPort.h>
 #include "PortEnvironment.h"
 #include "serial/ConsoleSimulator.h"
 
 #include <kavvix/Error.h>
-#include <kavvix/comPort.h>
+#include <kavvix/PortTable.h>
 
 #include <QTest>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <kavvix/comPort.h>
+#include <kavvix/PortTable.h>
 
 #include <QByteArray>
 #include <QMap>

@@ -1,7 +1,7 @@
 #include "upload/dialog/DakUploadSession.h"
 
 #include "common/NumericText.h"
-#include "serial/comPort.h"
+#include <kavvix/comPort.h>
 #include "upload/EventValidator.h"
 #include "upload/dialog/DakUploadView.h"
 

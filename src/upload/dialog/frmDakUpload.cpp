@@ -4,7 +4,7 @@
 #include "upload/dialog/DakUploadSession.h"
 
 #include <kavvix/Error.h>
-#include <kavvix/comPort.h>
+#include <kavvix/PortTable.h>
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+class QComboBox;
+
+// The serial port part of the shared module: which device a port number names, whether it can
+// be opened, and the port list of the upload dialog.
+namespace Kavvix::modKavvix {
+
+// Lowest and highest port numbers the port list probes.
+inline constexpr qint16 FirstPortNumber = 1;
+inline constexpr qint16 LastPortNumber = 16;
+
+// The device a port number names. The environment variable KAVVIX_COM<n> (for example
+// KAVVIX_COM3=/dev/ttyUSB0) overrides entry n; otherwise the fixed table
+//   1-4  /dev/ttyS0  .. /dev/ttyS3    (on-board and PCI serial ports)
+//   5-12 /dev/ttyUSB0 .. /dev/ttyUSB7 (USB serial adapters)
+//   13-16 /dev/ttyACM0 .. /dev/ttyACM3 (USB modem-class devices)
+// applies. Empty for a number with neither.
+QString PortDevice(qint16 iPort);
+
+// True when the device of port iPort can be opened for raw reading and writing right now (it
+// exists and no one holds it exclusively); it is closed again at once.
+bool PortAvailable(qint16 iPort);
+
+// Clears the combo box and adds "COM " + n (item data n, tooltip the device) for every
+// available port from 1 to 16 in ascending order; selects the first entry when there is one.
+void FillPortList(QComboBox *combo);
+
+} // namespace Kavvix::modKavvix
