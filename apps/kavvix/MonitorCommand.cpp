@@ -5,9 +5,9 @@
 #include "PortOption.h"
 #include <kavvix/comPort.h>
 
+#include <kavvix/PortTable.h>
 #include <kavvix/cDakProcessor.h>
 #include <kavvix/cDiveResult.h>
-#include <kavvix/PortTable.h>
 #include <kavvix/modKavvix.h>
 
 #include <QCoreApplication>

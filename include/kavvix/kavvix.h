@@ -3,6 +3,7 @@
 // Everything a host needs: the public classes, the shared module and object creation by name.
 #include <kavvix/Error.h>
 #include <kavvix/MeetDatabase.h>
+#include <kavvix/PortTable.h>
 #include <kavvix/SampleMeet.h>
 #include <kavvix/ScoreSetObject.h>
 #include <kavvix/cDakProcessor.h>
@@ -12,7 +13,6 @@
 #include <kavvix/cUtility.h>
 #include <kavvix/clsColoradoData.h>
 #include <kavvix/clsDaktronicsData.h>
-#include <kavvix/PortTable.h>
 #include <kavvix/comPort.h>
 #include <kavvix/modKavvix.h>
 #include <kavvix/version.h>

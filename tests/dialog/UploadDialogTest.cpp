@@ -1,10 +1,10 @@
 #include "../serial/PortEnvironment.h"
 #include "RecordingUtility.h"
 #include "serial/ConsoleSimulator.h"
-#include <kavvix/comPort.h>
 #include "upload/DiveSheetPackets.h"
 #include "upload/dialog/DakUploadSession.h"
 #include "upload/dialog/frmDakUpload.h"
+#include <kavvix/comPort.h>
 
 #include <kavvix/MeetDatabase.h>
 #include <kavvix/SampleMeet.h>

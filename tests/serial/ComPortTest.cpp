@@ -1,6 +1,6 @@
-#include <kavvix/comPort.h>
 #include "PortEnvironment.h"
 #include "serial/ConsoleSimulator.h"
+#include <kavvix/comPort.h>
 
 #include <kavvix/Error.h>
 #include <kavvix/PortTable.h>

@@ -1,9 +1,9 @@
 #include "upload/dialog/DakUploadSession.h"
 
 #include "common/NumericText.h"
-#include <kavvix/comPort.h>
 #include "upload/EventValidator.h"
 #include "upload/dialog/DakUploadView.h"
+#include <kavvix/comPort.h>
 
 #include <kavvix/Error.h>
 #include <kavvix/MeetDatabase.h>
