@@ -13,6 +13,14 @@ namespace Kavvix::modKavvix {
 inline constexpr qint16 FirstPortNumber = 1;
 inline constexpr qint16 LastPortNumber = 16;
 
+// The line to the timing console: 9600 baud, even parity, 8 data bits, 1 stop bit.
+inline const QString ConsoleLineSettings = QStringLiteral("9600,e,8,1");
+
+// The environment variable that maps port number n to a device: "KAVVIX_COM" + n.
+QString PortVariable(qint16 iPort);
+// Points port number n at a device for this process (sets PortVariable(n)).
+void MapPort(qint16 iPort, const QString &device);
+
 // The device a port number names. The environment variable KAVVIX_COM<n> (for example
 // KAVVIX_COM3=/dev/ttyUSB0) overrides entry n; otherwise the fixed table
 //   1-4  /dev/ttyS0  .. /dev/ttyS3    (on-board and PCI serial ports)

@@ -8,9 +8,16 @@
 
 namespace Kavvix::modKavvix {
 
+QString PortVariable(qint16 iPort) {
+    return QStringLiteral("KAVVIX_COM%1").arg(iPort);
+}
+
+void MapPort(qint16 iPort, const QString &device) {
+    qputenv(qPrintable(PortVariable(iPort)), QFile::encodeName(device));
+}
+
 QString PortDevice(qint16 iPort) {
-    const QString overridden =
-        qEnvironmentVariable(qPrintable(QStringLiteral("KAVVIX_COM%1").arg(iPort)));
+    const QString overridden = qEnvironmentVariable(qPrintable(PortVariable(iPort)));
     if (!overridden.isEmpty())
         return overridden;
     if (iPort >= 1 && iPort <= 4)
