@@ -1,10 +1,10 @@
 #include "DemoCommand.h"
 
 #include "HeadlessUpload.h"
-#include "serial/ConsoleSimulator.h"
 
 #include <kavvix/MeetDatabase.h>
-#include <kavvix/SampleMeet.h>
+#include <kavvix/simulator/ConsoleSimulator.h>
+#include <kavvix/simulator/SampleMeet.h>
 
 #include <QSqlDatabase>
 #include <QSqlError>

@@ -1,7 +1,8 @@
 #include "InputSource.h"
 
 #include "Command.h"
-#include "common/FileLogUtility.h"
+
+#include <kavvix/cUtility.h>
 
 #include <QFile>
 
@@ -25,7 +26,7 @@ QString readConsoleText(const QString &fileOrDash) {
 }
 
 QString visibleText(const QString &text) {
-    return Kavvix::FileLogUtility::visible(text);
+    return Kavvix::visibleText(text);
 }
 
 } // namespace KavvixCli

@@ -3,7 +3,7 @@
 #include "MeetDatabaseOption.h"
 
 #include <kavvix/MeetDatabase.h>
-#include <kavvix/SampleMeet.h>
+#include <kavvix/simulator/SampleMeet.h>
 
 #include <QFileInfo>
 #include <QSqlError>

@@ -1,7 +1,10 @@
 #include "SimulateCommand.h"
 
 #include "InterruptWatcher.h"
-#include "serial/ConsoleSimulator.h"
+
+#include <kavvix/PortTable.h>
+#include <kavvix/cDiveResult.h>
+#include <kavvix/simulator/ConsoleSimulator.h>
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -20,6 +23,15 @@ int positiveNumber(const QString &text, const QString &what) {
     return value;
 }
 
+// --port: only printed, in the name of the variable that maps the port to the simulator.
+qint16 portNumber(const QString &text) {
+    const int n = positiveNumber(text, QStringLiteral("--port"));
+    if (n > Kavvix::modKavvix::LastPortNumber)
+        throw UsageError(QStringLiteral("--port takes a number from 1 to %1")
+                             .arg(Kavvix::modKavvix::LastPortNumber));
+    return qint16(n);
+}
+
 // "K:CODE" of --reject: frame K is answered with response code CODE (two digits).
 void planRejections(Kavvix::ConsoleSimulator &simulator, const QStringList &values) {
     for (const QString &value : values) {
@@ -32,18 +44,27 @@ void planRejections(Kavvix::ConsoleSimulator &simulator, const QStringList &valu
     }
 }
 
-Kavvix::ConsoleSimulator::DiveFields sampleDive(int n) {
-    Kavvix::ConsoleSimulator::DiveFields dive;
-    dive.eventNumber = 12;
-    dive.round = qint16(1 + (n - 1) / 12);
-    dive.divingOrder = qint16(1 + (n - 1) % 12);
-    dive.diveNumber = QStringLiteral("105");
-    dive.position = QLatin1Char('B');
-    dive.dd = 2.4f;
-    dive.judges = {6.5f, 7.0f, 7.0f, 6.5f, 7.5f, 7.0f, 6.5f, 0, 0};
-    dive.diveTotal = 50.4f;
-    dive.totalScore = 50.4f * float(dive.round);
-    return dive;
+// Judged dive n of the sample: 12 divers per round, each diving a 105B for 50.4 points.
+void fillSampleDive(Kavvix::cDiveResult &dive, int n) {
+    const auto round = qint16(1 + (n - 1) / 12);
+    dive.setEventNumberN(12);
+    dive.setEventNumberA(QStringLiteral("A"));
+    dive.setInsertOrder(QStringLiteral("0"));
+    dive.setDiveRound(round);
+    dive.setDivingOrder(qint16(1 + (n - 1) % 12));
+    dive.setDiveNumber(QStringLiteral("105"));
+    dive.setDivePos(QStringLiteral("B"));
+    dive.setDiveDD(2.4f);
+    dive.setBoardLevel(QStringLiteral("3M"));
+    dive.setJ1Score(6.5f);
+    dive.setJ2Score(7.0f);
+    dive.setJ3Score(7.0f);
+    dive.setJ4Score(6.5f);
+    dive.setJ5Score(7.5f);
+    dive.setJ6Score(7.0f);
+    dive.setJ7Score(6.5f);
+    dive.setDiveTotal(50.4f);
+    dive.setTotalScore(50.4f * float(round));
 }
 
 } // namespace
@@ -79,7 +100,7 @@ void SimulateCommand::describe(QCommandLineParser &parser) const {
 
 int SimulateCommand::run(const QCommandLineParser &parser, Console &console) {
     Kavvix::ConsoleSimulator simulator;
-    const int port = positiveNumber(parser.value(QStringLiteral("port")), QStringLiteral("--port"));
+    const auto port = portNumber(parser.value(QStringLiteral("port")));
     if (parser.isSet(QStringLiteral("version")))
         simulator.setVersion(parser.value(QStringLiteral("version")));
 
@@ -105,15 +126,17 @@ int SimulateCommand::run(const QCommandLineParser &parser, Console &console) {
 
     QObject::connect(&simulator, &Kavvix::ConsoleSimulator::frameReceived,
                      [&](const QString &frame, bool valid) {
-                         console.out << "received frame: command " << frame.mid(10, 3) << ", "
+                         console.out << "received frame: command "
+                                     << Kavvix::ConsoleSimulator::commandOf(frame) << ", "
                                      << frame.size() << " characters, "
                                      << (valid ? "valid" : "INVALID") << '\n';
                          console.out.flush();
                      });
     QObject::connect(&simulator, &Kavvix::ConsoleSimulator::answered, [&](const QString &frame) {
-        console.out << "answered: command " << frame.mid(10, 3);
-        if (frame.mid(10, 3) == QLatin1String("900"))
-            console.out << ", response code " << frame.mid(13, 2);
+        const QString command = Kavvix::ConsoleSimulator::commandOf(frame);
+        console.out << "answered: command " << command;
+        if (command == QLatin1String("900"))
+            console.out << ", response code " << Kavvix::ConsoleSimulator::responseCodeOf(frame);
         console.out << '\n';
         console.out.flush();
     });
@@ -127,7 +150,9 @@ int SimulateCommand::run(const QCommandLineParser &parser, Console &console) {
         dives.setInterval(positiveNumber(parser.value(QStringLiteral("dive-interval")),
                                          QStringLiteral("--dive-interval")));
         QObject::connect(&dives, &QTimer::timeout, [&] {
-            simulator.sendDiveResult(sampleDive(++divesSent));
+            Kavvix::cDiveResult dive;
+            fillSampleDive(dive, ++divesSent);
+            simulator.sendDiveResult(dive);
             console.out << "sent judged dive " << divesSent << '\n';
             console.out.flush();
             if (divesSent == divesLeft)
@@ -140,8 +165,8 @@ int SimulateCommand::run(const QCommandLineParser &parser, Console &console) {
     QObject::connect(&interrupts, &InterruptWatcher::interrupted, [] { QCoreApplication::quit(); });
 
     console.out << "Console simulator on " << simulator.slavePath() << '\n'
-                << "Map a port number to it: export KAVVIX_COM" << port << '='
-                << simulator.slavePath() << '\n'
+                << "Map a port number to it: export " << Kavvix::modKavvix::PortVariable(port)
+                << '=' << simulator.slavePath() << '\n'
                 << "Ctrl-C stops.\n";
     console.out.flush();
     QCoreApplication::exec();

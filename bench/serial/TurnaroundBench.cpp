@@ -3,11 +3,11 @@
 // Each iteration uploads the 25-diver sample event (five frames, four turnarounds); the
 // counters give the median and the worst turnaround over every sample, in microseconds.
 
-#include "serial/ConsoleSimulator.h"
 #include "upload/dialog/DakUploadSession.h"
 #include "upload/dialog/TextUploadView.h"
 
-#include <kavvix/SampleMeet.h>
+#include <kavvix/simulator/ConsoleSimulator.h>
+#include <kavvix/simulator/SampleMeet.h>
 
 #include <benchmark/benchmark.h>
 

@@ -1,5 +1,5 @@
 #include <kavvix/MeetDatabase.h>
-#include <kavvix/SampleMeet.h>
+#include <kavvix/simulator/SampleMeet.h>
 
 #include "upload/DiveSheetPackets.h"
 

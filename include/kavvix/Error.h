@@ -1,5 +1,7 @@
 #pragma once
 
+#include <kavvix/export.h>
+
 #include <QString>
 #include <QtGlobal>
 #include <stdexcept>
@@ -7,7 +9,7 @@
 namespace Kavvix {
 
 // The one exception type that crosses the library's public surface.
-class Error : public std::runtime_error {
+class KAVVIX_EXPORT Error : public std::runtime_error {
 public:
     enum Code : qint32 {
         InvalidArgument = 5,
@@ -15,6 +17,8 @@ public:
     };
 
     Error(qint32 code, const QString &description);
+    // Out of line, so the type's identity lives in the library alone.
+    ~Error() override;
 
     static Error invalidArgument(const QString &detail = {});
     static Error numericOverflow(const QString &detail = {});

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <kavvix/export.h>
+
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
@@ -15,22 +17,24 @@ namespace Kavvix::modKavvix {
 
 // The meet's events that are not combined events, by EventName: columns EventName, EventID.
 // nullptr when the query fails.
-std::unique_ptr<QSqlQuery> GetMeetEvents(const QString &sMeetID, const QSqlDatabase &odbConn);
+KAVVIX_EXPORT std::unique_ptr<QSqlQuery> GetMeetEvents(const QString &sMeetID,
+                                                       const QSqlDatabase &odbConn);
 
 // MeetName of the meet's first row; a null name or no row gives the empty text, a failed
 // query "Unknown".
-QString GetMeetName(const QString &sMeetID, const QSqlDatabase &odbConn);
+KAVVIX_EXPORT QString GetMeetName(const QString &sMeetID, const QSqlDatabase &odbConn);
 
 // The event's dive sheets (DivingOrder, DiveRound, DiveNum, DiveDD) by diving order, then
 // round. An event identifier beginning with "CE" (case-sensitive) names a combined event and
 // selects the dive sheets of every event of the meet whose CombinedEventID it is.
 // nullptr when the query fails.
-std::unique_ptr<QSqlQuery> GetDiveSheets(const QString &sMeetID, const QString &sEventID,
-                                         const QSqlDatabase &odbConn);
+KAVVIX_EXPORT std::unique_ptr<QSqlQuery>
+GetDiveSheets(const QString &sMeetID, const QString &sEventID, const QSqlDatabase &odbConn);
 
 // The highest diving order of the event (same event rule as GetDiveSheets), rounded half to
 // even; 0 when there are no dive sheets, the maximum is null, or the query fails.
-qint16 GetLastDiver(const QString &sMeetID, const QString &sEventID, const QSqlDatabase &odbConn);
+KAVVIX_EXPORT qint16 GetLastDiver(const QString &sMeetID, const QString &sEventID,
+                                  const QSqlDatabase &odbConn);
 
 } // namespace Kavvix::modKavvix
 
@@ -43,6 +47,7 @@ namespace Kavvix {
 //    ?port= may also be given as a query item.
 // Throws Kavvix::Error with a one-line description when the text is malformed, the file is
 // missing, the connection name is taken or the database cannot be opened.
-QSqlDatabase openMeetDatabase(const QString &pathOrUrl, const QString &connectionName);
+KAVVIX_EXPORT QSqlDatabase openMeetDatabase(const QString &pathOrUrl,
+                                            const QString &connectionName);
 
 } // namespace Kavvix

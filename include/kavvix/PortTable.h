@@ -1,5 +1,7 @@
 #pragma once
 
+#include <kavvix/export.h>
+
 #include <QString>
 #include <QtGlobal>
 
@@ -17,9 +19,9 @@ inline constexpr qint16 LastPortNumber = 16;
 inline const QString ConsoleLineSettings = QStringLiteral("9600,e,8,1");
 
 // The environment variable that maps port number n to a device: "KAVVIX_COM" + n.
-QString PortVariable(qint16 iPort);
+KAVVIX_EXPORT QString PortVariable(qint16 iPort);
 // Points port number n at a device for this process (sets PortVariable(n)).
-void MapPort(qint16 iPort, const QString &device);
+KAVVIX_EXPORT void MapPort(qint16 iPort, const QString &device);
 
 // The device a port number names. The environment variable KAVVIX_COM<n> (for example
 // KAVVIX_COM3=/dev/ttyUSB0) overrides entry n; otherwise the fixed table
@@ -27,14 +29,14 @@ void MapPort(qint16 iPort, const QString &device);
 //   5-12 /dev/ttyUSB0 .. /dev/ttyUSB7 (USB serial adapters)
 //   13-16 /dev/ttyACM0 .. /dev/ttyACM3 (USB modem-class devices)
 // applies. Empty for a number with neither.
-QString PortDevice(qint16 iPort);
+KAVVIX_EXPORT QString PortDevice(qint16 iPort);
 
 // True when the device of port iPort can be opened for raw reading and writing right now (it
 // exists and no one holds it exclusively); it is closed again at once.
-bool PortAvailable(qint16 iPort);
+KAVVIX_EXPORT bool PortAvailable(qint16 iPort);
 
 // Clears the combo box and adds "COM " + n (item data n, tooltip the device) for every
 // available port from 1 to 16 in ascending order; selects the first entry when there is one.
-void FillPortList(QComboBox *combo);
+KAVVIX_EXPORT void FillPortList(QComboBox *combo);
 
 } // namespace Kavvix::modKavvix

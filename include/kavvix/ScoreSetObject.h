@@ -1,5 +1,7 @@
 #pragma once
 
+#include <kavvix/export.h>
+
 #include <QObject>
 #include <QString>
 #include <QtGlobal>
@@ -15,7 +17,7 @@ struct ScoreSet;
 // The dive facts and judges' scores that both score-data parser classes hold, as properties.
 // A parser class adds its own ParseData and the properties it alone has; it overrides
 // DiveNumber and storeJudgeScore where its console needs more than a plain read or write.
-class ScoreSetObject : public QObject {
+class KAVVIX_EXPORT ScoreSetObject : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool DataIsValid READ DataIsValid WRITE setDataIsValid)
     Q_PROPERTY(float CurrentTotal READ CurrentTotal WRITE setCurrentTotal)

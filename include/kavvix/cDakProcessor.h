@@ -1,5 +1,7 @@
 #pragma once
 
+#include <kavvix/export.h>
+
 #include <kavvix/cDiveResult.h>
 #include <kavvix/cUtility.h>
 
@@ -11,6 +13,7 @@
 namespace Kavvix {
 
 class FrameCutter;
+struct FrameVerification;
 
 // Turns the character stream of the timing console into events. Feed every received character
 // to AddChar; a complete, valid frame raises SoftwareVersion ("100"), DiveResult ("305") or
@@ -24,7 +27,7 @@ class FrameCutter;
 // Memory stays bounded on an endless stream: once the receive buffer would pass 32767
 // positions, the characters before the frame being collected are dropped (a frame that alone
 // would pass that length is abandoned); shorter streams keep every position as it was.
-class cDakProcessor : public QObject {
+class KAVVIX_EXPORT cDakProcessor : public QObject {
     Q_OBJECT
 
 public:
@@ -44,18 +47,17 @@ signals:
     void DiveResult(Kavvix::cDiveResult *oRslt);
 
 private:
-    void ProcessPacket(const QString &frame);
-    bool VerifyDataStream(const QString &frame);
-    void ProcessCommandLayer(const QString &frame);
-    void GetVersionInformation(const QString &frame);
-    void ProcessResponseCode(const QString &frame);
-    void ProcessDiveResult(const QString &frame);
-    void raiseDiveResult(std::unique_ptr<cDiveResult> oRslt);
+    void logFailedChecks(const QString &frame, const FrameVerification &checks);
+    void logUnknownCommand(const QString &frame);
+    void getVersionInformation(const QString &frame);
+    void processResponseCode(const QString &frame);
+    void processDiveResult(const QString &frame);
+    void raiseDiveResult(std::unique_ptr<cDiveResult> record);
     // Writes one entry (level 0); callers check DebugEnabled first.
     void writeLog(qint32 number, const QString &procedure, const QString &message);
 
-    std::unique_ptr<FrameCutter> m_oCutter;
-    std::unique_ptr<cUtility> m_oUtil;
+    std::unique_ptr<FrameCutter> m_cutter;
+    std::unique_ptr<cUtility> m_utility;
 };
 
 } // namespace Kavvix

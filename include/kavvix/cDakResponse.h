@@ -1,5 +1,7 @@
 #pragma once
 
+#include <kavvix/export.h>
+
 #include <QObject>
 #include <QString>
 
@@ -13,7 +15,7 @@ class FrameCutter;
 // character to AddChar; a "900" frame raises ResponseOK for "00" (and for one "07" after it) or
 // PacketError for an error code; a damaged frame raises PacketError. Other frames are ignored.
 // Events are raised synchronously from inside AddChar. Writes no diagnostic log.
-class cDakResponse : public QObject {
+class KAVVIX_EXPORT cDakResponse : public QObject {
     Q_OBJECT
 
 public:
@@ -30,14 +32,10 @@ signals:
     void ResponseOK();
 
 private:
-    void ProcessPacket(const QString &frame);
-    bool VerifyDataStream(const QString &frame);
-    void ProcessCommandLayer(const QString &frame);
-    void ProcessResponseCode(const QString &frame);
+    void processResponseCode(const QString &frame);
 
-    std::unique_ptr<FrameCutter> m_oCutter;
-    QString m_sErrMessage;
-    bool m_bAcknowledged = false; // a "00" arrived and no "07" or Reset has consumed it
+    std::unique_ptr<FrameCutter> m_cutter;
+    bool m_acknowledged = false; // a "00" arrived and no "07" or Reset has consumed it
 };
 
 } // namespace Kavvix

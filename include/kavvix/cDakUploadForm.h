@@ -1,5 +1,7 @@
 #pragma once
 
+#include <kavvix/export.h>
+
 #include <QObject>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -9,7 +11,7 @@ namespace Kavvix {
 
 // The host's entry to the upload dialog: shows the meet's events, tests the serial connection
 // to the timing console and uploads the dive sheets of the chosen event to it.
-class cDakUploadForm : public QObject {
+class KAVVIX_EXPORT cDakUploadForm : public QObject {
     Q_OBJECT
 
 public:

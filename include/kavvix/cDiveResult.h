@@ -1,5 +1,7 @@
 #pragma once
 
+#include <kavvix/export.h>
+
 #include <QObject>
 #include <QString>
 #include <QtGlobal>
@@ -12,7 +14,7 @@ namespace Kavvix {
 //
 // Records decoded from the console reach the host through cDakProcessor::DiveResult; see there
 // who owns them.
-class cDiveResult : public QObject {
+class KAVVIX_EXPORT cDiveResult : public QObject {
     Q_OBJECT
     Q_PROPERTY(qint16 EventNumberN READ EventNumberN WRITE setEventNumberN)
     Q_PROPERTY(QString EventNumberA READ EventNumberA WRITE setEventNumberA)
@@ -41,79 +43,77 @@ class cDiveResult : public QObject {
 public:
     Q_INVOKABLE explicit cDiveResult(QObject *parent = nullptr);
 
-    qint16 EventNumberN() const { return m_iEventNumberN; }
-    void setEventNumberN(qint16 iEventNumberN) { m_iEventNumberN = iEventNumberN; }
-    QString EventNumberA() const { return m_sEventNumberA; }
-    void setEventNumberA(const QString &sEventNumberA) { m_sEventNumberA = sEventNumberA; }
-    QString Stage() const { return m_sStage; }
-    void setStage(const QString &sStage) { m_sStage = sStage; }
-    QString InsertOrder() const { return m_sInsertOrder; }
-    void setInsertOrder(const QString &sInsertOrder) { m_sInsertOrder = sInsertOrder; }
-    qint16 DiveRound() const { return m_iDiveRound; }
-    void setDiveRound(qint16 iDiveRound) { m_iDiveRound = iDiveRound; }
-    qint16 DivingOrder() const { return m_iDivingOrder; }
-    void setDivingOrder(qint16 iDivingOrder) { m_iDivingOrder = iDivingOrder; }
-    QString DiveNumber() const { return m_sDiveNumber; }
-    void setDiveNumber(const QString &sDiveNumber) { m_sDiveNumber = sDiveNumber; }
-    QString DivePos() const { return m_sDivePos; }
-    void setDivePos(const QString &sDivePos) { m_sDivePos = sDivePos; }
-    float DiveDD() const { return m_fDiveDD; }
-    void setDiveDD(float fDiveDD) { m_fDiveDD = fDiveDD; }
-    float J1Score() const { return m_fJ1Score; }
-    void setJ1Score(float fJ1Score) { m_fJ1Score = fJ1Score; }
-    float J2Score() const { return m_fJ2Score; }
-    void setJ2Score(float fJ2Score) { m_fJ2Score = fJ2Score; }
-    float J3Score() const { return m_fJ3Score; }
-    void setJ3Score(float fJ3Score) { m_fJ3Score = fJ3Score; }
-    float J4Score() const { return m_fJ4Score; }
-    void setJ4Score(float fJ4Score) { m_fJ4Score = fJ4Score; }
-    float J5Score() const { return m_fJ5Score; }
-    void setJ5Score(float fJ5Score) { m_fJ5Score = fJ5Score; }
-    float J6Score() const { return m_fJ6Score; }
-    void setJ6Score(float fJ6Score) { m_fJ6Score = fJ6Score; }
-    float J7Score() const { return m_fJ7Score; }
-    void setJ7Score(float fJ7Score) { m_fJ7Score = fJ7Score; }
-    float J8Score() const { return m_fJ8Score; }
-    void setJ8Score(float fJ8Score) { m_fJ8Score = fJ8Score; }
-    float J9Score() const { return m_fJ9Score; }
-    void setJ9Score(float fJ9Score) { m_fJ9Score = fJ9Score; }
-    QString BALKflag() const { return m_sBALKflag; }
-    void setBALKflag(const QString &sBALKflag) { m_sBALKflag = sBALKflag; }
-    QString FAILflag() const { return m_sFAILflag; }
-    void setFAILflag(const QString &sFAILflag) { m_sFAILflag = sFAILflag; }
-    float DiveTotal() const { return m_fDiveTotal; }
-    void setDiveTotal(float fDiveTotal) { m_fDiveTotal = fDiveTotal; }
-    float TotalScore() const { return m_fTotalScore; }
-    void setTotalScore(float fTotalScore) { m_fTotalScore = fTotalScore; }
-    QString BoardLevel() const { return m_sBoardLevel; }
-    void setBoardLevel(const QString &sBoardLevel) { m_sBoardLevel = sBoardLevel; }
+    qint16 EventNumberN() const { return m_eventNumberN; }
+    void setEventNumberN(qint16 value) { m_eventNumberN = value; }
+    QString EventNumberA() const { return m_eventNumberA; }
+    void setEventNumberA(const QString &value) { m_eventNumberA = value; }
+    QString Stage() const { return m_stage; }
+    void setStage(const QString &value) { m_stage = value; }
+    QString InsertOrder() const { return m_insertOrder; }
+    void setInsertOrder(const QString &value) { m_insertOrder = value; }
+    qint16 DiveRound() const { return m_diveRound; }
+    void setDiveRound(qint16 value) { m_diveRound = value; }
+    qint16 DivingOrder() const { return m_divingOrder; }
+    void setDivingOrder(qint16 value) { m_divingOrder = value; }
+    QString DiveNumber() const { return m_diveNumber; }
+    void setDiveNumber(const QString &value) { m_diveNumber = value; }
+    QString DivePos() const { return m_divePos; }
+    void setDivePos(const QString &value) { m_divePos = value; }
+    float DiveDD() const { return m_diveDD; }
+    void setDiveDD(float value) { m_diveDD = value; }
+    float J1Score() const { return m_j1Score; }
+    void setJ1Score(float value) { m_j1Score = value; }
+    float J2Score() const { return m_j2Score; }
+    void setJ2Score(float value) { m_j2Score = value; }
+    float J3Score() const { return m_j3Score; }
+    void setJ3Score(float value) { m_j3Score = value; }
+    float J4Score() const { return m_j4Score; }
+    void setJ4Score(float value) { m_j4Score = value; }
+    float J5Score() const { return m_j5Score; }
+    void setJ5Score(float value) { m_j5Score = value; }
+    float J6Score() const { return m_j6Score; }
+    void setJ6Score(float value) { m_j6Score = value; }
+    float J7Score() const { return m_j7Score; }
+    void setJ7Score(float value) { m_j7Score = value; }
+    float J8Score() const { return m_j8Score; }
+    void setJ8Score(float value) { m_j8Score = value; }
+    float J9Score() const { return m_j9Score; }
+    void setJ9Score(float value) { m_j9Score = value; }
+    QString BALKflag() const { return m_balkFlag; }
+    void setBALKflag(const QString &value) { m_balkFlag = value; }
+    QString FAILflag() const { return m_failFlag; }
+    void setFAILflag(const QString &value) { m_failFlag = value; }
+    float DiveTotal() const { return m_diveTotal; }
+    void setDiveTotal(float value) { m_diveTotal = value; }
+    float TotalScore() const { return m_totalScore; }
+    void setTotalScore(float value) { m_totalScore = value; }
+    QString BoardLevel() const { return m_boardLevel; }
+    void setBoardLevel(const QString &value) { m_boardLevel = value; }
 
 private:
-    void InitializeResult();
-
-    qint16 m_iEventNumberN;
-    QString m_sEventNumberA;
-    QString m_sStage;
-    QString m_sInsertOrder;
-    qint16 m_iDiveRound;
-    qint16 m_iDivingOrder;
-    QString m_sDiveNumber;
-    QString m_sDivePos;
-    float m_fDiveDD;
-    float m_fJ1Score;
-    float m_fJ2Score;
-    float m_fJ3Score;
-    float m_fJ4Score;
-    float m_fJ5Score;
-    float m_fJ6Score;
-    float m_fJ7Score;
-    float m_fJ8Score;
-    float m_fJ9Score;
-    QString m_sBALKflag;
-    QString m_sFAILflag;
-    float m_fDiveTotal;
-    float m_fTotalScore;
-    QString m_sBoardLevel;
+    qint16 m_eventNumberN = 0;
+    QString m_eventNumberA;
+    QString m_stage = QStringLiteral("0");
+    QString m_insertOrder;
+    qint16 m_diveRound = 0;
+    qint16 m_divingOrder = 0;
+    QString m_diveNumber;
+    QString m_divePos;
+    float m_diveDD = 0;
+    float m_j1Score = 0;
+    float m_j2Score = 0;
+    float m_j3Score = 0;
+    float m_j4Score = 0;
+    float m_j5Score = 0;
+    float m_j6Score = 0;
+    float m_j7Score = 0;
+    float m_j8Score = 0;
+    float m_j9Score = 0;
+    QString m_balkFlag;
+    QString m_failFlag;
+    float m_diveTotal = 0;
+    float m_totalScore = 0;
+    QString m_boardLevel;
 };
 
 } // namespace Kavvix

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <kavvix/export.h>
+
 #include <QString>
 #include <QVariant>
 #include <QtGlobal>
@@ -13,7 +15,7 @@ namespace Kavvix {
 // factory below, so a host can plug in its own and tests can record every log entry.
 // WriteLog is the one operation a replacement must provide; the conversions have the
 // library's standard meaning unless overridden.
-class cUtility {
+class KAVVIX_EXPORT cUtility {
 public:
     virtual ~cUtility();
 
@@ -35,9 +37,13 @@ using UtilityFactory = std::function<std::unique_ptr<cUtility>()>;
 // Replaces the factory the library creates its cUtility instances with; an empty function
 // restores the default, which writes each entry as one line to the log file. A factory that
 // returns nullptr gets the default writer too. Objects keep the instance they were created with.
-void setUtilityFactory(UtilityFactory factory);
+KAVVIX_EXPORT void setUtilityFactory(UtilityFactory factory);
 
 // A new instance from the current factory.
-std::unique_ptr<cUtility> createUtility();
+KAVVIX_EXPORT std::unique_ptr<cUtility> createUtility();
+
+// The text with control characters written as <SYN>, <x1B>, ..., as the default writer logs
+// them, so that a text with line breaks or escape sequences shows as one plain line.
+KAVVIX_EXPORT QString visibleText(const QString &text);
 
 } // namespace Kavvix

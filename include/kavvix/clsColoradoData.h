@@ -1,5 +1,7 @@
 #pragma once
 
+#include <kavvix/export.h>
+
 #include <kavvix/ScoreSetObject.h>
 
 #include <QObject>
@@ -11,7 +13,7 @@ namespace Kavvix {
 // Reads the text of a Colorado judging console into a score set. Each ParseData call stands
 // alone: the score set is cleared first, then filled from the record the text holds.
 // DivePosition is never written by ParseData: the position letter arrives as part of DiveNumber.
-class clsColoradoData : public ScoreSetObject {
+class KAVVIX_EXPORT clsColoradoData : public ScoreSetObject {
     Q_OBJECT
     Q_PROPERTY(
         qint16 ExpectedNumberOfJudges READ ExpectedNumberOfJudges WRITE setExpectedNumberOfJudges)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <kavvix/export.h>
+
 #include <kavvix/ScoreSetObject.h>
 
 #include <QObject>
@@ -11,7 +13,7 @@ namespace Kavvix {
 
 // Reads Daktronics score-data packets into a score set. Each packet carries a run of fields of
 // one fixed-layout record; fields accumulate over ParseData calls until InitializeItems.
-class clsDaktronicsData : public ScoreSetObject {
+class KAVVIX_EXPORT clsDaktronicsData : public ScoreSetObject {
     Q_OBJECT
     Q_PROPERTY(bool DataIsComplete READ DataIsComplete)
     Q_PROPERTY(bool HaveJudgesScores READ HaveJudgesScores)
@@ -50,15 +52,15 @@ protected:
     void storeJudgeScore(int index, float score) override;
 
 private:
-    static qint16 FieldLengthAt(qint32 recordPosition);
-    void StoreField(qint32 recordPosition, QStringView field);
+    static qint16 fieldLengthAt(qint32 recordPosition);
+    void storeField(qint32 recordPosition, QStringView field);
 
     qint16 m_judgesScoresReceived = 0;
     qint16 m_numberOfJudgesRequired = 0;
     // The packet's control characters as one-character texts, fixed at creation.
-    const QString m_sSOH;
-    const QString m_sSTX;
-    const QString m_sEOT;
+    const QString m_soh;
+    const QString m_stx;
+    const QString m_eot;
 };
 
 } // namespace Kavvix

@@ -4,7 +4,6 @@
 #include <kavvix/Error.h>
 #include <kavvix/MeetDatabase.h>
 #include <kavvix/PortTable.h>
-#include <kavvix/SampleMeet.h>
 #include <kavvix/ScoreSetObject.h>
 #include <kavvix/cDakProcessor.h>
 #include <kavvix/cDakResponse.h>
@@ -14,6 +13,7 @@
 #include <kavvix/clsColoradoData.h>
 #include <kavvix/clsDaktronicsData.h>
 #include <kavvix/comPort.h>
+#include <kavvix/export.h>
 #include <kavvix/modKavvix.h>
 #include <kavvix/version.h>
 
@@ -25,9 +25,9 @@ namespace Kavvix {
 
 // Creates a public class from its creation name, "Kavvix." + class name
 // ("Kavvix.clsColoradoData", ...). nullptr for an unknown name.
-QObject *createObject(const QString &progId, QObject *parent = nullptr);
+KAVVIX_EXPORT QObject *createObject(const QString &progId, QObject *parent = nullptr);
 
 // The creation names createObject knows, in a fixed order.
-QStringList creatableNames();
+KAVVIX_EXPORT QStringList creatableNames();
 
 } // namespace Kavvix

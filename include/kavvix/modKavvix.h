@@ -1,5 +1,7 @@
 #pragma once
 
+#include <kavvix/export.h>
+
 #include <QString>
 #include <QtGlobal>
 
@@ -15,25 +17,28 @@ inline constexpr char16_t EOT = 4;
 inline constexpr char16_t SYN = 22;
 inline constexpr char16_t ETB = 23;
 
+// The Colorado console's frame marker: a record in marker form follows it.
+inline constexpr QStringView ColoradoFrameMarker = u"W\\0\\101\\";
+
 // Header digit and zero field of every frame the library sends.
 inline constexpr char16_t HeaderDigit = u'1';
 inline constexpr QStringView ZeroField = u"0000000";
 
 // "major.minor.revision" of the library: "1.6.0".
-QString DLLVersion();
+KAVVIX_EXPORT QString DLLVersion();
 
 // 1-based position of the last occurrence of the one-character text sChar in sText; 0 when
 // there is none or either text is empty.
-qint32 LastPositionOf(const QString &sChar, const QString &sText);
+KAVVIX_EXPORT qint32 LastPositionOf(const QString &sChar, const QString &sText);
 
 // Two upper-case hex digits of the 8-bit additive sum of the characters' Latin-1 codes.
-QString CalculateChecksum(QStringView text);
+KAVVIX_EXPORT QString CalculateChecksum(QStringView text);
 
 // SYN, "1", "0000000", SOH, command, data, EOT, checksum of "1".."EOT", ETB.
-QString BuildFrame(const QString &command, const QString &data);
+KAVVIX_EXPORT QString BuildFrame(const QString &command, const QString &data);
 
 // Diagnostic logging switch; one value per thread, false at start.
-bool DebugEnabled();
-void setDebugEnabled(bool enabled);
+KAVVIX_EXPORT bool DebugEnabled();
+KAVVIX_EXPORT void setDebugEnabled(bool enabled);
 
 } // namespace Kavvix::modKavvix

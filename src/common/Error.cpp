@@ -5,6 +5,8 @@ namespace Kavvix {
 Error::Error(qint32 code, const QString &description)
     : std::runtime_error(description.toStdString()), m_code(code), m_description(description) {}
 
+Error::~Error() = default;
+
 Error Error::invalidArgument(const QString &detail) {
     return Error(InvalidArgument, detail.isEmpty() ? QStringLiteral("Invalid argument")
                                                    : QStringLiteral("Invalid argument: ") + detail);

@@ -82,4 +82,8 @@ std::unique_ptr<cUtility> createUtility() {
     return std::make_unique<FileLogUtility>();
 }
 
+QString visibleText(const QString &text) {
+    return FileLogUtility::visible(text);
+}
+
 } // namespace Kavvix

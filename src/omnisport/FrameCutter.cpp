@@ -23,7 +23,7 @@ public:
 
 private:
     FrameCutter &m_cutter;
-    std::shared_ptr<bool> m_alive;
+    QSharedPointer<bool> m_alive;
 };
 
 FrameCutter::FrameCutter(Handlers handlers) : m_handlers(std::move(handlers)) {

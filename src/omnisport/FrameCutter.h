@@ -1,10 +1,10 @@
 #pragma once
 
+#include <QSharedPointer>
 #include <QString>
 #include <QtGlobal>
 
 #include <functional>
-#include <memory>
 
 namespace Kavvix {
 
@@ -56,7 +56,7 @@ private:
     Handlers m_handlers;
     // Cleared on destruction: a handler may delete the receiver that owns this cutter while
     // its frame is being processed, and the cutter must then not touch itself afterwards.
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    QSharedPointer<bool> m_alive = QSharedPointer<bool>::create(true);
     QString m_buffer;
     bool m_synFound = false;
     bool m_etbFound = false;

@@ -1,6 +1,6 @@
 #include "FrameVerification.h"
 
-#include "common/TextPosition.h"
+#include "FrameLayout.h"
 
 #include <kavvix/modKavvix.h>
 
@@ -25,27 +25,30 @@ bool FrameVerification::valid() const {
 
 FrameVerification FrameVerification::of(QStringView frame) {
     using namespace modKavvix;
+    using namespace FrameLayout;
     const qsizetype length = frame.size();
     FrameVerification v;
     v.synMissing = !isOnly(textAt(frame, 1, 1), SYN);
     if (!v.synMissing)
         v.etbMissing = !isOnly(textAt(frame, length, 1), ETB);
-    v.digitInvalid = !isDigit(textAt(frame, 2, 1));
+    v.digitInvalid = !isDigit(textAt(frame, HeaderDigitPosition, 1));
     if (!v.framingValid())
         return v;
-    v.zeroFieldInvalid = textAt(frame, 3, 7) != ZeroField;
+    v.zeroFieldInvalid = textAt(frame, ZeroFieldPosition, ZeroField.size()) != ZeroField;
     if (v.zeroFieldInvalid)
         return v;
-    v.sohMissing = !isOnly(textAt(frame, 10, 1), SOH);
+    v.sohMissing = !isOnly(textAt(frame, SohPosition, 1), SOH);
     if (v.sohMissing)
         return v;
     // A frame that got this far holds SYN, digit, zero field and SOH, so L >= 11 and the
     // positions below lie inside it.
-    v.eotMissing = !isOnly(textAt(frame, length - 3, 1), EOT);
+    v.eotMissing = !isOnly(textAt(frame, eotPosition(length), 1), EOT);
     if (v.eotMissing)
         return v;
-    v.computedChecksum = CalculateChecksum(textAt(frame, 2, length - 4));
-    v.receivedChecksum = textAt(frame, length - 2, 2).toString();
+    // The checksum covers everything from the header digit through the EOT.
+    v.computedChecksum = CalculateChecksum(
+        textAt(frame, HeaderDigitPosition, eotPosition(length) - HeaderDigitPosition + 1));
+    v.receivedChecksum = textAt(frame, checksumPosition(length), ChecksumWidth).toString();
     v.checksumMismatch = v.computedChecksum != v.receivedChecksum;
     return v;
 }

@@ -1,11 +1,12 @@
 #include <kavvix/cDakProcessor.h>
 
+#include "CommandCodes.h"
 #include "DiveResultFrame.h"
 #include "FrameCutter.h"
-#include "FrameVerification.h"
+#include "FrameLayout.h"
+#include "FrameRoutes.h"
 #include "ResponseCodes.h"
 #include "common/NumericText.h"
-#include "common/TextPosition.h"
 
 #include <kavvix/modKavvix.h>
 
@@ -19,7 +20,7 @@ namespace {
 
 const QString IncorrectFormat = QStringLiteral("Incorrect data format received");
 
-constexpr qsizetype VersionFrameLength = 57;
+constexpr qsizetype VersionFrameLength = FrameLayout::Overhead + FrameLayout::VersionTextWidth;
 
 // The text with leading and trailing blanks (spaces, tabs, line feeds) removed.
 QStringView trimBlanks(QStringView text) {
@@ -36,8 +37,20 @@ QString withData(const char *label, const QString &frame) {
 
 } // namespace
 
-cDakProcessor::cDakProcessor(QObject *parent) : QObject(parent), m_oUtil(createUtility()) {
-    m_oCutter = std::make_unique<FrameCutter>(FrameCutter::Handlers{
+cDakProcessor::cDakProcessor(QObject *parent) : QObject(parent), m_utility(createUtility()) {
+    FrameRoutes routes{
+        [this](const QString &frame, const FrameVerification &checks) {
+            logFailedChecks(frame, checks);
+        },
+        {
+            {CommandCodes::VersionReply,
+             [this](const QString &frame) { getVersionInformation(frame); }},
+            {CommandCodes::Response, [this](const QString &frame) { processResponseCode(frame); }},
+            {CommandCodes::DiveResult, [this](const QString &frame) { processDiveResult(frame); }},
+        },
+        [this](const QString &frame) { logUnknownCommand(frame); },
+    };
+    m_cutter = std::make_unique<FrameCutter>(FrameCutter::Handlers{
         [this](qint16 position) {
             if (modKavvix::DebugEnabled())
                 writeLog(2, QStringLiteral("AddChar"),
@@ -48,33 +61,27 @@ cDakProcessor::cDakProcessor(QObject *parent) : QObject(parent), m_oUtil(createU
                 writeLog(3, QStringLiteral("AddChar"),
                          QStringLiteral("Found ETB at ") + QString::number(position));
         },
-        [this](const QString &frame) { ProcessPacket(frame); },
+        [routes = std::move(routes)](const QString &frame) { routes.route(frame); },
     });
 }
 
 cDakProcessor::~cDakProcessor() = default;
 
 void cDakProcessor::AddChar(const QString &sChar) {
-    m_oCutter->addChar(sChar);
+    m_cutter->addChar(sChar);
 }
 
 QString cDakProcessor::SoftwareVersionRequest() const {
-    return modKavvix::BuildFrame(QStringLiteral("200"), QString());
+    return modKavvix::BuildFrame(CommandCodes::VersionRequest.toString(), QString());
 }
 
 void cDakProcessor::writeLog(qint32 number, const QString &procedure, const QString &message) {
-    m_oUtil->WriteLog(number, procedure, message, 0);
+    m_utility->WriteLog(number, procedure, message, 0);
 }
 
-void cDakProcessor::ProcessPacket(const QString &frame) {
-    if (VerifyDataStream(frame))
-        ProcessCommandLayer(frame);
-}
-
-bool cDakProcessor::VerifyDataStream(const QString &frame) {
-    const FrameVerification v = FrameVerification::of(frame);
-    if (v.valid() || !modKavvix::DebugEnabled())
-        return v.valid();
+void cDakProcessor::logFailedChecks(const QString &frame, const FrameVerification &v) {
+    if (!modKavvix::DebugEnabled())
+        return;
     const QString procedure = QStringLiteral("VerifyDataStream");
     const struct {
         bool failed;
@@ -95,25 +102,19 @@ bool cDakProcessor::VerifyDataStream(const QString &frame) {
         writeLog(10, procedure,
                  QLatin1Char(':') + v.computedChecksum + QStringLiteral(": <> :") +
                      v.receivedChecksum + withData(":, Data:", frame));
-    return false;
 }
 
-void cDakProcessor::ProcessCommandLayer(const QString &frame) {
-    const QStringView command = textAt(frame, 11, 3);
-    if (command == u"100")
-        GetVersionInformation(frame);
-    else if (command == u"900")
-        ProcessResponseCode(frame);
-    else if (command == u"305")
-        ProcessDiveResult(frame);
-    else if (modKavvix::DebugEnabled())
+void cDakProcessor::logUnknownCommand(const QString &frame) {
+    if (modKavvix::DebugEnabled())
         writeLog(11, QStringLiteral("ProcessCommandLayer"),
                  withData("unknown command (11,3), data:", frame));
 }
 
-void cDakProcessor::GetVersionInformation(const QString &frame) {
+void cDakProcessor::getVersionInformation(const QString &frame) {
     if (frame.size() == VersionFrameLength) {
-        emit SoftwareVersion(trimBlanks(textAt(frame, 14, 40)).toString());
+        emit SoftwareVersion(
+            trimBlanks(textAt(frame, FrameLayout::DataPosition, FrameLayout::VersionTextWidth))
+                .toString());
         return;
     }
     if (modKavvix::DebugEnabled())
@@ -122,31 +123,31 @@ void cDakProcessor::GetVersionInformation(const QString &frame) {
     emit COMMError(IncorrectFormat);
 }
 
-void cDakProcessor::ProcessResponseCode(const QString &frame) {
-    const QStringView code = textAt(frame, 14, 2);
+void cDakProcessor::processResponseCode(const QString &frame) {
+    const QStringView code = FrameLayout::responseCodeOf(frame);
     if (code == ResponseCodes::Accepted || code == ResponseCodes::ReceivedSuccessfully)
         return;
     const QString error = ResponseCodes::errorText(code);
     if (!error.isNull()) {
-        m_oCutter->clear();
+        m_cutter->clear();
         emit COMMError(error);
     } else if (modKavvix::DebugEnabled()) {
         writeLog(13, QStringLiteral("ProcessResponseCode"), withData("(14,2), data:", frame));
     }
 }
 
-void cDakProcessor::ProcessDiveResult(const QString &frame) {
+void cDakProcessor::processDiveResult(const QString &frame) {
     if (frame.size() != DiveResultFrame::Length) {
-        m_oCutter->clear();
+        m_cutter->clear();
         emit COMMError(IncorrectFormat);
         return;
     }
     qint32 step = 30;
     try {
-        auto oRslt = std::make_unique<cDiveResult>();
-        DiveResultFrame::decode(frame, *oRslt, step);
+        auto record = std::make_unique<cDiveResult>();
+        DiveResultFrame::decode(frame, *record, step);
         step = 290;
-        raiseDiveResult(std::move(oRslt));
+        raiseDiveResult(std::move(record));
         return;
     } catch (const std::exception &) {
         // The record is discarded (unless a handler kept it before failing).
@@ -155,7 +156,7 @@ void cDakProcessor::ProcessDiveResult(const QString &frame) {
                    QLatin1Char(')'));
 }
 
-void cDakProcessor::raiseDiveResult(std::unique_ptr<cDiveResult> oRslt) {
+void cDakProcessor::raiseDiveResult(std::unique_ptr<cDiveResult> record) {
     // After the handlers (or a failure in one): keep what a handler kept or deleted itself.
     struct HandOver {
         QPointer<cDiveResult> record;
@@ -163,7 +164,7 @@ void cDakProcessor::raiseDiveResult(std::unique_ptr<cDiveResult> oRslt) {
             if (record && !record->parent())
                 delete record.data();
         }
-    } handOver{oRslt.release()};
+    } handOver{record.release()};
     emit DiveResult(handOver.record.data());
 }
 

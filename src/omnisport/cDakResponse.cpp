@@ -1,69 +1,52 @@
 #include <kavvix/cDakResponse.h>
 
+#include "CommandCodes.h"
 #include "FrameCutter.h"
-#include "FrameVerification.h"
+#include "FrameLayout.h"
+#include "FrameRoutes.h"
 #include "ResponseCodes.h"
-#include "common/TextPosition.h"
 
 namespace Kavvix {
 
-cDakResponse::cDakResponse(QObject *parent)
-    : QObject(parent), m_oCutter(std::make_unique<FrameCutter>(FrameCutter::Handlers{
-                           {}, {}, [this](const QString &frame) { ProcessPacket(frame); }})) {
+cDakResponse::cDakResponse(QObject *parent) : QObject(parent) {
+    FrameRoutes routes{
+        [this](const QString &, const FrameVerification &checks) {
+            emit PacketError(checks.framingValid() ? QStringLiteral("Checksum Error")
+                                                   : QStringLiteral("Invalid data in packet"));
+        },
+        {{CommandCodes::Response, [this](const QString &frame) { processResponseCode(frame); }}},
+        {}, // other commands are not answers to an upload
+    };
+    m_cutter = std::make_unique<FrameCutter>(FrameCutter::Handlers{
+        {}, {}, [routes = std::move(routes)](const QString &frame) { routes.route(frame); }});
     Reset();
 }
 
 cDakResponse::~cDakResponse() = default;
 
 void cDakResponse::AddChar(const QString &sChar) {
-    m_oCutter->addChar(sChar);
+    m_cutter->addChar(sChar);
 }
 
 void cDakResponse::Reset() {
-    m_oCutter->reset();
-    m_sErrMessage.clear();
-    m_bAcknowledged = false;
+    m_cutter->reset();
+    m_acknowledged = false;
 }
 
-void cDakResponse::ProcessPacket(const QString &frame) {
-    m_sErrMessage.clear();
-    if (!VerifyDataStream(frame)) {
-        // A copy: a handler that calls Reset() must not empty the text the next handler sees.
-        const QString message = m_sErrMessage;
-        emit PacketError(message);
-        return;
-    }
-    ProcessCommandLayer(frame);
-}
-
-bool cDakResponse::VerifyDataStream(const QString &frame) {
-    const FrameVerification v = FrameVerification::of(frame);
-    if (!v.framingValid())
-        m_sErrMessage = QStringLiteral("Invalid data in packet");
-    else if (v.checksumMismatch)
-        m_sErrMessage = QStringLiteral("Checksum Error");
-    return v.valid();
-}
-
-void cDakResponse::ProcessCommandLayer(const QString &frame) {
-    if (textAt(frame, 11, 3) == u"900")
-        ProcessResponseCode(frame);
-}
-
-void cDakResponse::ProcessResponseCode(const QString &frame) {
-    const QStringView code = textAt(frame, 14, 2);
+void cDakResponse::processResponseCode(const QString &frame) {
+    const QStringView code = FrameLayout::responseCodeOf(frame);
     if (code == ResponseCodes::Accepted) {
         Reset();
-        m_bAcknowledged = true;
+        m_acknowledged = true;
         emit ResponseOK();
     } else if (code == ResponseCodes::ReceivedSuccessfully) {
         // A "07" is a positive answer once, and only after a "00" not yet consumed.
-        if (m_bAcknowledged) {
+        if (m_acknowledged) {
             Reset();
             emit ResponseOK();
         }
     } else if (const QString error = ResponseCodes::errorText(code); !error.isNull()) {
-        m_oCutter->clear();
+        m_cutter->clear();
         emit PacketError(error);
     }
 }

@@ -23,8 +23,7 @@ using Parsers::ScoreSet;
 using Parsers::toFloat;
 using Parsers::toInt16;
 
-// The console's frame marker: W\0\101\.
-constexpr QStringView FrameMarker = u"W\\0\\101\\";
+constexpr QStringView FrameMarker = modKavvix::ColoradoFrameMarker;
 constexpr QStringView MarkerFormTerminator = u"\\\\";
 constexpr qsizetype ItemsNeeded = 18;
 // The item count is a 16-bit number: a record may have at most 32768 items (0 to 32767).

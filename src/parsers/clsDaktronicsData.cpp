@@ -3,6 +3,7 @@
 #include "DaktronicsRecord.h"
 #include "ParserText.h"
 #include "ScoreSet.h"
+#include "common/DivePosition.h"
 #include "common/NumericText.h"
 #include "common/TextPosition.h"
 
@@ -25,32 +26,19 @@ using Parsers::toInt16;
 constexpr QStringView ScoreDataCommand = u"004";
 constexpr qsizetype OffsetWidth = 5;
 
-// The position letter the console sends, in the letters the meet manager uses (straight,
-// pike, tuck, free become A to D); nullopt for a letter that leaves the position unchanged.
+// The position letter the console sends, in the letters the meet manager uses; nullopt for a
+// letter that leaves the position unchanged.
 std::optional<QChar> positionLetter(QChar received) {
-    switch (received.toUpper().unicode()) {
-    case u'A':
-    case u'S':
-        return QChar(u'A');
-    case u'B':
-    case u'P':
-        return QChar(u'B');
-    case u'C':
-    case u'T':
-        return QChar(u'C');
-    case u'D':
-    case u'F':
-        return QChar(u'D');
-    default:
-        return std::nullopt;
-    }
+    if (const std::optional<qint16> index = DivePosition::indexOf(received))
+        return DivePosition::letterOf(*index);
+    return std::nullopt;
 }
 
 } // namespace
 
 clsDaktronicsData::clsDaktronicsData(QObject *parent)
-    : ScoreSetObject(parent), m_sSOH(QChar(modKavvix::SOH)), m_sSTX(QChar(modKavvix::STX)),
-      m_sEOT(QChar(modKavvix::EOT)) {}
+    : ScoreSetObject(parent), m_soh(QChar(modKavvix::SOH)), m_stx(QChar(modKavvix::STX)),
+      m_eot(QChar(modKavvix::EOT)) {}
 
 QString clsDaktronicsData::DiveNumber() const {
     return scores().DiveNumber + scores().DivePosition;
@@ -64,9 +52,9 @@ void clsDaktronicsData::storeJudgeScore(int index, float score) {
 }
 
 bool clsDaktronicsData::ContainsValidCommand(const QString &dataToCheck) const {
-    if (!dataToCheck.contains(m_sEOT))
+    if (!dataToCheck.contains(m_eot))
         return false;
-    const qsizetype soh = positionOf(dataToCheck, m_sSOH);
+    const qsizetype soh = positionOf(dataToCheck, m_soh);
     return soh && textAt(dataToCheck, soh + 1, ScoreDataCommand.size()) == ScoreDataCommand;
 }
 
@@ -84,12 +72,12 @@ void clsDaktronicsData::InitializeItems() {
     m_judgesScoresReceived = 0;
 }
 
-qint16 clsDaktronicsData::FieldLengthAt(qint32 recordPosition) {
+qint16 clsDaktronicsData::fieldLengthAt(qint32 recordPosition) {
     const RecordField *field = Parsers::recordFieldAt(recordPosition);
     return field ? field->width : 0;
 }
 
-void clsDaktronicsData::StoreField(qint32 recordPosition, QStringView field) {
+void clsDaktronicsData::storeField(qint32 recordPosition, QStringView field) {
     if (field.contains(QChar(modKavvix::EOT)) || Parsers::trimSpaces(field).isEmpty())
         return;
     const RecordField *layout = Parsers::recordFieldAt(recordPosition);
@@ -131,9 +119,9 @@ void clsDaktronicsData::StoreField(qint32 recordPosition, QStringView field) {
 }
 
 QString clsDaktronicsData::ParseData(const QString &DataStream) {
-    const qint32 soh = modKavvix::LastPositionOf(m_sSOH, DataStream);
-    const qsizetype eot = positionOf(DataStream, m_sEOT);
-    const qint32 stx = modKavvix::LastPositionOf(m_sSTX, DataStream);
+    const qint32 soh = modKavvix::LastPositionOf(m_soh, DataStream);
+    const qsizetype eot = positionOf(DataStream, m_eot);
+    const qint32 stx = modKavvix::LastPositionOf(m_stx, DataStream);
     if (!soh || !eot || !stx)
         return QString();
     try {
@@ -144,10 +132,10 @@ QString clsDaktronicsData::ParseData(const QString &DataStream) {
         // Walk the packet field by field up to the EOT. A record position where no field
         // starts ends the walk: what was stored before it stays and the packet counts as read.
         for (qsizetype p = stx + 1; p < eot;) {
-            const qint16 width = FieldLengthAt(recordPosition);
+            const qint16 width = fieldLengthAt(recordPosition);
             if (width == 0)
                 break;
-            StoreField(recordPosition, textAt(DataStream, p, width));
+            storeField(recordPosition, textAt(DataStream, p, width));
             p += width;
             recordPosition += width;
         }

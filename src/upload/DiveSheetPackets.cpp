@@ -1,5 +1,9 @@
 #include "DiveSheetPackets.h"
 
+#include "common/DivePosition.h"
+#include "common/TextPosition.h"
+#include "omnisport/FrameLayout.h"
+
 #include <kavvix/Error.h>
 #include <kavvix/cUtility.h>
 #include <kavvix/modKavvix.h>
@@ -31,6 +35,11 @@ QString diveNumberField(const QString &number) {
     return (QString(DiveNumberWidth, QLatin1Char(' ')) + number).right(DiveNumberWidth);
 }
 
+// A start code or row count: at least two digits.
+QString twoDigits(qint16 value) {
+    return QString::number(value).rightJustified(DiveSheetPackets::CodeWidth, u'0');
+}
+
 QString describeDive(const QString &diveNum, qint16 order, qint16 round) {
     return QStringLiteral("Dive %1 of diving order %2 in round %3")
         .arg(diveNum.isEmpty() ? QStringLiteral("(no number)") : diveNum)
@@ -41,9 +50,9 @@ QString describeDive(const QString &diveNum, qint16 order, qint16 round) {
 } // namespace
 
 void DiveSheetPackets::InitDiverRows(qint16 last) {
-    m_asDiverRows.clear();
+    m_diverRows.clear();
     for (qint16 d = 0; d < last; ++d)
-        m_asDiverRows.append(QString(RowWidth, QLatin1Char(' ')));
+        m_diverRows.append(QString(RowWidth, QLatin1Char(' ')));
 }
 
 void DiveSheetPackets::BuildDiverRows(QSqlQuery *rsDiveSheets) {
@@ -61,18 +70,18 @@ void DiveSheetPackets::BuildDiverRows(QSqlQuery *rsDiveSheets) {
             throw Error(Error::InvalidArgument,
                         describeDive(diveNum, order, round) +
                             QStringLiteral(" has no slot: rounds run from 1 to 13"));
-        if (order < 1 || order > m_asDiverRows.size())
+        if (order < 1 || order > m_diverRows.size())
             throw Error(Error::InvalidArgument,
                         describeDive(diveNum, order, round) +
                             QStringLiteral(" has no slot: diving orders run from 1 to %1")
-                                .arg(m_asDiverRows.size()));
+                                .arg(m_diverRows.size()));
 
         // The last character is the position letter. A blank or missing dive number leaves the
         // number blank with position code 0; its DD is still written.
         const QString letter = diveNum.right(1).toUpper();
         const QString number = diveNum.left(diveNum.size() - 1);
 
-        QString &row = m_asDiverRows[order - 1];
+        QString &row = m_diverRows[order - 1];
         const qsizetype slot = qsizetype(round - 1) * SlotWidth;
         row.replace(slot + DiveNumberOffset, DiveNumberWidth, diveNumberField(number));
         row.replace(slot + PositionOffset, 1, QString::number(PositionCode(letter)));
@@ -82,39 +91,42 @@ void DiveSheetPackets::BuildDiverRows(QSqlQuery *rsDiveSheets) {
 }
 
 void DiveSheetPackets::BuildPackets(const QString &commandCode) {
-    m_asPackets.clear();
-    const auto n = qint16(m_asDiverRows.size());
+    m_packets.clear();
+    const auto n = qint16(m_diverRows.size());
     for (qint16 k = 0; k < PacketCount; ++k)
-        m_asPackets.append(BuildPacket(k, n, commandCode));
+        m_packets.append(BuildPacket(k, n, commandCode));
 }
 
 QString DiveSheetPackets::BuildPacket(qint16 k, qint16 n, const QString &commandCode) const {
     const qsizetype first = qsizetype(k) * RowsPerPacket;
     if (k < 0 || first >= n)
         return QString();
-    QString data = FirstDiverCode(k) + QString::number(n).rightJustified(2, QLatin1Char('0'));
-    const qsizetype end = std::min({first + RowsPerPacket, qsizetype(n), m_asDiverRows.size()});
+    QString data = FirstDiverCode(k) + twoDigits(n);
+    const qsizetype end = std::min({first + RowsPerPacket, qsizetype(n), m_diverRows.size()});
     for (qsizetype i = first; i < end; ++i)
-        data += m_asDiverRows.at(i);
+        data += m_diverRows.at(i);
     return modKavvix::BuildFrame(commandCode, data);
 }
 
 qint16 DiveSheetPackets::PositionCode(const QString &letter) {
-    static const QString codes[] = {QStringLiteral("AS"), QStringLiteral("BP"),
-                                    QStringLiteral("CT"), QStringLiteral("DF")};
     if (letter.size() != 1)
         return 0;
-    for (qint16 code = 0; code < 4; ++code)
-        if (codes[code].contains(letter.at(0)))
-            return code;
-    return 0;
+    return DivePosition::indexOf(letter.front()).value_or(0);
 }
 
 QString DiveSheetPackets::FirstDiverCode(qint16 k) {
     if (k < 0 || k >= PacketCount)
         return QString();
-    return QString::number((k % RowsPerPacket) * RowsPerPacket + 1)
-        .rightJustified(2, QLatin1Char('0'));
+    return twoDigits(qint16((k % RowsPerPacket) * RowsPerPacket + 1));
+}
+
+QList<DiveSheetPackets::CarriedRow> DiveSheetPackets::rowsOf(QStringView frame) {
+    const QStringView data = FrameLayout::dataOf(frame);
+    const auto first = qint16(textAt(data, 1, CodeWidth).toInt());
+    QList<CarriedRow> rows;
+    for (qsizetype at = 2 * CodeWidth + 1; at + RowWidth - 1 <= data.size(); at += RowWidth)
+        rows.append({qint16(first + rows.size()), textAt(data, at, RowWidth).toString()});
+    return rows;
 }
 
 } // namespace Kavvix

@@ -1,14 +1,18 @@
 #pragma once
 
+#include <QList>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 #include <QtGlobal>
 
 namespace Kavvix {
 
 // The upload frames of one event: one 104-character row per diving order (13 slots of 8
 // characters, one per round: dive number, position code, DD), cut into frames of five rows.
+// A frame's data is a start code (the first row's diving order), the number of rows of the
+// event, then its rows; the same layout reads the rows back out of a frame.
 class DiveSheetPackets {
 public:
     static constexpr qint16 Rounds = 13;
@@ -16,6 +20,8 @@ public:
     static constexpr qint16 RowWidth = Rounds * SlotWidth;
     static constexpr qint16 RowsPerPacket = 5;
     static constexpr qint16 PacketCount = 20;
+    // Start code and row count: two digits each, ahead of the rows.
+    static constexpr qsizetype CodeWidth = 2;
 
     // last rows of blanks, for diving orders 1 to last (none when last < 1).
     void InitDiverRows(qint16 last);
@@ -42,12 +48,20 @@ public:
     // repeating every five frames); empty outside 0 to 19.
     static QString FirstDiverCode(qint16 k);
 
-    const QStringList &DiverRows() const { return m_asDiverRows; }
-    const QStringList &Packets() const { return m_asPackets; }
+    const QStringList &DiverRows() const { return m_diverRows; }
+    const QStringList &Packets() const { return m_packets; }
+
+    // A row as an upload frame carries it, with the diving order it belongs to.
+    struct CarriedRow {
+        qint16 divingOrder;
+        QString row;
+    };
+    // The whole rows of an upload frame in the order carried, numbered on from its start code.
+    static QList<CarriedRow> rowsOf(QStringView frame);
 
 private:
-    QStringList m_asDiverRows;
-    QStringList m_asPackets;
+    QStringList m_diverRows;
+    QStringList m_packets;
 };
 
 } // namespace Kavvix

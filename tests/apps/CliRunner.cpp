@@ -1,5 +1,7 @@
 #include "CliRunner.h"
 
+#include <kavvix/PortTable.h>
+
 #include <QDeadlineTimer>
 #include <QRegularExpression>
 
@@ -44,16 +46,20 @@ bool waitForOutput(QProcess &process, QString &collected, const QString &text,
 }
 
 SimulatorProcess::SimulatorProcess(const QStringList &options)
-    : m_process(startCli(QStringList{"simulate", "--port", "3"} + options)) {
+    : m_process(
+          startCli(QStringList{"simulate", "--port", QString::number(SimulatorPort)} + options)) {
     if (m_process->waitForStarted(10000) &&
         waitForOutput(*m_process, m_output, QStringLiteral("Ctrl-C stops.")))
-        m_device =
-            QRegularExpression(QStringLiteral("KAVVIX_COM3=(\\S+)")).match(m_output).captured(1);
+        m_device = QRegularExpression(
+                       QRegularExpression::escape(Kavvix::modKavvix::PortVariable(SimulatorPort)) +
+                       QStringLiteral("=(\\S+)"))
+                       .match(m_output)
+                       .captured(1);
 }
 
 QProcessEnvironment SimulatorProcess::environment() const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("KAVVIX_COM3"), m_device);
+    env.insert(Kavvix::modKavvix::PortVariable(SimulatorPort), m_device);
     return env;
 }
 

@@ -30,6 +30,8 @@ bool waitForOutput(QProcess &process, QString &collected, const QString &text,
 // "kavvix simulate" running in the background on a pseudo-terminal, mapped to port 3.
 class SimulatorProcess {
 public:
+    static constexpr qint16 SimulatorPort = 3;
+
     explicit SimulatorProcess(const QStringList &options = {});
     ~SimulatorProcess() { stop(); }
 

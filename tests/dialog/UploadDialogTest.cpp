@@ -1,14 +1,14 @@
 #include "../serial/PortEnvironment.h"
 #include "RecordingUtility.h"
-#include "serial/ConsoleSimulator.h"
 #include "upload/DiveSheetPackets.h"
 #include "upload/dialog/DakUploadSession.h"
 #include "upload/dialog/frmDakUpload.h"
 #include <kavvix/comPort.h>
 
 #include <kavvix/MeetDatabase.h>
-#include <kavvix/SampleMeet.h>
 #include <kavvix/modKavvix.h>
+#include <kavvix/simulator/ConsoleSimulator.h>
+#include <kavvix/simulator/SampleMeet.h>
 
 #include <QComboBox>
 #include <QDir>

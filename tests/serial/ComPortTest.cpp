@@ -1,9 +1,9 @@
 #include "PortEnvironment.h"
-#include "serial/ConsoleSimulator.h"
 #include <kavvix/comPort.h>
 
 #include <kavvix/Error.h>
 #include <kavvix/PortTable.h>
+#include <kavvix/simulator/ConsoleSimulator.h>
 
 #include <QTest>
 #include <gtest/gtest.h>
@@ -49,9 +49,9 @@ TEST(ComPortSettings, ParsesEachFieldAndRejectsMalformedText) {
 TEST(PortTable, EnvironmentOverridesAnEntry) {
     using Kavvix::modKavvix::PortDevice;
     EXPECT_EQ(PortDevice(4), QStringLiteral("/dev/ttyS3"));
-    qputenv("KAVVIX_COM4", "/tmp/elsewhere");
+    Kavvix::modKavvix::MapPort(4, QStringLiteral("/tmp/elsewhere"));
     EXPECT_EQ(PortDevice(4), QStringLiteral("/tmp/elsewhere"));
-    qunsetenv("KAVVIX_COM4");
+    qunsetenv(qPrintable(Kavvix::modKavvix::PortVariable(4)));
     EXPECT_EQ(PortDevice(4), QStringLiteral("/dev/ttyS3"));
 }
 

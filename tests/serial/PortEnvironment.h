@@ -2,7 +2,6 @@
 
 #include <kavvix/PortTable.h>
 
-#include <QByteArray>
 #include <QMap>
 #include <QString>
 
@@ -15,18 +14,16 @@ public:
     explicit PortEnvironment(const QMap<qint16, QString> &devices) {
         for (qint16 n = Kavvix::modKavvix::FirstPortNumber; n <= Kavvix::modKavvix::LastPortNumber;
              ++n)
-            qputenv(name(n),
-                    devices.value(n, QStringLiteral("/nonexistent/kavvix-port")).toLocal8Bit());
+            Kavvix::modKavvix::MapPort(
+                n, devices.value(n, QStringLiteral("/nonexistent/kavvix-port")));
     }
     ~PortEnvironment() {
         for (qint16 n = Kavvix::modKavvix::FirstPortNumber; n <= Kavvix::modKavvix::LastPortNumber;
              ++n)
-            qunsetenv(name(n));
+            qunsetenv(qPrintable(Kavvix::modKavvix::PortVariable(n)));
     }
     PortEnvironment(const PortEnvironment &) = delete;
     PortEnvironment &operator=(const PortEnvironment &) = delete;
-
-    static QByteArray name(qint16 n) { return "KAVVIX_COM" + QByteArray::number(n); }
 };
 
 } // namespace KavvixTest

@@ -3,7 +3,7 @@
 
 #include <kavvix/Error.h>
 #include <kavvix/MeetDatabase.h>
-#include <kavvix/SampleMeet.h>
+#include <kavvix/simulator/SampleMeet.h>
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,8 +1,12 @@
-#include "serial/ConsoleSimulator.h"
+#include <kavvix/simulator/ConsoleSimulator.h>
 
-#include "common/TextPosition.h"
+#include "omnisport/CommandCodes.h"
+#include "omnisport/DiveResultFrame.h"
 #include "omnisport/FrameCutter.h"
+#include "omnisport/FrameLayout.h"
 #include "omnisport/FrameVerification.h"
+#include "omnisport/ResponseCodes.h"
+#include "upload/DiveSheetPackets.h"
 
 #include <kavvix/Error.h>
 #include <kavvix/modKavvix.h>
@@ -21,7 +25,6 @@ namespace Kavvix {
 
 namespace {
 
-constexpr qsizetype RowWidth = 104;
 constexpr qsizetype BitsPerCharacter = 11;
 
 Error systemError(const char *what) {
@@ -29,16 +32,8 @@ Error systemError(const char *what) {
         QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(strerror(errno))));
 }
 
-QString fixed(double value, int width, int decimals) {
-    return QStringLiteral("%1").arg(value, width, 'f', decimals).right(width);
-}
-
-QString ack(const QString &code) {
-    return modKavvix::BuildFrame(QStringLiteral("900"), code);
-}
-
-bool isUploadCommand(QStringView command) {
-    return command == u"301" || command == u"302" || command == u"303" || command == u"304";
+QString ack(QStringView code) {
+    return modKavvix::BuildFrame(CommandCodes::Response.toString(), code.toString());
 }
 
 } // namespace
@@ -130,15 +125,17 @@ void ConsoleSimulator::onFrame(const QString &frame) {
 }
 
 void ConsoleSimulator::answer(const QString &frame, bool valid, const Plan &plan) {
-    const QStringView command = textAt(frame, 11, 3);
+    const QStringView command = FrameLayout::commandOf(frame);
+    const bool upload = CommandCodes::isUpload(command);
     QString normal;
     if (!valid)
-        normal = ack(QStringLiteral("02"));
-    else if (command == u"200")
-        normal = modKavvix::BuildFrame(QStringLiteral("100"),
-                                       m_version.leftJustified(40, QLatin1Char(' '), true));
-    else if (isUploadCommand(command))
-        normal = ack(QStringLiteral("00"));
+        normal = ack(u"02");
+    else if (command == CommandCodes::VersionRequest)
+        normal = modKavvix::BuildFrame(
+            CommandCodes::VersionReply.toString(),
+            m_version.leftJustified(FrameLayout::VersionTextWidth, QLatin1Char(' '), true));
+    else if (upload)
+        normal = ack(ResponseCodes::Accepted);
 
     QString reply;
     switch (plan.answer) {
@@ -149,7 +146,7 @@ void ConsoleSimulator::answer(const QString &frame, bool valid, const Plan &plan
         reply = ack(plan.code);
         break;
     case Answer::AckThen07:
-        reply = ack(QStringLiteral("00")) + ack(QStringLiteral("07"));
+        reply = ack(ResponseCodes::Accepted) + ack(ResponseCodes::ReceivedSuccessfully);
         break;
     case Answer::Silent:
         break;
@@ -175,29 +172,20 @@ void ConsoleSimulator::answer(const QString &frame, bool valid, const Plan &plan
     }
 }
 
-QString ConsoleSimulator::diveResultFrame(const DiveFields &f) {
-    QString data;
-    data += QStringLiteral("%1").arg(f.eventNumber, 3, 10, QLatin1Char('0')).right(3);
-    data += f.eventLetter;
-    data += f.stage;
-    data += f.insertOrder;
-    data += QStringLiteral("%1").arg(f.round, 2, 10, QLatin1Char('0')).right(2);
-    data += QStringLiteral("%1").arg(f.divingOrder, 4, 10, QLatin1Char('0')).right(4);
-    data += f.diveNumber.rightJustified(4, QLatin1Char(' '), true);
-    data += f.position;
-    data += fixed(f.dd, 3, 1);
-    data += f.boardLevel.leftJustified(9, QLatin1Char(' '), true);
-    for (float score : f.judges)
-        data += fixed(score, 4, 1);
-    data += f.balk;
-    data += f.fail;
-    data += fixed(f.diveTotal, 6, 2);
-    data += fixed(f.totalScore, 6, 2);
-    return modKavvix::BuildFrame(QStringLiteral("305"), data);
+QString ConsoleSimulator::diveResultFrame(const cDiveResult &dive) {
+    return DiveResultFrame::encode(dive);
 }
 
-void ConsoleSimulator::sendDiveResult(const DiveFields &fields) {
-    send(diveResultFrame(fields));
+QString ConsoleSimulator::commandOf(const QString &frame) {
+    return FrameLayout::commandOf(frame).toString();
+}
+
+QString ConsoleSimulator::responseCodeOf(const QString &frame) {
+    return FrameLayout::responseCodeOf(frame).toString();
+}
+
+void ConsoleSimulator::sendDiveResult(const cDiveResult &dive) {
+    send(diveResultFrame(dive));
 }
 
 void ConsoleSimulator::sendRaw(const QByteArray &bytes) {
@@ -263,7 +251,7 @@ void ConsoleSimulator::closeLine() {
 QStringList ConsoleSimulator::uploadFrames() const {
     QStringList out;
     for (const QString &frame : m_frames)
-        if (isUploadCommand(textAt(frame, 11, 3)))
+        if (CommandCodes::isUpload(FrameLayout::commandOf(frame)))
             out << frame;
     return out;
 }
@@ -271,16 +259,12 @@ QStringList ConsoleSimulator::uploadFrames() const {
 QStringList ConsoleSimulator::diverRows() const {
     QStringList rows;
     for (const QString &frame : uploadFrames()) {
-        // Data: first diving order (2), diver count (2), then 104 characters per diver.
-        const QStringView data = textAt(frame, 14, frame.size() - 17);
-        const qsizetype first = textAt(data, 1, 2).toInt();
-        for (qsizetype i = 0; 4 + (i + 1) * RowWidth <= data.size(); ++i) {
-            const qsizetype index = first - 1 + i;
-            if (index < 0)
+        for (const auto &[divingOrder, row] : DiveSheetPackets::rowsOf(frame)) {
+            if (divingOrder < 1)
                 continue;
-            while (rows.size() <= index)
+            while (rows.size() < divingOrder)
                 rows << QString();
-            rows[index] = textAt(data, 5 + i * RowWidth, RowWidth).toString();
+            rows[divingOrder - 1] = row;
         }
     }
     return rows;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <kavvix/export.h>
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QHash>
@@ -9,7 +11,6 @@
 #include <QStringList>
 #include <QTimer>
 
-#include <array>
 #include <memory>
 
 class QSocketNotifier;
@@ -18,6 +19,7 @@ class QTextStream;
 namespace Kavvix {
 
 class FrameCutter;
+class cDiveResult;
 
 // Plays the timing console's side of the serial link over a pseudo-terminal pair. The slave
 // end is a serial device for comPort (map a port number to slavePath() with KAVVIX_COM<n>);
@@ -27,7 +29,7 @@ class FrameCutter;
 // "100" version reply, an upload frame ("301"-"304") with a "900" acknowledgement "00"; a
 // frame that fails the checks with "900" "02". The answer to the k-th frame (counting every
 // frame received, from 1) can be planned otherwise.
-class ConsoleSimulator : public QObject {
+class KAVVIX_EXPORT ConsoleSimulator : public QObject {
     Q_OBJECT
 
 public:
@@ -39,25 +41,6 @@ public:
         BadChecksum, // the normal answer with a wrong checksum
         Garbage,     // line noise holding a SYN..ETB run that fails the frame checks
         HangUp,      // closes the line instead of answering
-    };
-
-    // The fields of a judged dive, as they are laid out in a "305" frame.
-    struct DiveFields {
-        qint16 eventNumber = 1;
-        QChar eventLetter = QLatin1Char('A');
-        QChar stage = QLatin1Char('0');
-        QChar insertOrder = QLatin1Char('0');
-        qint16 round = 1;
-        qint16 divingOrder = 1;
-        QString diveNumber = QStringLiteral("105");
-        QChar position = QLatin1Char('B');
-        float dd = 2.4f;
-        QString boardLevel = QStringLiteral("3M");
-        std::array<float, 9> judges{};
-        QChar balk = QLatin1Char(' ');
-        QChar fail = QLatin1Char(' ');
-        float diveTotal = 0;
-        float totalScore = 0;
     };
 
     // Opens the pseudo-terminal pair; throws Kavvix::Error when the system refuses.
@@ -80,9 +63,12 @@ public:
     // 8 data, parity, stop); 0 writes at once.
     void setLineRate(qint32 baud);
 
-    // Sends a "305" frame built from the fields.
-    void sendDiveResult(const DiveFields &fields);
-    static QString diveResultFrame(const DiveFields &fields);
+    // Sends the "305" frame of a judged dive.
+    void sendDiveResult(const cDiveResult &dive);
+    static QString diveResultFrame(const cDiveResult &dive);
+    // The command code of a frame, and the response code of a "900" frame.
+    static QString commandOf(const QString &frame);
+    static QString responseCodeOf(const QString &frame);
     // Sends bytes as they stand.
     void sendRaw(const QByteArray &bytes);
     // Takes bytes as if they had arrived on the line: recorded, cut into frames, answered.

@@ -1,5 +1,5 @@
 #include <kavvix/Error.h>
-#include <kavvix/SampleMeet.h>
+#include <kavvix/simulator/SampleMeet.h>
 
 #include <QSqlError>
 #include <QSqlQuery>

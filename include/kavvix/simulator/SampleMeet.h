@@ -1,5 +1,7 @@
 #pragma once
 
+#include <kavvix/export.h>
+
 #include <QLatin1String>
 #include <QSqlDatabase>
 
@@ -33,6 +35,6 @@ inline constexpr QLatin1String EventOrderGap{"EGP"};      // diving orders 1, 2,
 
 // Creates tblMeetInfo, tblEventInfo and tblDiveSheets on db (SQLite or PostgreSQL) and fills
 // them in one transaction. Throws Kavvix::Error when a statement fails (e.g. tables exist).
-void write(const QSqlDatabase &db);
+KAVVIX_EXPORT void write(const QSqlDatabase &db);
 
 } // namespace Kavvix::SampleMeet
