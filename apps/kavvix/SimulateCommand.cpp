@@ -9,6 +9,8 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include <utility>
+
 namespace KavvixCli {
 
 namespace {
@@ -139,6 +141,15 @@ int SimulateCommand::run(const QCommandLineParser &parser, Console &console) {
             console.out << ", response code " << Kavvix::ConsoleSimulator::responseCodeOf(frame);
         console.out << '\n';
         console.out.flush();
+    });
+
+    bool droppedNoted = false;
+    QObject::connect(&simulator, &Kavvix::ConsoleSimulator::outputDropped, [&] {
+        if (std::exchange(droppedNoted, true))
+            return;
+        console.err << "kavvix simulate: nobody is reading the line; what does not fit in "
+                    << Kavvix::ConsoleSimulator::MaxQueued / 1024 << " KiB waiting is dropped\n";
+        console.err.flush();
     });
 
     QTimer dives;

@@ -68,6 +68,9 @@ ConsoleSimulator::ConsoleSimulator(QObject *parent) : QObject(parent) {
         FrameCutter::Handlers{{}, {}, [this](const QString &frame) { onFrame(frame); }});
     m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &ConsoleSimulator::readMaster);
+    m_writeNotifier = new QSocketNotifier(m_master, QSocketNotifier::Write, this);
+    m_writeNotifier->setEnabled(false);
+    connect(m_writeNotifier, &QSocketNotifier::activated, this, &ConsoleSimulator::flushLine);
 
     m_paceTimer.setTimerType(Qt::PreciseTimer);
     m_paceTimer.setInterval(1);
@@ -146,7 +149,9 @@ void ConsoleSimulator::answer(const QString &frame, bool valid, const Plan &plan
         reply = ack(plan.code);
         break;
     case Answer::AckThen07:
-        reply = ack(ResponseCodes::Accepted) + ack(ResponseCodes::ReceivedSuccessfully);
+        // Only uploads are acknowledged at all; a version request still gets its reply.
+        reply = upload ? ack(ResponseCodes::Accepted) + ack(ResponseCodes::ReceivedSuccessfully)
+                       : normal;
         break;
     case Answer::Silent:
         break;
@@ -189,6 +194,14 @@ void ConsoleSimulator::sendDiveResult(const cDiveResult &dive) {
 }
 
 void ConsoleSimulator::sendRaw(const QByteArray &bytes) {
+    if (isHungUp())
+        return;
+    if (m_outgoing.size() + m_unwritten.size() + bytes.size() > MaxQueued) {
+        // Whole messages only: the other side, if it ever reads, sees no torn frame.
+        m_droppedBytes += bytes.size();
+        emit outputDropped(bytes.size());
+        return;
+    }
     if (m_lineRate > 0) {
         if (m_outgoing.isEmpty()) {
             m_paceSent = 0;
@@ -198,7 +211,8 @@ void ConsoleSimulator::sendRaw(const QByteArray &bytes) {
         m_outgoing += bytes;
         pace();
     } else {
-        writeNow(bytes);
+        m_unwritten += bytes;
+        flushLine();
     }
 }
 
@@ -206,17 +220,24 @@ void ConsoleSimulator::send(const QString &text) {
     sendRaw(text.toLatin1());
 }
 
-void ConsoleSimulator::writeNow(const QByteArray &bytes) {
-    qsizetype done = 0;
-    while (done < bytes.size() && !isHungUp()) {
-        const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
+// Writes what the pseudo-terminal takes now; the rest waits for the write notifier, so a
+// reader that stops reading pauses the output instead of blocking the event loop.
+void ConsoleSimulator::flushLine() {
+    while (!m_unwritten.isEmpty() && !isHungUp()) {
+        const ssize_t n = ::write(m_master, m_unwritten.constData(), size_t(m_unwritten.size()));
         if (n > 0) {
-            done += n;
-        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-            return; // the line is gone; what was not written is lost, as on a cut cable
+            m_unwritten.remove(0, n);
+        } else if (n == 0 || errno == EAGAIN) {
+            break;
+        } else if (errno != EINTR) {
+            m_unwritten
+                .clear(); // the line is gone; what was not written is lost, as on a cut cable
         }
     }
-    m_answerDoneNs = m_clock.nsecsElapsed();
+    if (m_writeNotifier)
+        m_writeNotifier->setEnabled(!m_unwritten.isEmpty());
+    if (m_unwritten.isEmpty())
+        m_answerDoneNs = m_clock.nsecsElapsed();
 }
 
 void ConsoleSimulator::pace() {
@@ -224,9 +245,10 @@ void ConsoleSimulator::pace() {
     const qint64 due = m_paceClock.nsecsElapsed() * m_lineRate / BitsPerCharacter / 1000000000;
     const qint64 count = qMin<qint64>(due - m_paceSent, m_outgoing.size());
     if (count > 0) {
-        writeNow(m_outgoing.left(count));
+        m_unwritten += m_outgoing.left(count);
         m_outgoing.remove(0, count);
         m_paceSent += count;
+        flushLine();
     }
     if (m_outgoing.isEmpty())
         m_paceTimer.stop();
@@ -235,12 +257,15 @@ void ConsoleSimulator::pace() {
 void ConsoleSimulator::hangUp() {
     m_paceTimer.stop();
     m_outgoing.clear();
+    m_unwritten.clear();
     closeLine();
 }
 
 void ConsoleSimulator::closeLine() {
     delete m_notifier;
     m_notifier = nullptr;
+    delete m_writeNotifier;
+    m_writeNotifier = nullptr;
     if (m_slaveKeeper >= 0)
         ::close(m_slaveKeeper);
     if (m_master >= 0)

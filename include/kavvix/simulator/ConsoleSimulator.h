@@ -29,6 +29,9 @@ class cDiveResult;
 // "100" version reply, an upload frame ("301"-"304") with a "900" acknowledgement "00"; a
 // frame that fails the checks with "900" "02". The answer to the k-th frame (counting every
 // frame received, from 1) can be planned otherwise.
+//
+// What it writes waits in a queue while the other side does not read; beyond MaxQueued bytes
+// waiting, further output is dropped (outputDropped), so the simulator never blocks.
 class KAVVIX_EXPORT ConsoleSimulator : public QObject {
     Q_OBJECT
 
@@ -36,12 +39,15 @@ public:
     enum class Answer {
         Normal,      // the version reply, or "00" for an upload frame
         Reject,      // "900" with the planned response code
-        AckThen07,   // "900" "00", then "900" "07"
+        AckThen07,   // for an upload frame "900" "00", then "900" "07"; else as Normal
         Silent,      // nothing
         BadChecksum, // the normal answer with a wrong checksum
         Garbage,     // line noise holding a SYN..ETB run that fails the frame checks
         HangUp,      // closes the line instead of answering
     };
+
+    // Output waiting for the other side to read, at most.
+    static constexpr qsizetype MaxQueued = 64 * 1024;
 
     // Opens the pseudo-terminal pair; throws Kavvix::Error when the system refuses.
     explicit ConsoleSimulator(QObject *parent = nullptr);
@@ -69,13 +75,16 @@ public:
     // The command code of a frame, and the response code of a "900" frame.
     static QString commandOf(const QString &frame);
     static QString responseCodeOf(const QString &frame);
-    // Sends bytes as they stand.
+    // Sends bytes as they stand; drops them all when they would not fit in the queue.
     void sendRaw(const QByteArray &bytes);
     // Takes bytes as if they had arrived on the line: recorded, cut into frames, answered.
     void receive(const QByteArray &bytes);
     // Closes the line: the slave device goes away and nothing more is read or written.
     void hangUp();
     bool isHungUp() const { return m_master < 0; }
+
+    // Bytes dropped so far because nobody read the line.
+    qint64 droppedBytes() const { return m_droppedBytes; }
 
     // Every byte received, every frame cut from them, the upload frames among them.
     QByteArray received() const { return m_received; }
@@ -99,6 +108,8 @@ signals:
     void frameReceived(const QString &frame, bool valid);
     // Something was written in answer to the frame (not sent for a silent or hung-up line).
     void answered(const QString &frame);
+    // Output was dropped because the queue for the line was full.
+    void outputDropped(qsizetype bytes);
 
 private:
     struct Plan {
@@ -109,7 +120,7 @@ private:
     void onFrame(const QString &frame);
     void answer(const QString &frame, bool valid, const Plan &plan);
     void send(const QString &text);
-    void writeNow(const QByteArray &bytes);
+    void flushLine();
     void pace();
     void closeLine();
 
@@ -117,6 +128,7 @@ private:
     int m_slaveKeeper = -1; // keeps the line up while no port has the slave open
     QString m_slavePath;
     QSocketNotifier *m_notifier = nullptr;
+    QSocketNotifier *m_writeNotifier = nullptr; // on while the line has not taken everything
     std::unique_ptr<FrameCutter> m_cutter;
 
     QString m_version = QStringLiteral("OmniSport 2000 Ver 3.12");
@@ -128,7 +140,9 @@ private:
     QStringList m_frames;
 
     qint32 m_lineRate = 0;
-    QByteArray m_outgoing;
+    QByteArray m_outgoing;  // waiting for its time at the line rate
+    QByteArray m_unwritten; // due, not yet taken by the pseudo-terminal
+    qint64 m_droppedBytes = 0;
     qint64 m_paceSent = 0;
     QElapsedTimer m_paceClock;
     QTimer m_paceTimer;
