@@ -1,22 +1,10 @@
 # Installs the built library into a temporary prefix, then builds and runs an outside host
 # program against it twice: through find_package(Kavvix) and through pkg-config.
-foreach(var BUILD_DIR HOST_SOURCE WORK_DIR)
-    if(NOT DEFINED ${var})
-        message(FATAL_ERROR "${var} not set")
-    endif()
-endforeach()
-file(REMOVE_RECURSE ${WORK_DIR})
+include(${CMAKE_CURRENT_LIST_DIR}/PackageTestSupport.cmake)
+require_defined(BUILD_DIR HOST_SOURCE WORK_DIR)
 set(prefix ${WORK_DIR}/prefix)
-
-function(run)
-    execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-    if(NOT rc EQUAL 0)
-        message(FATAL_ERROR "failed: ${ARGN}\n${out}\n${err}")
-    endif()
-    message(STATUS "${out}")
-endfunction()
-
-run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+file(REMOVE_RECURSE ${WORK_DIR})
+install_into(${prefix})
 run(${CMAKE_COMMAND} -S ${HOST_SOURCE} -B ${WORK_DIR}/host -G Ninja -DCMAKE_PREFIX_PATH=${prefix}
     -DCMAKE_BUILD_RPATH=${prefix}/lib)
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/host)
