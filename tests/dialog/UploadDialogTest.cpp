@@ -29,6 +29,7 @@ namespace {
 constexpr int Bound = 10000; // ms: the longest any awaited condition may take
 const QString MeetConnection = QStringLiteral("dialog-meet");
 const QString Timeout = QStringLiteral("No response received from the OmniSport timer");
+const QString LineLost = QStringLiteral("Communications ERROR: the serial line was lost");
 
 // The real dialog on the sample meet (in-memory SQLite), with a simulated console on port 3,
 // the only port listed.
@@ -145,7 +146,7 @@ TEST_F(UploadDialog, UploadEndsAsTheConsoleAnswers) {
         {2, Answer::Reject, "02", 2, "Communications ERROR: Checksum Error"},
         {1, Answer::AckThen07, "", 3, "All data has been sent"},
         {1, Answer::Silent, "", 1, Timeout},
-        {2, Answer::HangUp, "", 2, Timeout},
+        {2, Answer::HangUp, "", 2, LineLost}, // at once, not after the wait
     };
     for (const auto &[frame, answer, code, framesSent, last] : cases) {
         SCOPED_TRACE(last.toStdString() + " after frame " + std::to_string(frame));
@@ -164,6 +165,9 @@ TEST_F(UploadDialog, UploadEndsAsTheConsoleAnswers) {
         EXPECT_FALSE(tmrWait()->isActive());
         if (last == Timeout) {
             EXPECT_EQ(ticks.count(), 7);
+        }
+        if (last == LineLost) {
+            EXPECT_EQ(ticks.count(), 0);
         }
     }
 }
@@ -222,7 +226,9 @@ TEST_F(UploadDialog, GenerateLogRecordsEveryCharacterOfATestReply) {
 
     QList<LogEntry> lines = log.entries(); // the receiver's own entries have other numbers
     lines.removeIf([](const LogEntry &e) { return e.number != 1; });
-    ASSERT_EQ(lines.size(), 57); // every character of the "100" reply, once
+    // The request's bytes leaving the port, then every character of the "100" reply, once.
+    ASSERT_EQ(lines.size(), 1 + 57);
+    EXPECT_EQ(lines.takeFirst(), (LogEntry{1, "comPort_OnComm", "comm send event", 0}));
     EXPECT_EQ(lines.front(),
               (LogEntry{1, "comPort_OnComm",
                         "com port input: char->\x16: Asc->22: Val->0: Hex->16:", 0}));
