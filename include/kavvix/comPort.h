@@ -20,8 +20,8 @@ namespace Kavvix {
 // changes of the clear-to-send, data-set-ready and carrier-detect lines and ring (polled while
 // open; devices without modem lines, such as pseudo-terminals, raise none), the end-of-file
 // character (after its own Received notification), and errors (ErrorKind + the platform's
-// error number). A device that goes away (cable pulled, other end hung up) is closed at once
-// and reported as LineLost.
+// error number). A device that goes away or fails to read or write (cable pulled, other end
+// hung up) is closed at once and reported as LineLost.
 class KAVVIX_EXPORT comPort : public QObject {
     Q_OBJECT
 

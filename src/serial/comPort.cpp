@@ -222,11 +222,15 @@ void comPort::onError(QSerialPort::SerialPortError error) {
         return;
     m_errorText = m_serial.errorString();
     m_serial.clearError();
-    if (error == QSerialPort::ResourceError) {
-        // The device is gone: an open descriptor on it would only report the same end again
-        // and again. Characters already received are still delivered.
+    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
+        error == QSerialPort::WriteError) {
+        // The device is gone (unplugged, the other end hung up): an open descriptor on it would
+        // only report the same end again and again, as fast as it can be polled. Characters
+        // already received are still delivered.
         m_modemPoll.stop();
         m_serial.close();
+        notify(LineLost);
+        return;
     }
     notify(qint16(qint16(ErrorKind) + int(error)));
 }
