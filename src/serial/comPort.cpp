@@ -24,17 +24,21 @@ Error settingsError(const QString &settings, const QString &why) {
     return Error::invalidArgument(QStringLiteral("serial settings \"%1\": %2").arg(settings, why));
 }
 
-// A process that died with the device open leaves its line settings behind, and the platform's
-// open refuses a device whose settings read back differently from what it just set ("Invalid
-// argument"). Starting from plain raw settings makes every open independent of the last owner.
-void resetLineSettings(const QString &device) {
+// A process that died with the device open leaves its line settings behind. A pseudo-terminal
+// keeps no parity bit, and the platform's open, finding the speed already right, reads the
+// settings back, misses the parity it asked for and refuses the device ("Invalid argument").
+// Starting from plain raw settings at another speed makes every open independent of the last
+// owner, as on a device nobody used before.
+void resetLineSettings(const QString &device, qint32 baud) {
     const int fd = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         return; // the real open reports why
     termios settings{};
     if (::tcgetattr(fd, &settings) == 0) {
         ::cfmakeraw(&settings);
-        settings.c_cflag |= CREAD | CLOCAL;
+        settings.c_cflag &= ~(PARENB | PARODD | CMSPAR | CSTOPB);
+        settings.c_iflag &= ~(IGNPAR | INPCK);
+        ::cfsetspeed(&settings, baud == 38400 ? B19200 : B38400);
         ::tcsetattr(fd, TCSANOW, &settings);
     }
     ::close(fd);
@@ -135,7 +139,7 @@ void comPort::open() {
     m_serial.setFlowControl(QSerialPort::NoFlowControl);
     m_input.clear();
     m_errorText.clear();
-    resetLineSettings(device);
+    resetLineSettings(device, s.baud);
     // No DTR/RTS calls: pseudo-terminals have no modem lines and would fail them.
     if (!m_serial.open(QIODevice::ReadWrite))
         fail(device);
@@ -248,7 +252,7 @@ void comPort::fail(const QString &device) {
     if (error == QSerialPort::PermissionError &&
         ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0)
         description = QStringLiteral("%1 is in use by another program").arg(device);
-    if (description.isEmpty())
+    if (description.isEmpty() || error == QSerialPort::NoError)
         description = QStringLiteral("Serial port failure on %1").arg(device);
     m_serial.clearError();
     throw Error(PortErrorBase + error, description);
