@@ -27,6 +27,10 @@ public:
     // and accepts characters again, even from inside an event handler.
     Q_INVOKABLE void Reset();
 
+    // The response code of the last frame refused with an error code ("01" to "06"); empty
+    // when the last PacketError was for a damaged frame, or before any.
+    QString rejectedCode() const { return m_rejectedCode; }
+
 signals:
     void PacketError(const QString &sErrMessage);
     void ResponseOK();
@@ -35,6 +39,7 @@ private:
     void processResponseCode(const QString &frame);
 
     std::unique_ptr<FrameCutter> m_cutter;
+    QString m_rejectedCode;
     bool m_acknowledged = false; // a "00" arrived and no "07" or Reset has consumed it
 };
 

@@ -11,6 +11,7 @@ namespace Kavvix {
 cDakResponse::cDakResponse(QObject *parent) : QObject(parent) {
     FrameRoutes routes{
         [this](const QString &, const FrameVerification &checks) {
+            m_rejectedCode.clear();
             emit PacketError(checks.framingValid() ? QStringLiteral("Checksum Error")
                                                    : QStringLiteral("Invalid data in packet"));
         },
@@ -47,6 +48,7 @@ void cDakResponse::processResponseCode(const QString &frame) {
         }
     } else if (const QString error = ResponseCodes::errorText(code); !error.isNull()) {
         m_cutter->clear();
+        m_rejectedCode = code.toString();
         emit PacketError(error);
     }
 }

@@ -6,7 +6,11 @@
 #include <kavvix/simulator/ConsoleSimulator.h>
 
 #include <QTest>
+
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
 
 using Kavvix::comPort;
 using Kavvix::ConsoleSimulator;
@@ -78,12 +82,42 @@ TEST(ComPort, OneNotificationPerCharacterOldestFirst) {
     QList<qint16> kinds;
     QObject::connect(&port, &comPort::OnComm, [&] {
         kinds << port.CommEvent();
-        read += port.readChar().toLatin1();
+        if (port.CommEvent() == comPort::Received)
+            read += port.readChar().toLatin1();
     });
     const QByteArray bytes = everyByte(2);
+    QList<qint16> expected; // the end-of-file character is also announced as such
+    for (const char c : bytes)
+        expected << (c == comPort::EndOfFileChar
+                         ? QList<qint16>{comPort::Received, comPort::EndOfFile}
+                         : QList<qint16>{comPort::Received});
     sim.sendRaw(bytes);
-    QTRY_COMPARE_WITH_TIMEOUT(kinds.size(), bytes.size(), 5000);
-    EXPECT_EQ(kinds, QList<qint16>(bytes.size(), comPort::Received));
+    QTRY_COMPARE_WITH_TIMEOUT(kinds.size(), expected.size(), 5000);
+    EXPECT_EQ(kinds, expected);
     EXPECT_EQ(read, bytes);
     EXPECT_EQ(port.InBufferCount(), 0);
+}
+
+TEST(ComPort, OpensWhatAKilledProcessLeftOnTheDevice) {
+    ConsoleSimulator sim;
+    PortEnvironment env({{4, sim.slavePath()}});
+    const QByteArray device = sim.slavePath().toLocal8Bit();
+    for (int run = 0; run < 2; ++run) {
+        // A process killed with the port open never restores the device's settings: keep what
+        // an open port has set, close (which restores them), and put them back.
+        comPort killed;
+        killed.setCommPort(4);
+        killed.open();
+        const int fd = ::open(device.constData(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(fd, 0);
+        termios left{};
+        ASSERT_EQ(::tcgetattr(fd, &left), 0);
+        killed.close();
+        ASSERT_EQ(::tcsetattr(fd, TCSANOW, &left), 0);
+        ::close(fd);
+
+        comPort next;
+        next.setCommPort(4);
+        EXPECT_NO_THROW(next.open());
+    }
 }
