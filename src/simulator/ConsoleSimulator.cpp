@@ -149,7 +149,7 @@ void ConsoleSimulator::answer(const QString &frame, bool valid, const Plan &plan
         reply = ack(plan.code);
         break;
     case Answer::AckThen07:
-        // Only uploads are acknowledged at all; a version request still gets its reply.
+        // The console acknowledges upload frames only; a version request gets its reply.
         reply = upload ? ack(ResponseCodes::Accepted) + ack(ResponseCodes::ReceivedSuccessfully)
                        : normal;
         break;
@@ -158,7 +158,7 @@ void ConsoleSimulator::answer(const QString &frame, bool valid, const Plan &plan
     case Answer::BadChecksum:
         reply = normal;
         if (!reply.isEmpty()) { // a different first checksum digit can no longer match
-            const qsizetype at = reply.size() - 3;
+            const qsizetype at = FrameLayout::checksumPosition(reply.size()) - 1;
             reply[at] = reply[at] == u'F' ? QLatin1Char('0') : QLatin1Char('F');
         }
         break;
