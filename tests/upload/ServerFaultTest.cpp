@@ -1,0 +1,121 @@
+#include "PrivateCluster.h"
+#include "upload/EventValidator.h"
+
+#include <kavvix/Error.h>
+#include <kavvix/MeetDatabase.h>
+#include <kavvix/SampleMeet.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryFile>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include <unistd.h>
+
+using namespace Kavvix;
+using KavvixTest::PrivateCluster;
+namespace Sample = Kavvix::SampleMeet;
+
+namespace {
+
+constexpr int HangBoundMs = 15000; // far above the time-outs used, far below "forever"
+const QString CheckFailed = QStringLiteral("-- Unable to check the event, database error: ");
+
+// Everything written to the process's standard error while it lives, at the descriptor level,
+// so the client library's own output is caught too.
+class StderrCapture {
+public:
+    StderrCapture() {
+        m_file.open();
+        std::fflush(stderr);
+        m_saved = ::dup(STDERR_FILENO);
+        ::dup2(m_file.handle(), STDERR_FILENO);
+    }
+    QString finish() {
+        std::fflush(stderr);
+        ::dup2(m_saved, STDERR_FILENO);
+        ::close(m_saved);
+        QFile read(m_file.fileName());
+        read.open(QIODevice::ReadOnly);
+        return QString::fromLocal8Bit(read.readAll());
+    }
+
+private:
+    QTemporaryFile m_file;
+    int m_saved = -1;
+};
+
+QStringList validate(const QSqlDatabase &db) {
+    QStringList lines;
+    ValidateEvent(Sample::MeetID, Sample::Event12Divers, db,
+                  [&](const QString &line, bool) { lines << line; });
+    return lines;
+}
+
+// The sample meet on a cluster of the test's own; skipped without PostgreSQL.
+class ServerFault : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (qEnvironmentVariableIsEmpty("KAVVIX_TEST_PG_HOST")) {
+            if (qEnvironmentVariable("KAVVIX_REQUIRE_PG") == QLatin1String("1"))
+                FAIL() << "no PostgreSQL, and KAVVIX_REQUIRE_PG=1";
+            GTEST_SKIP() << "no PostgreSQL cluster: eval \"$(scripts/pg-cluster.sh start)\"";
+        }
+        cluster = std::make_unique<PrivateCluster>();
+        ASSERT_TRUE(cluster->started());
+        Sample::write(createMeetDatabase(meetUrl(), QStringLiteral("setup")));
+        QSqlDatabase::removeDatabase(QStringLiteral("setup"));
+    }
+    void TearDown() override {
+        cluster.reset();
+        for (const char *name : {"meet", "second"})
+            QSqlDatabase::removeDatabase(QLatin1String(name));
+    }
+    QString meetUrl() const {
+        return cluster->url(QStringLiteral("postgres"),
+                            QStringLiteral("&connect_timeout=2&statement_timeout=500"));
+    }
+
+    std::unique_ptr<PrivateCluster> cluster;
+};
+
+// A server that stops answering ends the wait after the time-outs: a statement on an open
+// connection, and a new connection.
+TEST_F(ServerFault, StoppedServerEndsTheWaitWithOneLine) {
+    const QSqlDatabase db = openMeetDatabase(meetUrl(), QStringLiteral("meet"));
+    cluster->pause(2 * HangBoundMs);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(validate(db), (QStringList{"Validating the event ...",
+                                         CheckFailed + "the database server did not answer "
+                                                       "within 500 ms",
+                                         ">> Process Aborted <<"}));
+    try {
+        openMeetDatabase(meetUrl(), QStringLiteral("second"));
+        ADD_FAILURE() << "connected to a stopped server";
+    } catch (const Error &e) {
+        EXPECT_TRUE(e.description().contains(QLatin1String("timeout expired"))) << e.description();
+        EXPECT_FALSE(e.description().contains(QLatin1Char('\n')));
+    }
+    EXPECT_LT(clock.elapsed(), HangBoundMs);
+    cluster->resume();
+}
+
+// A server shut down between two queries: the failure names the shutdown, on one line, and
+// nothing else reaches standard error.
+TEST_F(ServerFault, ServerShutDownMidwayIsNamedWithoutNoise) {
+    const QSqlDatabase db = openMeetDatabase(meetUrl(), QStringLiteral("meet"));
+    EXPECT_TRUE(hasMeet(db, Sample::MeetID));
+    cluster->shutDown();
+    StderrCapture stderrText;
+    const QStringList lines = validate(db);
+    EXPECT_EQ(stderrText.finish(), QString());
+    ASSERT_EQ(lines.size(), 3) << lines.join('\n');
+    EXPECT_TRUE(lines[1].startsWith(CheckFailed)) << lines[1];
+    EXPECT_TRUE(lines[1].contains(QLatin1String("terminating connection due to administrator")))
+        << lines[1];
+}
+
+} // namespace
