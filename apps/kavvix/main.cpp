@@ -1,5 +1,6 @@
 #include "Command.h"
 #include "Commands.h"
+#include "DriverWarnings.h"
 #include "WindowSystem.h"
 
 #include <kavvix/Error.h>
@@ -83,6 +84,7 @@ QStringList argumentsOf(int argc, char **argv) {
 } // namespace
 
 int main(int argc, char **argv) {
+    DriverWarnings::install();
     QTextStream out(stdout);
     QTextStream err(stderr);
     Console console{out, err};

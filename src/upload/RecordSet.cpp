@@ -21,8 +21,11 @@ QString describe(const QSqlError &error, const ServerWatchdog &watchdog) {
 std::unique_ptr<QSqlQuery> open(const QSqlDatabase &db, const QString &sql,
                                 const QVariantList &values) {
     // A connection that is not open fails like any query would, without Qt's console warning.
+    // A named connection that was opened is closed by the driver when the server goes away.
     if (!db.isOpen())
-        throw QueryFailure(QStringLiteral("the database connection is not open"));
+        throw QueryFailure(db.isValid() ? QStringLiteral("the database connection is closed or "
+                                                         "was lost (has the server shut down?)")
+                                        : QStringLiteral("the database connection is not open"));
     auto rs = std::make_unique<QSqlQuery>(db);
     rs->setForwardOnly(false);
     const ServerWatchdog watchdog(db);

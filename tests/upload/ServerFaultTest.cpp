@@ -118,4 +118,16 @@ TEST_F(ServerFault, ServerShutDownMidwayIsNamedWithoutNoise) {
         << lines[1];
 }
 
+// The server shut down while a record set is open: the driver closes the connection when
+// freeing it fails, and the next query names the lost connection, not one never opened.
+TEST_F(ServerFault, ServerShutDownUnderAnOpenRecordSetIsNamed) {
+    const QSqlDatabase db = openMeetDatabase(meetUrl(), QStringLiteral("meet"));
+    auto events = modKavvix::GetMeetEvents(Sample::MeetID, db);
+    ASSERT_NE(events, nullptr);
+    cluster->shutDown();
+    events.reset();
+    EXPECT_EQ(validate(db)[1], CheckFailed + "the database connection is closed or was lost "
+                                             "(has the server shut down?)");
+}
+
 } // namespace
