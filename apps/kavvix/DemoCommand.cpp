@@ -1,10 +1,12 @@
 #include "DemoCommand.h"
 
-#include "HeadlessUpload.h"
+#include "JobRunner.h"
 #include "serial/ConsoleSimulator.h"
 
 #include <kavvix/MeetDatabase.h>
+#include <kavvix/PortTable.h>
 #include <kavvix/SampleMeet.h>
+#include <kavvix/UploadJob.h>
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -46,26 +48,26 @@ int DemoCommand::run(const QCommandLineParser &parser, Console &console) {
     Kavvix::ConsoleSimulator simulator;
     if (!parser.isSet(QStringLiteral("fast")))
         simulator.setLineRate(9600);
-    qputenv(QStringLiteral("KAVVIX_COM%1").arg(demoPort).toLatin1(),
-            simulator.slavePath().toLocal8Bit());
+    Kavvix::modKavvix::MapPort(demoPort, simulator.slavePath());
 
     const QString meetId = Kavvix::SampleMeet::MeetID;
     const QString eventId = Kavvix::SampleMeet::Event12Divers;
     console.out << "Sample meet " << meetId << " (" << Kavvix::modKavvix::GetMeetName(meetId, db)
                 << ") written to " << file << "\n"
                 << "Console simulator on " << simulator.slavePath() << ", mapped to COM "
-                << demoPort << " through KAVVIX_COM" << demoPort << "\n\n"
+                << demoPort << " through " << Kavvix::modKavvix::PortVariable(demoPort) << "\n\n"
                 << "Connection test on COM " << demoPort << ":\n";
     console.out.flush();
 
-    HeadlessUpload session(console);
-    if (!session.testConnection(demoPort))
+    JobRunner runner(console);
+    if (!runner.testConnection(demoPort).succeeded())
         throw UserError(QStringLiteral("the connection test did not succeed"));
 
     console.out << "\nUpload of event " << eventId << " (12 divers, dive order B) on COM "
                 << demoPort << ":\n";
     console.out.flush();
-    const bool sent = session.upload(db, meetId, eventId, QStringLiteral("302"), demoPort);
+    const bool sent =
+        runner.upload(db, meetId, eventId, QStringLiteral("302"), demoPort).succeeded();
 
     const QStringList frames = simulator.uploadFrames();
     console.out << "\nThe console received " << frames.size() << " upload frames";
@@ -76,12 +78,11 @@ int DemoCommand::run(const QCommandLineParser &parser, Console &console) {
     simulator.printDiverRows(console.out);
     if (!sent) {
         console.out << "The upload did not complete: "
-                    << (session.messages().isEmpty() ? QString() : session.messages().last())
-                    << '\n';
+                    << (runner.messages().isEmpty() ? QString() : runner.messages().last()) << '\n';
         return Failure;
     }
     console.out << "\n"
-                << HeadlessUpload::AllSent << ": " << frames.size() << " frames, "
+                << Kavvix::UploadJob::AllDataSent << ": " << frames.size() << " frames, "
                 << simulator.diverRows().size()
                 << " divers, each frame acknowledged by the console.\n";
     return Success;

@@ -1,6 +1,6 @@
 #include "TestConnectionCommand.h"
 
-#include "HeadlessUpload.h"
+#include "JobRunner.h"
 #include "PortOption.h"
 
 namespace KavvixCli {
@@ -11,8 +11,8 @@ void TestConnectionCommand::describe(QCommandLineParser &parser) const {
 
 int TestConnectionCommand::run(const QCommandLineParser &parser, Console &console) {
     const qint16 port = PortOption::resolve(parser);
-    HeadlessUpload session(console);
-    return session.testConnection(port) ? Success : Failure;
+    JobRunner runner(console);
+    return runner.exitCode(runner.testConnection(port));
 }
 
 } // namespace KavvixCli

@@ -1,6 +1,6 @@
 #include "UploadCommand.h"
 
-#include "HeadlessUpload.h"
+#include "JobRunner.h"
 #include "MeetDatabaseOption.h"
 #include "PortOption.h"
 
@@ -24,15 +24,13 @@ int UploadCommand::run(const QCommandLineParser &parser, Console &console) {
     for (const char *required : {"meet", "event"})
         if (!parser.isSet(QLatin1String(required)))
             throw UsageError(QStringLiteral("--%1 is required").arg(QLatin1String(required)));
-    const QString order = HeadlessUpload::diveOrderCommand(parser.value(QStringLiteral("order")));
+    const QString order = JobRunner::diveOrderCommand(parser.value(QStringLiteral("order")));
     const qint16 port = PortOption::resolve(parser);
     const QSqlDatabase db = openDatabaseOption(parser.value(QStringLiteral("db")));
 
-    HeadlessUpload upload(console);
-    return upload.upload(db, parser.value(QStringLiteral("meet")),
-                         parser.value(QStringLiteral("event")), order, port)
-               ? Success
-               : Failure;
+    JobRunner runner(console);
+    return runner.exitCode(runner.upload(db, parser.value(QStringLiteral("meet")),
+                                         parser.value(QStringLiteral("event")), order, port));
 }
 
 } // namespace KavvixCli

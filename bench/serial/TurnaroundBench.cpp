@@ -4,14 +4,15 @@
 // counters give the median and the worst turnaround over every sample, in microseconds.
 
 #include "serial/ConsoleSimulator.h"
-#include "upload/dialog/DakUploadSession.h"
-#include "upload/dialog/TextUploadView.h"
 
+#include <kavvix/PortTable.h>
 #include <kavvix/SampleMeet.h>
+#include <kavvix/UploadJob.h>
 
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QSqlDatabase>
 
 #include <algorithm>
@@ -22,7 +23,7 @@ using namespace Kavvix;
 
 void BM_AcknowledgementToNextFrame(benchmark::State &state) {
     ConsoleSimulator sim;
-    qputenv("KAVVIX_COM3", sim.slavePath().toLocal8Bit());
+    modKavvix::MapPort(3, sim.slavePath());
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "bench");
         db.setDatabaseName(QStringLiteral(":memory:"));
@@ -30,25 +31,21 @@ void BM_AcknowledgementToNextFrame(benchmark::State &state) {
         SampleMeet::write(db);
     }
     QList<qint64> samples;
-    {
-        TextUploadView view;
-        DakUploadSession session(view);
-        session.Form_Load(QSqlDatabase::database("bench"), SampleMeet::MeetID);
-        session.LoadEvents();
-        view.setPort(3);
-        session.cboCOMport_Click();
-        view.setSelectedEvent(session.eventIndexOf(SampleMeet::Event25Divers));
-
-        for (auto _ : state) {
-            sim.clearTurnarounds();
-            session.btnTransmit_Click();
-            session.waitUntilIdle();
-            if (!view.messages().constLast().endsWith(QStringLiteral("All data has been sent"))) {
-                state.SkipWithError("upload did not finish");
-                break;
-            }
-            samples += sim.turnaroundsUs();
+    for (auto _ : state) {
+        sim.clearTurnarounds();
+        UploadJob job(QSqlDatabase::database("bench"), SampleMeet::MeetID,
+                      SampleMeet::Event25Divers);
+        job.setCommPort(3);
+        QEventLoop loop;
+        QObject::connect(&job, &ConsoleJob::finished, &loop, &QEventLoop::quit);
+        job.start();
+        if (!job.isFinished())
+            loop.exec();
+        if (job.result().kind != JobResult::Kind::Sent) {
+            state.SkipWithError("upload did not finish");
+            break;
         }
+        samples += sim.turnaroundsUs();
     }
     QSqlDatabase::removeDatabase("bench");
     qunsetenv("KAVVIX_COM3");

@@ -25,6 +25,10 @@ public:
     // and accepts characters again, even from inside an event handler.
     Q_INVOKABLE void Reset();
 
+    // The response code of the last frame refused with an error code ("01" to "06"); empty
+    // when the last PacketError was for a damaged frame, or before any.
+    QString rejectedCode() const { return m_rejectedCode; }
+
 signals:
     void PacketError(const QString &sErrMessage);
     void ResponseOK();
@@ -37,6 +41,7 @@ private:
 
     std::unique_ptr<FrameCutter> m_oCutter;
     QString m_sErrMessage;
+    QString m_rejectedCode;
     bool m_bAcknowledged = false; // a "00" arrived and no "07" or Reset has consumed it
 };
 

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <kavvix/PortTable.h>
+#include <kavvix/export.h>
+
 #include <QByteArray>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
+#include <QTimer>
 
 namespace Kavvix {
 
@@ -11,13 +15,30 @@ namespace Kavvix {
 // close, write a text and read one character at a time, with one OnComm notification per
 // received character, delivered through the owner's event loop. Failures throw Kavvix::Error
 // carrying the platform's description.
-class comPort : public QObject {
+//
+// Besides characters received, OnComm reports: the output drained after a write (SendEvent),
+// changes of the clear-to-send, data-set-ready and carrier-detect lines and ring (polled while
+// open; devices without modem lines, such as pseudo-terminals, raise none), the end-of-file
+// character (after its own Received notification), and errors (ErrorKind + the platform's
+// error number). A device that goes away or fails to read or write (cable pulled, other end
+// hung up) is closed at once and reported as LineLost.
+class KAVVIX_EXPORT comPort : public QObject {
     Q_OBJECT
 
 public:
-    // Notification kinds; only characters received is ever raised here (no modem lines on the
-    // devices we use), error notifications carry the kind ErrorKind.
-    enum Kind : qint16 { Received = 2, ErrorKind = 1000 };
+    enum Kind : qint16 {
+        SendEvent = 1,
+        Received = 2,
+        ClearToSendChanged = 3,
+        DataSetReadyChanged = 4,
+        CarrierDetectChanged = 5,
+        Ring = 6,
+        EndOfFile = 7,
+        ErrorKind = 1000,
+        LineLost = ErrorKind + QSerialPort::ResourceError,
+    };
+    static constexpr char EndOfFileChar = 0x1A;
+    static constexpr int ModemLinePollMs = 50;
 
     // Error codes: an unknown port number or malformed settings are invalid arguments (5);
     // the device's own failures are PortErrorBase + QSerialPort::SerialPortError.
@@ -35,7 +56,8 @@ public:
     void setSettings(const QString &settings);
 
     bool isOpen() const { return m_serial.isOpen(); }
-    // Opens the selected device with the settings; throws when it is absent or in use.
+    // Opens the selected device with the settings; throws when it is absent or in use. Input
+    // that was waiting in the device before the open is discarded: it answers nothing we sent.
     void open();
     // Waits (bounded) until every byte written has left, then closes. Does nothing if closed.
     void close();
@@ -49,6 +71,8 @@ public:
 
     // The kind of the notification being delivered.
     qint16 CommEvent() const { return m_event; }
+    // The platform's description of the last error notification.
+    QString errorText() const { return m_errorText; }
 
     // Parsed form of a settings text.
     struct LineSettings {
@@ -65,15 +89,21 @@ signals:
 
 private:
     void onReadyRead();
+    void onBytesWritten();
     void onError(QSerialPort::SerialPortError error);
+    void pollModemLines();
     void notify(qint16 kind);
-    [[noreturn]] void fail(const QString &what);
+    void deliverReceived(char c);
+    [[noreturn]] void fail(const QString &device);
 
     QSerialPort m_serial;
+    QTimer m_modemPoll;
+    int m_modemLines = -1; // last modem line bits read, -1 before the first read
     qint16 m_port = 1;
-    QString m_settings = QStringLiteral("9600,e,8,1");
+    QString m_settings = modKavvix::ConsoleLineSettings;
     QByteArray m_input;
     qint16 m_event = 0;
+    QString m_errorText;
 };
 
 } // namespace Kavvix

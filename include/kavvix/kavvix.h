@@ -1,11 +1,15 @@
 #pragma once
 
 // Everything a host needs: the public classes, the shared module and object creation by name.
+#include <kavvix/ConnectionTestJob.h>
+#include <kavvix/ConsoleJob.h>
 #include <kavvix/Error.h>
+#include <kavvix/JobResult.h>
 #include <kavvix/MeetDatabase.h>
 #include <kavvix/PortTable.h>
 #include <kavvix/SampleMeet.h>
 #include <kavvix/ScoreSetObject.h>
+#include <kavvix/UploadJob.h>
 #include <kavvix/cDakProcessor.h>
 #include <kavvix/cDakResponse.h>
 #include <kavvix/cDakUploadForm.h>

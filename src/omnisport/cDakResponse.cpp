@@ -28,6 +28,7 @@ void cDakResponse::Reset() {
 void cDakResponse::ProcessPacket(const QString &frame) {
     m_sErrMessage.clear();
     if (!VerifyDataStream(frame)) {
+        m_rejectedCode.clear();
         // A copy: a handler that calls Reset() must not empty the text the next handler sees.
         const QString message = m_sErrMessage;
         emit PacketError(message);
@@ -64,6 +65,7 @@ void cDakResponse::ProcessResponseCode(const QString &frame) {
         }
     } else if (const QString error = ResponseCodes::errorText(code); !error.isNull()) {
         m_oCutter->clear();
+        m_rejectedCode = code.toString();
         emit PacketError(error);
     }
 }

@@ -4,7 +4,13 @@
 #include <kavvix/PortTable.h>
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QMetaObject>
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace Kavvix {
 
@@ -18,11 +24,41 @@ Error settingsError(const QString &settings, const QString &why) {
     return Error::invalidArgument(QStringLiteral("serial settings \"%1\": %2").arg(settings, why));
 }
 
+// A process that died with the device open leaves its line settings behind, and the platform's
+// open refuses a device whose settings read back differently from what it just set ("Invalid
+// argument"). Starting from plain raw settings makes every open independent of the last owner.
+void resetLineSettings(const QString &device) {
+    const int fd = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return; // the real open reports why
+    termios settings{};
+    if (::tcgetattr(fd, &settings) == 0) {
+        ::cfmakeraw(&settings);
+        settings.c_cflag |= CREAD | CLOCAL;
+        ::tcsetattr(fd, TCSANOW, &settings);
+    }
+    ::close(fd);
+}
+
+// Notification kinds of the modem lines, by the line's bit.
+struct ModemLine {
+    int bit;
+    comPort::Kind kind;
+};
+constexpr ModemLine modemLines[] = {
+    {TIOCM_CTS, comPort::ClearToSendChanged},
+    {TIOCM_DSR, comPort::DataSetReadyChanged},
+    {TIOCM_CAR, comPort::CarrierDetectChanged},
+};
+
 } // namespace
 
 comPort::comPort(QObject *parent) : QObject(parent) {
     connect(&m_serial, &QSerialPort::readyRead, this, &comPort::onReadyRead);
+    connect(&m_serial, &QSerialPort::bytesWritten, this, &comPort::onBytesWritten);
     connect(&m_serial, &QSerialPort::errorOccurred, this, &comPort::onError);
+    m_modemPoll.setInterval(ModemLinePollMs);
+    connect(&m_modemPoll, &QTimer::timeout, this, &comPort::pollModemLines);
 }
 
 comPort::~comPort() {
@@ -98,9 +134,18 @@ void comPort::open() {
     m_serial.setStopBits(s.stopBits);
     m_serial.setFlowControl(QSerialPort::NoFlowControl);
     m_input.clear();
+    m_errorText.clear();
+    resetLineSettings(device);
     // No DTR/RTS calls: pseudo-terminals have no modem lines and would fail them.
     if (!m_serial.open(QIODevice::ReadWrite))
         fail(device);
+    // Whatever the device held before now (a late answer to an earlier upload, line noise)
+    // must not be taken as an answer to what we are about to send.
+    m_serial.clear(QSerialPort::Input);
+    m_modemLines = -1;
+    pollModemLines();
+    if (m_modemLines >= 0)
+        m_modemPoll.start();
 }
 
 void comPort::close() {
@@ -111,6 +156,7 @@ void comPort::close() {
     while (m_serial.bytesToWrite() > 0 && !deadline.hasExpired())
         if (!m_serial.waitForBytesWritten(int(deadline.remainingTime())))
             break;
+    m_modemPoll.stop();
     m_serial.close();
     m_input.clear();
 }
@@ -138,14 +184,55 @@ void comPort::onReadyRead() {
     m_input += bytes;
     // One queued notification per character, as the characters arrived; a handler that lets
     // window events run in the middle gets the next ones nested, in order.
-    for (qsizetype i = 0; i < bytes.size(); ++i)
+    for (const char c : bytes)
         QMetaObject::invokeMethod(
-            this, [this] { notify(Received); }, Qt::QueuedConnection);
+            this, [this, c] { deliverReceived(c); }, Qt::QueuedConnection);
+}
+
+void comPort::deliverReceived(char c) {
+    notify(Received);
+    if (c == EndOfFileChar)
+        notify(EndOfFile);
+}
+
+void comPort::onBytesWritten() {
+    if (m_serial.bytesToWrite() == 0)
+        notify(SendEvent);
+}
+
+void comPort::pollModemLines() {
+    int bits = 0;
+    if (!m_serial.isOpen() || ::ioctl(m_serial.handle(), TIOCMGET, &bits) != 0) {
+        m_modemPoll.stop(); // no modem lines on this device (or it is gone: onError says so)
+        return;
+    }
+    const int before = m_modemLines;
+    m_modemLines = bits;
+    if (before < 0)
+        return; // the first read only sets the baseline
+    for (const ModemLine &line : modemLines)
+        if ((before ^ bits) & line.bit)
+            notify(line.kind);
+    if ((bits & TIOCM_RNG) && !(before & TIOCM_RNG))
+        notify(Ring);
 }
 
 void comPort::onError(QSerialPort::SerialPortError error) {
-    if (error != QSerialPort::NoError)
-        notify(qint16(qint16(ErrorKind) + int(error)));
+    if (error == QSerialPort::NoError)
+        return;
+    m_errorText = m_serial.errorString();
+    m_serial.clearError();
+    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
+        error == QSerialPort::WriteError) {
+        // The device is gone (unplugged, the other end hung up): an open descriptor on it would
+        // only report the same end again and again, as fast as it can be polled. Characters
+        // already received are still delivered.
+        m_modemPoll.stop();
+        m_serial.close();
+        notify(LineLost);
+        return;
+    }
+    notify(qint16(qint16(ErrorKind) + int(error)));
 }
 
 void comPort::notify(qint16 kind) {
@@ -153,11 +240,16 @@ void comPort::notify(qint16 kind) {
     emit OnComm();
 }
 
-void comPort::fail(const QString &what) {
+void comPort::fail(const QString &device) {
     const QSerialPort::SerialPortError error = m_serial.error();
     QString description = m_serial.errorString();
+    // The platform calls a device that another program holds a "permission error while
+    // locking"; when we may use the device at all, that is what it means.
+    if (error == QSerialPort::PermissionError &&
+        ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0)
+        description = QStringLiteral("%1 is in use by another program").arg(device);
     if (description.isEmpty())
-        description = QStringLiteral("Serial port failure on %1").arg(what);
+        description = QStringLiteral("Serial port failure on %1").arg(device);
     m_serial.clearError();
     throw Error(PortErrorBase + error, description);
 }

@@ -7,17 +7,23 @@
 #include <kavvix/comPort.h>
 
 #include <kavvix/MeetDatabase.h>
+#include <kavvix/PortTable.h>
 #include <kavvix/SampleMeet.h>
 #include <kavvix/modKavvix.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace KavvixTest;
 using Kavvix::ConsoleSimulator;
@@ -29,6 +35,13 @@ namespace {
 constexpr int Bound = 10000; // ms: the longest any awaited condition may take
 const QString MeetConnection = QStringLiteral("dialog-meet");
 const QString Timeout = QStringLiteral("No response received from the OmniSport timer");
+const QString LineLost = QStringLiteral("Communications ERROR: the serial line was lost");
+const QString NoEvent = QStringLiteral("Unable to process - No event selected");
+// The version request: SYN, address, SOH, "200", EOT, checksum, ETB.
+const QByteArray VersionRequest("\02610000000\001200\00418\027");
+const QStringList Upload12Lines = {"Validating the event ...", "Event passed validation checks",
+                                   "Sending packet 1",         "Sending packet 2",
+                                   "Sending packet 3",         "All data has been sent"};
 
 // The real dialog on the sample meet (in-memory SQLite), with a simulated console on port 3,
 // the only port listed.
@@ -43,10 +56,15 @@ protected:
     static void TearDownTestSuite() { QSqlDatabase::removeDatabase(MeetConnection); }
     void SetUp() override {
         sim = std::make_unique<ConsoleSimulator>();
-        env = std::make_unique<PortEnvironment>(QMap<qint16, QString>{{3, sim->slavePath()}});
+        reload(SampleMeet::MeetID, {{3, sim->slavePath()}});
+    }
+    // A new dialog loaded with the meet, only these ports mapped.
+    void reload(const QString &meetId, const QMap<qint16, QString> &ports) {
+        dialog.reset();
+        env.reset(); // first: the old environment's end unmaps every port
+        env = std::make_unique<PortEnvironment>(ports);
         dialog = std::make_unique<Kavvix::frmDakUpload>();
-        ASSERT_TRUE(
-            dialog->Form_Load(QSqlDatabase::database(MeetConnection), nullptr, SampleMeet::MeetID));
+        ASSERT_TRUE(dialog->Form_Load(QSqlDatabase::database(MeetConnection), nullptr, meetId));
         dialog->show();
     }
     void TearDown() override {
@@ -82,18 +100,31 @@ protected:
         return out;
     }
 
-    // Uploads the 12-diver event with dive order B, through the controls, to its end.
-    void upload12() {
+    QString lastMessage() const {
+        const QStringList lines = messages();
+        return lines.isEmpty() ? QString() : lines.back();
+    }
+
+    void selectEventRow(int row) {
         auto *events = control<QListWidget>("lstEvents");
-        QListWidgetItem *item =
-            events->item(dialog->session().eventIndexOf(SampleMeet::Event12Divers));
-        ASSERT_NE(item, nullptr);
+        QListWidgetItem *item = events->item(row);
+        ASSERT_NE(item, nullptr) << row;
+        events->scrollToItem(item);
         QTest::mouseClick(events->viewport(), Qt::LeftButton, {},
                           events->visualItemRect(item).center());
+    }
+    // Selects the event and dive order B and clicks the upload button; the upload may still run.
+    void startUpload(const QString &event) {
+        selectEventRow(dialog->session().eventIndexOf(event));
         control<QComboBox>("cboDiveOrder")->setCurrentIndex(1);
         click("btnTransmit");
+    }
+    // Uploads the event through the controls, to its end.
+    void upload(const QString &event) {
+        startUpload(event);
         QTRY_VERIFY_WITH_TIMEOUT(!dialog->session().isBusy(), Bound);
     }
+    void upload12() { upload(SampleMeet::Event12Divers); }
     void testConnection() {
         click("btnTest");
         QTRY_VERIFY_WITH_TIMEOUT(dialog->session().isIdle() && dialog->isEnabled(), Bound);
@@ -127,9 +158,7 @@ TEST_F(UploadDialog, UploadOf12DiversSendsEachFrameAfterTheLastWasAcknowledged) 
     EXPECT_EQ(sim->frames(), expected.Packets().mid(0, 3));
     EXPECT_EQ(sim->received(), expected.Packets().join(QString()).toLatin1());
     EXPECT_EQ(answersAtSend, (QList<int>{0, 1, 2}));
-    EXPECT_EQ(messages(), (QStringList{"Validating the event ...", "Event passed validation checks",
-                                       "Sending packet 1", "Sending packet 2", "Sending packet 3",
-                                       "All data has been sent"}));
+    EXPECT_EQ(messages(), Upload12Lines);
     EXPECT_FALSE(portOpen());
     EXPECT_FALSE(tmrWait()->isActive());
 
@@ -145,7 +174,7 @@ TEST_F(UploadDialog, UploadEndsAsTheConsoleAnswers) {
         {2, Answer::Reject, "02", 2, "Communications ERROR: Checksum Error"},
         {1, Answer::AckThen07, "", 3, "All data has been sent"},
         {1, Answer::Silent, "", 1, Timeout},
-        {2, Answer::HangUp, "", 2, Timeout},
+        {2, Answer::HangUp, "", 2, LineLost}, // at once, not after the wait
     };
     for (const auto &[frame, answer, code, framesSent, last] : cases) {
         SCOPED_TRACE(last.toStdString() + " after frame " + std::to_string(frame));
@@ -164,6 +193,9 @@ TEST_F(UploadDialog, UploadEndsAsTheConsoleAnswers) {
         EXPECT_FALSE(tmrWait()->isActive());
         if (last == Timeout) {
             EXPECT_EQ(ticks.count(), 7);
+        }
+        if (last == LineLost) {
+            EXPECT_EQ(ticks.count(), 0);
         }
     }
 }
@@ -203,8 +235,7 @@ TEST_F(UploadDialog, ConnectionTestOutcomes) {
         EXPECT_EQ(messages(),
                   (QStringList{"assigning COM port settings: COM 3, 9600,e,8,1",
                                "Message sent to OmniSport, waiting for reply ...", last}));
-        // The version request: SYN, address, SOH, "200", EOT, checksum, ETB.
-        EXPECT_EQ(sim->received().mid(sentBefore), QByteArray("\02610000000\001200\00418\027"));
+        EXPECT_EQ(sim->received().mid(sentBefore), VersionRequest);
         EXPECT_EQ(captions, expectedCaptions);
         EXPECT_FALSE(portOpen());
         EXPECT_FALSE(tmrWait()->isActive());
@@ -222,7 +253,9 @@ TEST_F(UploadDialog, GenerateLogRecordsEveryCharacterOfATestReply) {
 
     QList<LogEntry> lines = log.entries(); // the receiver's own entries have other numbers
     lines.removeIf([](const LogEntry &e) { return e.number != 1; });
-    ASSERT_EQ(lines.size(), 57); // every character of the "100" reply, once
+    // The request's bytes leaving the port, then every character of the "100" reply, once.
+    ASSERT_EQ(lines.size(), 1 + 57);
+    EXPECT_EQ(lines.takeFirst(), (LogEntry{1, "comPort_OnComm", "comm send event", 0}));
     EXPECT_EQ(lines.front(),
               (LogEntry{1, "comPort_OnComm",
                         "com port input: char->\x16: Asc->22: Val->0: Hex->16:", 0}));
@@ -237,4 +270,160 @@ TEST_F(UploadDialog, GenerateLogRecordsEveryCharacterOfATestReply) {
     for (qint32 number : log.numbers())
         EXPECT_TRUE(number == 101 || number == 102) << number;
     EXPECT_EQ(messages().value(2), QStringLiteral("Connection Successful - 7"));
+}
+
+TEST_F(UploadDialog, UploadWithoutAnEventSendsNothing) {
+    // The meet loaded, and the event list row selected (-1: none).
+    const std::tuple<QString, int> cases[] = {
+        {SampleMeet::MeetID, -1}, {"NO-SUCH-MEET", -1}, {"NO-SUCH-MEET", 0}, // the placeholder
+    };
+    for (const auto &[meet, row] : cases) {
+        SCOPED_TRACE(meet.toStdString() + " row " + std::to_string(row));
+        reload(meet, {{3, sim->slavePath()}});
+        auto *events = control<QListWidget>("lstEvents");
+        if (meet != SampleMeet::MeetID) {
+            ASSERT_EQ(events->count(), 1);
+            EXPECT_EQ(events->item(0)->text(), "<No Events Found>");
+        }
+        if (row >= 0)
+            selectEventRow(row);
+        click("btnTransmit");
+
+        EXPECT_EQ(messages(), QStringList{NoEvent});
+        EXPECT_TRUE(dialog->session().isIdle());
+    }
+    EXPECT_TRUE(sim->received().isEmpty());
+}
+
+TEST_F(UploadDialog, EventWithAnInvalidDivingOrderIsNotSent) {
+    for (const QString event : {SampleMeet::EventOrderGap, SampleMeet::EventOrderZero}) {
+        SCOPED_TRACE(event.toStdString());
+        upload(event);
+        EXPECT_EQ(lastMessage(), ">> Process Aborted <<");
+        EXPECT_FALSE(portOpen());
+    }
+    EXPECT_TRUE(sim->received().isEmpty());
+}
+
+TEST_F(UploadDialog, PortDeviceGoneAfterLoad) {
+    Kavvix::modKavvix::MapPort(3, QStringLiteral("/dev/kavvix-gone"));
+    QStringList boxes; // title and text of each box, closed as soon as it shows
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            boxes << box->windowTitle() << box->text();
+            box->close();
+        }
+    });
+    closer.start(10);
+    upload12();
+
+    ASSERT_EQ(boxes.size(), 2);
+    EXPECT_EQ(boxes[0], "Problem Transmitting Data");
+    EXPECT_TRUE(boxes[1].startsWith("An Unexpected error was encountered - ")) << boxes[1];
+    EXPECT_EQ(lastMessage(), "Process aborted");
+    EXPECT_FALSE(portOpen());
+
+    testConnection();
+    EXPECT_TRUE(lastMessage().startsWith("UNEXPECTED ERROR: [12] ")) << lastMessage();
+    EXPECT_EQ(control<QPushButton>("btnTest")->text(), "Testing ...");
+    EXPECT_TRUE(dialog->isEnabled());
+    EXPECT_FALSE(portOpen());
+    EXPECT_EQ(boxes.size(), 2);
+    EXPECT_TRUE(sim->received().isEmpty());
+}
+
+TEST_F(UploadDialog, PortClosedBeforeAFrameEndsTheUpload) {
+    auto *list = control<QListWidget>("lstMsgs");
+    QObject::connect(
+        list->model(), &QAbstractItemModel::rowsInserted, dialog.get(),
+        [&] {
+            if (list->item(list->count() - 1)->text().endsWith(QStringLiteral("Sending packet 2")))
+                control<Kavvix::comPort>("comPort")->close();
+        },
+        Qt::DirectConnection);
+    upload12();
+
+    EXPECT_EQ(sim->frames().size(), 1);
+    EXPECT_EQ(
+        messages().mid(messages().size() - 2),
+        (QStringList{"Sending packet 2", "COM port unavailable - unable to transmit packet 2"}));
+    EXPECT_FALSE(tmrWait()->isActive());
+}
+
+TEST_F(UploadDialog, UploadRunsOnThroughOtherActions) {
+    // The action taken while frame 1 awaits its answer, and the line it adds (none if empty).
+    const std::tuple<const char *, std::function<void()>, QString> cases[] = {
+        {"Esc", [this] { QTest::keyClick(dialog.get(), Qt::Key_Escape); },
+         "Upload in progress - press Done to abandon it"},
+        {"close", [this] { dialog->close(); }, "Upload in progress - press Done to abandon it"},
+        {"test", [this] { click("btnTest"); },
+         "Upload in progress - the connection test was not started"},
+        {"upload again", [this] { click("btnTransmit"); }, ""},
+    };
+    for (const auto &[name, action, added] : cases) {
+        SCOPED_TRACE(name);
+        TearDown();
+        SetUp();
+        sim->setLineRate(9600); // answers take a while: the upload outlasts the action
+        startUpload(SampleMeet::Event12Divers);
+        ASSERT_TRUE(dialog->session().isBusy());
+        action();
+        EXPECT_TRUE(dialog->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->session().isBusy(), Bound);
+
+        QStringList expected = Upload12Lines;
+        if (!added.isEmpty())
+            expected.insert(3, added);
+        EXPECT_EQ(messages(), expected);
+        EXPECT_EQ(sim->frames().size(), 3);
+        EXPECT_TRUE(dialog->isVisible());
+    }
+}
+
+TEST_F(UploadDialog, DoneAbandonsARunningUpload) {
+    sim->setLineRate(9600);
+    QSignalSpy answered(sim.get(), &ConsoleSimulator::answered);
+    startUpload(SampleMeet::Event12Divers);
+    ASSERT_TRUE(dialog->session().isBusy());
+    click("btnDone");
+
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_TRUE(dialog->session().isIdle());
+    EXPECT_FALSE(portOpen());
+    EXPECT_FALSE(tmrWait()->isActive());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(lastMessage(), "Process aborted - upload cancelled");
+    // The console acknowledges frame 1 to a closed port: nothing follows it.
+    QTRY_COMPARE_WITH_TIMEOUT(answered.count(), 1, Bound);
+    EXPECT_EQ(sim->frames().size(), 1);
+}
+
+TEST_F(UploadDialog, ConnectionTestGoesToTheChosenPort) {
+    ConsoleSimulator sim5;
+    reload(SampleMeet::MeetID, {{3, sim->slavePath()}, {5, sim5.slavePath()}});
+    auto *ports = control<QComboBox>("cboCOMport");
+    ASSERT_EQ(ports->count(), 2);
+    const std::tuple<QString, ConsoleSimulator *, ConsoleSimulator *> cases[] = {
+        {"COM 5", &sim5, sim.get()},
+        {"COM 3", sim.get(), &sim5},
+    };
+    for (const auto &[entry, chosen, other] : cases) {
+        SCOPED_TRACE(entry.toStdString());
+        const qsizetype chosenBefore = chosen->received().size();
+        const qsizetype otherBefore = other->received().size();
+        ports->setCurrentIndex(ports->findText(entry));
+        testConnection();
+
+        EXPECT_EQ(messages().value(0), "assigning COM port settings: " + entry + ", 9600,e,8,1");
+        EXPECT_EQ(chosen->received().mid(chosenBefore), VersionRequest);
+        EXPECT_EQ(other->received().size(), otherBefore);
+        EXPECT_TRUE(lastMessage().startsWith("Connection Successful - ")) << lastMessage();
+    }
+}
+
+TEST_F(UploadDialog, MeetNameShowsItsAmpersand) {
+    auto *label = control<QLabel>("lblMeetName");
+    EXPECT_EQ(label->text(), SampleMeet::MeetName);
+    EXPECT_EQ(label->buddy(), nullptr); // a buddy would turn "& " into a mnemonic
 }

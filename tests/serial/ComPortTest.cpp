@@ -6,7 +6,11 @@
 #include <kavvix/PortTable.h>
 
 #include <QTest>
+
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
 
 using Kavvix::comPort;
 using Kavvix::ConsoleSimulator;
@@ -78,12 +82,43 @@ TEST(ComPort, OneNotificationPerCharacterOldestFirst) {
     QList<qint16> kinds;
     QObject::connect(&port, &comPort::OnComm, [&] {
         kinds << port.CommEvent();
-        read += port.readChar().toLatin1();
+        if (port.CommEvent() == comPort::Received)
+            read += port.readChar().toLatin1();
     });
     const QByteArray bytes = everyByte(2);
+    QList<qint16> expected; // the end-of-file character is also announced as such
+    for (const char c : bytes)
+        expected << (c == comPort::EndOfFileChar
+                         ? QList<qint16>{comPort::Received, comPort::EndOfFile}
+                         : QList<qint16>{comPort::Received});
     sim.sendRaw(bytes);
-    QTRY_COMPARE_WITH_TIMEOUT(kinds.size(), bytes.size(), 5000);
-    EXPECT_EQ(kinds, QList<qint16>(bytes.size(), comPort::Received));
+    QTRY_COMPARE_WITH_TIMEOUT(kinds.size(), expected.size(), 5000);
+    EXPECT_EQ(kinds, expected);
     EXPECT_EQ(read, bytes);
     EXPECT_EQ(port.InBufferCount(), 0);
+}
+
+TEST(ComPort, OpensWhateverSettingsADeadProcessLeftOnTheDevice) {
+    ConsoleSimulator sim;
+    PortEnvironment env({{4, sim.slavePath()}});
+    // What a process killed with the port open leaves behind: its settings, never restored.
+    const std::pair<tcflag_t, tcflag_t> leftovers[] = {
+        {PARENB, 0}, {PARENB | PARODD, 0}, {CSTOPB, 0}, {PARENB | CMSPAR, CS7}};
+    for (const auto &[flags, size] : leftovers) {
+        const int fd = ::open(sim.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(fd, 0);
+        termios settings{};
+        ASSERT_EQ(::tcgetattr(fd, &settings), 0);
+        settings.c_cflag |= flags;
+        if (size != 0)
+            settings.c_cflag = (settings.c_cflag & ~CSIZE) | size;
+        settings.c_iflag |= INPCK | IXON;
+        ::tcsetattr(fd, TCSANOW, &settings);
+        ::close(fd);
+
+        comPort port;
+        port.setCommPort(4);
+        EXPECT_NO_THROW(port.open()) << std::hex << flags;
+        port.close();
+    }
 }

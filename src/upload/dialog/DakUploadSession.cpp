@@ -1,20 +1,16 @@
 #include "upload/dialog/DakUploadSession.h"
 
-#include "common/NumericText.h"
-#include "upload/EventValidator.h"
 #include "upload/dialog/DakUploadView.h"
-#include <kavvix/comPort.h>
 
+#include <kavvix/ConnectionTestJob.h>
 #include <kavvix/Error.h>
 #include <kavvix/MeetDatabase.h>
-#include <kavvix/cDakProcessor.h>
-#include <kavvix/cDakResponse.h>
+#include <kavvix/UploadJob.h>
+#include <kavvix/comPort.h>
 #include <kavvix/modKavvix.h>
 
 #include <QCoreApplication>
-#include <QLocale>
-#include <QRegularExpression>
-#include <QScopeGuard>
+#include <QEvent>
 #include <QTimer>
 
 namespace Kavvix {
@@ -22,24 +18,21 @@ namespace Kavvix {
 namespace {
 
 const QString NoEventSelected = QStringLiteral("Unable to process - No event selected");
-const QString AllDataSent = QStringLiteral("All data has been sent");
-// The error source named in log points 101 and 102.
-const QString ErrorSource = QStringLiteral("Kavvix");
 
 // Log texts of the port notifications other than characters received.
 QString notificationText(qint16 kind) {
     switch (kind) {
-    case 1:
+    case comPort::SendEvent:
         return QStringLiteral("comm send event");
-    case 3:
+    case comPort::ClearToSendChanged:
         return QStringLiteral("change in clear-to-send line");
-    case 4:
+    case comPort::DataSetReadyChanged:
         return QStringLiteral("change in data set ready line");
-    case 5:
+    case comPort::CarrierDetectChanged:
         return QStringLiteral("change in carrier detect line");
-    case 6:
+    case comPort::Ring:
         return QStringLiteral("comm ring detect");
-    case 7:
+    case comPort::EndOfFile:
         return QStringLiteral("comm end of file");
     default:
         return {};
@@ -54,26 +47,29 @@ DakUploadSession::DakUploadSession(DakUploadView &view, QObject *controlsParent)
     m_tmrWait->setObjectName(QStringLiteral("tmrWait"));
     m_tmrWait->setInterval(WaitIntervalMs);
     m_comPort->setObjectName(QStringLiteral("comPort"));
-    connect(m_tmrWait, &QTimer::timeout, this, &DakUploadSession::tmrWait_Timer);
     connect(m_comPort, &comPort::OnComm, this, &DakUploadSession::comPort_OnComm);
+    connect(m_tmrWait, &QTimer::timeout, this, &DakUploadSession::tmrWait_Timer);
 }
 
 DakUploadSession::~DakUploadSession() {
-    // The timer and the port may outlive the session (children of the dialog): detach them.
-    m_tmrWait->stop();
-    disconnect(m_tmrWait, nullptr, this, nullptr);
+    // The timer and the port may outlive the session (children of the dialog): a job still
+    // running stops here, and leaves both idle.
+    if (m_job)
+        m_job->disconnect(this);
+    delete m_job;
     disconnect(m_comPort, nullptr, this, nullptr);
-    ClosePort();
+    disconnect(m_tmrWait, nullptr, this, nullptr);
+    m_tmrWait->stop();
+    if (m_comPort->isOpen())
+        m_comPort->close();
 }
 
 void DakUploadSession::Form_Load(const QSqlDatabase &odbConn, const QString &sMeetID) {
-    m_odbConn = odbConn;
-    m_oUtil = createUtility();
-    m_sMeetID = sMeetID;
-    m_bTesting = false;
-    m_bUploading = false;
-    m_iCommPort = 1;
-    m_view.setMeetName(modKavvix::GetMeetName(sMeetID, m_odbConn));
+    m_db = odbConn;
+    m_utility = createUtility();
+    m_meetId = sMeetID;
+    m_commPort = 1;
+    m_view.setMeetName(modKavvix::GetMeetName(sMeetID, m_db));
 }
 
 void DakUploadSession::LoadEvents() {
@@ -85,7 +81,7 @@ void DakUploadSession::LoadEvents() {
         m_eventItemData << -1;
 
         step = 2;
-        const std::unique_ptr<QSqlQuery> rs = modKavvix::GetMeetEvents(m_sMeetID, m_odbConn);
+        const std::unique_ptr<QSqlQuery> rs = modKavvix::GetMeetEvents(m_meetId, m_db);
         if (!rs)
             return;
         step = 3;
@@ -98,14 +94,14 @@ void DakUploadSession::LoadEvents() {
         rs->first();
         m_view.clearEvents();
         m_eventItemData.clear();
-        m_asEventID.resize(qMax(m_asEventID.size(), rows + 1));
+        m_eventIds.resize(qMax(m_eventIds.size(), rows + 1));
 
         step = 5;
         do {
-            m_view.addEvent(m_oUtil->ToText(rs->value(QStringLiteral("EventName"))), 0);
+            m_view.addEvent(m_utility->ToText(rs->value(QStringLiteral("EventName"))), 0);
             m_eventItemData << 0;
-            m_asEventID[m_eventItemData.size() - 1] =
-                m_oUtil->ToText(rs->value(QStringLiteral("EventID")));
+            m_eventIds[m_eventItemData.size() - 1] =
+                m_utility->ToText(rs->value(QStringLiteral("EventID")));
         } while (rs->next());
     } catch (const std::exception &e) {
         m_view.showMessageBox(Caption, QStringLiteral("Error filling list of events: %1[%2]%3")
@@ -116,312 +112,159 @@ void DakUploadSession::LoadEvents() {
 }
 
 qint32 DakUploadSession::eventIndexOf(const QString &sEventID) const {
-    for (qint32 i = 0; i < m_eventItemData.size() && i < m_asEventID.size(); ++i)
-        if (m_eventItemData[i] != -1 && m_asEventID[i] == sEventID)
+    for (qint32 i = 0; i < m_eventItemData.size() && i < m_eventIds.size(); ++i)
+        if (m_eventItemData[i] != -1 && m_eventIds[i] == sEventID)
             return i;
     return -1;
 }
 
+bool DakUploadSession::isUploading() const {
+    return qobject_cast<UploadJob *>(m_job.data()) != nullptr;
+}
+
+bool DakUploadSession::isTesting() const {
+    return qobject_cast<ConnectionTestJob *>(m_job.data()) != nullptr;
+}
+
 void DakUploadSession::btnTransmit_Click() {
-    if (m_bBusy)
-        return;
+    if (m_job)
+        return; // an upload runs: a second click changes nothing
     const qint32 index = m_view.selectedEventIndex();
     if (index < 0 || index >= m_eventItemData.size() || m_eventItemData[index] == -1) {
         ShowMessage(NoEventSelected, true);
         return;
     }
-    const QString sEventID = index < m_asEventID.size() ? m_asEventID[index] : QString();
-    if (sEventID.trimmed().isEmpty()) {
+    const QString eventId = index < m_eventIds.size() ? m_eventIds[index] : QString();
+    if (eventId.trimmed().isEmpty()) {
         ShowMessage(NoEventSelected, true);
         return;
     }
-    const MessageSink sink = [this](const QString &sMessage, bool bClearFirst) {
-        ShowMessage(sMessage, bClearFirst);
-    };
-    if (ValidateEvent(m_sMeetID, sEventID, m_odbConn, sink))
-        UploadEvent(sEventID);
+    auto *job = new UploadJob(m_db, m_meetId, eventId, this);
+    job->setDiveOrderCommand(m_view.selectedDiveOrderCommand());
+    connect(job, &ConsoleJob::stateChanged, this, &DakUploadSession::uploadStateChanged);
+    connect(job, &UploadJob::alert, this, [this](const QString &title, const QString &text) {
+        m_view.showMessageBox(title, text);
+    });
+    connect(job, &UploadJob::frameAcknowledged, this, [this] {
+        m_view.setBusyCursor(false);
+        m_view.setInputEnabled(true);
+    });
+    startJob(job);
 }
 
-bool DakUploadSession::UploadEvent(const QString &sEventID) {
-    try {
+void DakUploadSession::uploadStateChanged(ConsoleJob::State state) {
+    if (state == ConsoleJob::State::Preparing) {
         m_view.setBusyCursor(true);
         Yield();
-        const std::unique_ptr<QSqlQuery> rsDiveSheets =
-            modKavvix::GetDiveSheets(m_sMeetID, sEventID, m_odbConn);
-        if (!rsDiveSheets) {
-            ShowMessage(QStringLiteral("Process aborted - No dive sheets found for this event"));
-            m_view.setBusyCursor(false);
-            Yield();
-            return false;
-        }
-        const qint16 last = modKavvix::GetLastDiver(m_sMeetID, sEventID, m_odbConn);
-        if (last == 0) {
-            ShowMessage(QStringLiteral("Process aborted - diving order is invalid"));
-            m_view.setBusyCursor(false);
-            Yield();
-            return false;
-        }
-        m_bBusy = true;
-
-        m_packets.InitDiverRows(last);
-        m_packets.BuildDiverRows(rsDiveSheets.get());
-        m_packets.BuildPackets(m_view.selectedDiveOrderCommand());
-        m_asPackets = m_packets.Packets();
-
-        m_iLastPacket = qint16(m_asPackets.size() - 1);
-        m_iPacket = -1;
-        m_bUploading = true;
-        m_bTesting = false;
-
-        ReleaseResponse();
-        m_oDakResp = new cDakResponse(this);
-        connect(m_oDakResp, &cDakResponse::ResponseOK, this,
-                &DakUploadSession::m_oDakResp_ResponseOK);
-        connect(m_oDakResp, &cDakResponse::PacketError, this,
-                &DakUploadSession::m_oDakResp_PacketError);
-
-        ClosePort();
-        m_comPort->setCommPort(m_iCommPort);
-        m_comPort->setSettings(LineSettings);
-        m_comPort->open();
-
-        SendNextPacket();
-        return true;
-    } catch (const std::exception &e) {
-        m_view.showMessageBox(QStringLiteral("Problem Transmitting Data"),
-                              QStringLiteral("An Unexpected error was encountered - ") +
-                                  Error::describe(e));
-        ShowMessage(QStringLiteral("Process aborted"));
+    } else if (state == ConsoleJob::State::Finished) {
         m_view.setBusyCursor(false);
-        Yield();
-        ResetFlags();
-        // Nothing more will be sent: leave neither the timer running nor the port open.
-        m_tmrWait->stop();
-        ClosePort();
-        return false;
-    }
-}
-
-void DakUploadSession::SendNextPacket() {
-    m_iWaitTicks = 0;
-    ++m_iPacket;
-    const QString frame = m_iPacket <= m_iLastPacket ? m_asPackets.at(m_iPacket) : QString();
-    if (!frame.isEmpty()) {
-        const QString number = QString::number(m_iPacket + 1);
-        ShowMessage(QStringLiteral("Sending packet ") + number);
-        m_tmrWait->start();
-        if (m_comPort->isOpen()) {
-            m_comPort->write(frame);
-            return;
-        }
-        m_tmrWait->stop();
-        ShowMessage(QStringLiteral("COM port unavailable - unable to transmit packet ") + number);
-        ReleaseResponse();
-        ResetFlags();
-        m_view.setBusyCursor(false);
-        Yield();
-        return;
-    }
-    ClosePort();
-    ResetFlags();
-    ShowMessage(AllDataSent);
-}
-
-void DakUploadSession::m_oDakResp_ResponseOK() {
-    const QPointer<cDakResponse> receiver = m_oDakResp;
-    m_view.setBusyCursor(false);
-    Yield();
-    // The yield may have ended this upload (a time-out) or started another one.
-    if (!m_bUploading || m_oDakResp != receiver)
-        return;
-    m_view.setInputEnabled(true);
-    m_tmrWait->stop();
-    try {
-        if (m_iPacket != m_iLastPacket) {
-            SendNextPacket();
-        } else {
-            ClosePort();
-            ResetFlags();
-            ShowMessage(AllDataSent);
-        }
-    } catch (const std::exception &e) {
-        // A frame that cannot be sent ends the upload as a rejected one does.
-        m_oDakResp_PacketError(Error::describe(e));
-    }
-}
-
-void DakUploadSession::m_oDakResp_PacketError(const QString &sErrMessage) {
-    const QPointer<cDakResponse> receiver = m_oDakResp;
-    m_view.setBusyCursor(false);
-    Yield();
-    if (!m_bUploading || m_oDakResp != receiver)
-        return;
-    m_view.setInputEnabled(true);
-    m_tmrWait->stop();
-    ClosePort();
-    ResetFlags();
-    ShowMessage(QStringLiteral("Communications ERROR: ") + sErrMessage);
-}
-
-void DakUploadSession::tmrWait_Timer() {
-    if (m_bTesting) {
-        if (m_iWaitTicks == TestTimeoutTicks) {
-            m_view.setBusyCursor(false);
-            Yield();
-            m_bTesting = false;
-            m_view.setInputEnabled(true);
-            m_tmrWait->stop();
-            ClosePort();
-            m_view.setTestCaption(QStringLiteral("Test conn"));
-            ShowMessage(
-                QStringLiteral("No response from OmniSport - Please check your connections"));
-        } else {
-            ++m_iWaitTicks;
-            m_view.setTestCaption(QStringLiteral("Testing ... ") + QString::number(m_iWaitTicks));
-        }
-    } else if (m_bUploading) {
-        if (m_iWaitTicks == UploadTimeoutTicks) {
-            ClosePort();
-            m_tmrWait->stop();
-            ResetFlags();
-            m_view.setBusyCursor(false);
-            ShowMessage(QStringLiteral("No response received from the OmniSport timer"));
-        } else {
-            ++m_iWaitTicks;
-        }
+        m_view.setInputEnabled(true);
     }
 }
 
 void DakUploadSession::btnTest_Click() {
-    int step = 1;
-    try {
-        m_view.setBusyCursor(true);
-        Yield();
-        step = 3;
-        ShowMessage(QStringLiteral("assigning COM port settings: COM %1, %2")
-                        .arg(m_iCommPort)
-                        .arg(LineSettings),
-                    true);
-        step = 4;
-        m_tmrWait->stop();
-        step = 5;
-        ClosePort();
-        step = 6;
-        m_comPort->setCommPort(m_iCommPort);
-        m_comPort->setSettings(LineSettings);
-        step = 7;
-        m_bTesting = true;
-        m_iWaitTicks = 0;
-        step = 8;
-        Retire(m_oDakRcv);
-        m_oDakRcv = new cDakProcessor(this);
-        connect(m_oDakRcv, &cDakProcessor::SoftwareVersion, this,
-                &DakUploadSession::m_oDakRcv_SoftwareVersion);
-        connect(m_oDakRcv, &cDakProcessor::COMMError, this, &DakUploadSession::m_oDakRcv_COMMError);
-        step = 9;
-        const QString request = m_oDakRcv->SoftwareVersionRequest();
-        step = 10;
+    if (isUploading()) {
+        // Reopening the port would cut the upload off from the console's answers.
+        ShowMessage(QStringLiteral("Upload in progress - the connection test was not started"));
+        return;
+    }
+    if (m_job)
+        return;
+    m_view.setBusyCursor(true);
+    Yield();
+    auto *job = new ConnectionTestJob(this);
+    connect(job, &ConsoleJob::stateChanged, this, &DakUploadSession::testStateChanged);
+    connect(job, &ConnectionTestJob::waitTicked, this, [this](int ticks) {
+        m_view.setTestCaption(QStringLiteral("Testing ... ") + QString::number(ticks));
+    });
+    startJob(job);
+}
+
+void DakUploadSession::testStateChanged(ConsoleJob::State state) {
+    if (state == ConsoleJob::State::Opening) {
         m_view.setTestCaption(QStringLiteral("Testing ..."));
-        step = 11;
         m_view.setInputEnabled(false);
         Yield();
-        step = 12;
-        m_comPort->open();
-        step = 13;
-        m_tmrWait->start();
-        step = 14;
-        ShowMessage(QStringLiteral("Message sent to OmniSport, waiting for reply ..."));
-        step = 15;
-        m_comPort->write(request);
-    } catch (const std::exception &e) {
-        ShowMessage(QStringLiteral("UNEXPECTED ERROR: [%1] %2").arg(step).arg(Error::describe(e)));
-        m_tmrWait->stop();
-        m_view.setInputEnabled(true);
-        m_view.setBusyCursor(false);
-    }
-}
-
-void DakUploadSession::m_oDakRcv_SoftwareVersion(const QString &sVersion) {
-    EndTest(QStringLiteral("Connection Successful - ") + sVersion, 102,
-            QStringLiteral("m_oDakRcv_SoftwareVersion:"), sVersion);
-}
-
-void DakUploadSession::m_oDakRcv_COMMError(const QString &sErrMessage) {
-    EndTest(QStringLiteral("Communications ERROR: ") + sErrMessage, 101,
-            QStringLiteral("m_oDakRcv_COMMError:"), sErrMessage);
-}
-
-void DakUploadSession::EndTest(const QString &sMessage, qint32 failureLogPoint,
-                               const QString &handler, const QString &eventText) {
-    // A failing step skips the rest and is only logged: the operator sees nothing of it.
-    try {
-        EndTest(sMessage);
-    } catch (const std::exception &e) {
-        WriteFailureLog(failureLogPoint, handler + ErrorSource,
-                        Error::describe(e) + u':' + eventText);
-    }
-}
-
-void DakUploadSession::EndTest(const QString &sMessage) {
-    const QPointer<cDakProcessor> receiver = m_oDakRcv;
-    m_view.setBusyCursor(false);
-    Yield();
-    // The yield may have ended this test (a time-out) or started another one.
-    if (!m_bTesting || m_oDakRcv != receiver)
         return;
+    }
+    if (state != ConsoleJob::State::Finished)
+        return;
+    m_view.setBusyCursor(false);
     m_view.setInputEnabled(true);
-    m_tmrWait->stop();
-    ClosePort();
-    m_view.setTestCaption(QStringLiteral("Test"));
-    m_bTesting = false;
-    m_bUploading = false;
-    ShowMessage(sMessage);
+    switch (m_job->result().kind) {
+    case JobResult::Kind::Connected:
+    case JobResult::Kind::Rejected:
+        m_view.setTestCaption(QStringLiteral("Test"));
+        break;
+    case JobResult::Kind::PortUnavailable:
+    case JobResult::Kind::Failed:
+        break; // the caption stays as the test left it
+    default:
+        m_view.setTestCaption(QStringLiteral("Test conn"));
+        break;
+    }
+}
+
+void DakUploadSession::startJob(ConsoleJob *job) {
+    m_job = job;
+    job->setCommPort(m_commPort);
+    job->setLine(m_comPort);
+    job->setWaitTimer(m_tmrWait);
+    connect(job, &ConsoleJob::message, this, [this](const QString &text) { ShowMessage(text); });
+    connect(job, &ConsoleJob::finished, this, &DakUploadSession::jobFinished);
+    m_view.clearMessages();
+    job->start();
+}
+
+void DakUploadSession::jobFinished() {
+    if (m_job)
+        m_job->deleteLater();
+    m_job = nullptr;
+}
+
+void DakUploadSession::tmrWait_Timer() {
+    if (m_job)
+        m_job->waitTimerTicked();
 }
 
 void DakUploadSession::comPort_OnComm() {
-    ++m_onCommDepth;
-    const auto leave = qScopeGuard([this] {
-        --m_onCommDepth;
-        DeleteRetired();
-    });
+    // Characters and the line's loss go to the running job; the other notifications only
+    // reach the log.
+    if (m_job)
+        m_job->portNotified();
+    const QString text = notificationText(m_comPort->CommEvent());
+    if (text.isEmpty() || !modKavvix::DebugEnabled() || !m_utility)
+        return;
     try {
-        const qint16 kind = m_comPort->CommEvent();
-        if (kind == comPort::Received) {
-            if (m_bUploading) {
-                const QString c = m_comPort->readChar();
-                if (!c.isEmpty() && m_oDakResp)
-                    m_oDakResp->AddChar(c);
-            }
-            if (m_bTesting) {
-                const QString c = m_comPort->readChar(); // a read of its own
-                if (c.isEmpty())
-                    return;
-                // A log writer that fails must not cost the test its character.
-                if (modKavvix::DebugEnabled())
-                    WriteFailureLog(1, QStringLiteral("comPort_OnComm"), CharacterLine(c.front()));
-                if (m_oDakRcv)
-                    m_oDakRcv->AddChar(c);
-            }
-            return;
-        }
-        const QString text = notificationText(kind);
-        if (!text.isEmpty() && modKavvix::DebugEnabled())
-            WriteLog(1, QStringLiteral("comPort_OnComm"), text);
+        m_utility->WriteLog(1, QStringLiteral("comPort_OnComm"), text, 0);
     } catch (const std::exception &e) {
-        // A failure inside a receiver (its log writer) must not leave the event loop.
         ShowMessage(QStringLiteral("UNEXPECTED ERROR: [comPort_OnComm] ") + Error::describe(e));
     }
 }
 
 void DakUploadSession::btnDone_Click() {
-    if (m_tmrWait->isActive())
-        m_tmrWait->stop();
-    ClosePort();
+    if (m_job)
+        m_job->cancel();
+    m_tmrWait->stop();
+    if (m_comPort->isOpen())
+        m_comPort->close();
+}
+
+bool DakUploadSession::mayClose() {
+    if (isUploading()) {
+        ShowMessage(QStringLiteral("Upload in progress - press Done to abandon it"));
+        return false;
+    }
+    if (isTesting()) {
+        ShowMessage(QStringLiteral("Connection test in progress - please wait for its answer"));
+        return false;
+    }
+    return true;
 }
 
 void DakUploadSession::cboCOMport_Click() {
     if (const std::optional<qint16> port = m_view.selectedPort())
-        m_iCommPort = *port;
+        m_commPort = *port;
 }
 
 void DakUploadSession::chkDebug_Click(bool bChecked) {
@@ -434,78 +277,9 @@ void DakUploadSession::ShowMessage(const QString &sMessage, bool bClearFirst) {
     m_view.appendMessage(MessageLine(QTime::currentTime(), sMessage));
 }
 
-QString DakUploadSession::MessageLine(QTime time, const QString &sMessage) {
-    // The locale's long time format, without the time zone it may carry ("t"): a time of day
-    // for the operator, as the clock on the wall shows it.
-    static const QString format = QLocale::system()
-                                      .timeFormat(QLocale::LongFormat)
-                                      .remove(QRegularExpression(QStringLiteral("\\s*\\bt+\\b")))
-                                      .trimmed();
-    return QLocale::system().toString(time, format) + u' ' + sMessage;
-}
-
-QString DakUploadSession::CharacterLine(QChar c) {
-    const int code = c.unicode() & 0xFF; // one byte per character on the line
-    const double value = NumericText::valueOf(QStringView(&c, 1));
-    return QStringLiteral("com port input: char->") + c + QStringLiteral(": Asc->") +
-           QString::number(code) + QStringLiteral(": Val->") + NumericText::plainDecimal(value) +
-           QStringLiteral(": Hex->") + QString::number(code, 16).toUpper() + u':';
-}
-
-bool DakUploadSession::isIdle() const {
-    return !m_bBusy && !(m_bTesting && m_tmrWait->isActive());
-}
-
-void DakUploadSession::waitUntilIdle() {
-    while (!isIdle())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-
-void DakUploadSession::ResetFlags() {
-    m_bTesting = false;
-    m_bUploading = false;
-    m_bBusy = false;
-}
-
-void DakUploadSession::ReleaseResponse() {
-    Retire(m_oDakResp);
-    m_oDakResp = nullptr;
-}
-
-void DakUploadSession::Retire(QObject *receiver) {
-    if (!receiver)
-        return;
-    receiver->disconnect(this);
-    m_retired.emplace_back(receiver);
-    DeleteRetired();
-}
-
-void DakUploadSession::DeleteRetired() {
-    if (m_onCommDepth == 0)
-        m_retired.clear();
-}
-
-void DakUploadSession::ClosePort() {
-    if (m_comPort->isOpen())
-        m_comPort->close();
-}
-
-void DakUploadSession::WriteLog(qint32 number, const QString &procedure, const QString &message) {
-    if (m_oUtil)
-        m_oUtil->WriteLog(number, procedure, message, 0);
-}
-
-void DakUploadSession::WriteFailureLog(qint32 number, const QString &procedure,
-                                       const QString &message) noexcept {
-    try {
-        WriteLog(number, procedure, message);
-    } catch (...) {
-        // Nowhere left to report it: the handler runs inside the event loop.
-    }
-}
-
 void DakUploadSession::Yield() {
-    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
 }
 
 } // namespace Kavvix

@@ -7,9 +7,8 @@
 
 namespace Kavvix {
 
-// What the upload and connection test logic needs from the window it runs in. The dialog
-// implements it with its controls; TextUploadView implements it without widgets, for the
-// command-line tool and the tests.
+// What the upload dialog's logic needs from the window it runs in; the dialog implements it
+// with its controls.
 class DakUploadView {
 public:
     virtual ~DakUploadView() = default;

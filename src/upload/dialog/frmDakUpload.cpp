@@ -87,7 +87,9 @@ void frmDakUpload::btnDone_Click() {
 }
 
 void frmDakUpload::reject() {
-    // Closing the window ends a test or an upload the way Done does.
+    // Esc or the close button must not silently abandon an upload or a test: only Done does.
+    if (!m_session->mayClose())
+        return;
     m_session->btnDone_Click();
     QDialog::reject();
 }

@@ -1,0 +1,217 @@
+// The upload and the connection test as jobs, without widgets, over a pseudo-terminal to the
+// console simulator: every way each can end, reported once, the port closed afterwards.
+
+#include "../omnisport/OmniSportFrames.h"
+#include "PortEnvironment.h"
+#include "serial/ConsoleSimulator.h"
+
+#include <kavvix/ConnectionTestJob.h>
+#include <kavvix/SampleMeet.h>
+#include <kavvix/UploadJob.h>
+
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+using namespace KavvixTest;
+using Kavvix::ConsoleJob;
+using Kavvix::ConsoleSimulator;
+using Kavvix::JobResult;
+using Answer = ConsoleSimulator::Answer;
+using Kind = JobResult::Kind;
+namespace SampleMeet = Kavvix::SampleMeet;
+
+namespace {
+
+constexpr int Bound = 10000; // ms: the longest any awaited job may take
+const QString MeetConnection = QStringLiteral("job-meet");
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// A simulated console on port 3, the sample meet in memory, and a job of the test's making
+// run to its end with a short wait timer lent to it.
+class Jobs : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), MeetConnection);
+        db.setDatabaseName(QStringLiteral(":memory:"));
+        ASSERT_TRUE(db.open());
+        SampleMeet::write(db);
+    }
+    static void TearDownTestSuite() { QSqlDatabase::removeDatabase(MeetConnection); }
+
+    std::unique_ptr<Kavvix::UploadJob> upload(const QString &event = SampleMeet::Event12Divers) {
+        return std::make_unique<Kavvix::UploadJob>(QSqlDatabase::database(MeetConnection),
+                                                   SampleMeet::MeetID, event);
+    }
+
+    // Starts the job on port 3 and waits for its end; the messages and every finished().
+    void run(ConsoleJob &job, const std::function<void()> &whileRunning = {}) {
+        timer.setInterval(20);
+        job.setCommPort(3);
+        job.setWaitTimer(&timer);
+        QObject::connect(&timer, &QTimer::timeout, &job, &ConsoleJob::waitTimerTicked);
+        QObject::connect(&job, &ConsoleJob::message, [this](const QString &m) { lines << m; });
+        QObject::connect(&job, &ConsoleJob::finished, [this](const JobResult &r) { results << r; });
+        job.start();
+        if (whileRunning)
+            whileRunning();
+        QTRY_VERIFY_WITH_TIMEOUT(job.isFinished(), Bound);
+        QTest::qWait(50); // long enough for a second finished() to show up
+        EXPECT_EQ(results.size(), 1);
+        EXPECT_FALSE(job.line()->isOpen());
+        EXPECT_FALSE(timer.isActive());
+    }
+
+    ConsoleSimulator sim;
+    PortEnvironment env{{{3, sim.slavePath()}}};
+    QTimer timer;
+    QStringList lines;
+    QList<JobResult> results;
+};
+
+} // namespace
+
+TEST_F(Jobs, UploadEndsOnceForEachWayItCanEnd) {
+    // How the console answers which frame; the result, its code and the last message.
+    struct Case {
+        int frame;
+        Answer answer;
+        const char *code;
+        Kind kind;
+        QString responseCode;
+        QString last;
+    };
+    const Case cases[] = {
+        {1, Answer::Normal, "", Kind::Sent, "", "All data has been sent"},
+        {2, Answer::Reject, "02", Kind::Rejected, "02", "Communications ERROR: Checksum Error"},
+        {2, Answer::Reject, "05", Kind::Rejected, "05", ""},
+        {1, Answer::BadChecksum, "", Kind::Rejected, "", "Communications ERROR: Checksum Error"},
+        {1, Answer::Silent, "", Kind::NoAnswer, "",
+         "No response received from the OmniSport timer"},
+        {2, Answer::HangUp, "", Kind::LineLost, "",
+         "Communications ERROR: the serial line was lost"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(JobResult::name(c.kind).toStdString() + " " + c.code);
+        ConsoleSimulator console;
+        PortEnvironment here({{3, console.slavePath()}});
+        console.planAnswer(c.frame, c.answer, QLatin1String(c.code));
+        lines.clear();
+        results.clear();
+        auto job = upload();
+        run(*job);
+        ASSERT_EQ(results.size(), 1);
+        EXPECT_EQ(results[0].kind, c.kind);
+        EXPECT_EQ(results[0].responseCode, c.responseCode);
+        if (!c.last.isEmpty()) {
+            EXPECT_EQ(lines.constLast(), c.last);
+        }
+        EXPECT_EQ(job->framesSent(), c.kind == Kind::Sent ? 3 : c.frame);
+    }
+}
+
+TEST_F(Jobs, UploadThatCannotStart) {
+    // An event that fails its checks, and a port whose device is gone.
+    auto invalid = upload(SampleMeet::EventOrderGap);
+    run(*invalid);
+    EXPECT_EQ(results.value(0).kind, Kind::ValidationFailed);
+    EXPECT_EQ(lines.constLast(), ">> Process Aborted <<");
+
+    results.clear();
+    Kavvix::modKavvix::MapPort(3, QStringLiteral("/dev/kavvix-gone"));
+    auto noPort = upload();
+    QStringList alerts;
+    QObject::connect(noPort.get(), &Kavvix::UploadJob::alert,
+                     [&](const QString &title, const QString &) { alerts << title; });
+    run(*noPort);
+    EXPECT_EQ(results.value(0).kind, Kind::PortUnavailable);
+    EXPECT_EQ(alerts, QStringList{"Problem Transmitting Data"});
+    EXPECT_EQ(lines.constLast(), "Process aborted");
+    EXPECT_TRUE(sim.received().isEmpty());
+}
+
+TEST_F(Jobs, ConnectionTestEndsOnceForEachWayItCanEnd) {
+    const std::tuple<Answer, const char *, Kind, QString> cases[] = {
+        {Answer::Normal, "", Kind::Connected, "Connection Successful - OmniSport 2000 Ver 3.12"},
+        {Answer::Reject, "02", Kind::Rejected, "Communications ERROR: Checksum Error"},
+        {Answer::Silent, "", Kind::NoAnswer,
+         "No response from OmniSport - Please check your connections"},
+        {Answer::HangUp, "", Kind::LineLost, "Communications ERROR: the serial line was lost"},
+    };
+    for (const auto &[answer, code, kind, last] : cases) {
+        SCOPED_TRACE(last.toStdString());
+        ConsoleSimulator console;
+        PortEnvironment here({{3, console.slavePath()}});
+        console.setDefaultAnswer(answer, QLatin1String(code));
+        lines.clear();
+        results.clear();
+        Kavvix::ConnectionTestJob job;
+        run(job);
+        ASSERT_EQ(results.size(), 1);
+        EXPECT_EQ(results[0].kind, kind);
+        EXPECT_EQ(lines.constLast(), last);
+    }
+    // The device gone: the start's failure path, numbered by the failing step.
+    Kavvix::modKavvix::MapPort(3, QStringLiteral("/dev/kavvix-gone"));
+    results.clear();
+    Kavvix::ConnectionTestJob job;
+    run(job);
+    EXPECT_EQ(results.value(0).kind, Kind::PortUnavailable);
+    EXPECT_TRUE(lines.constLast().startsWith("UNEXPECTED ERROR: [12] ")) << lines.constLast();
+}
+
+TEST_F(Jobs, CancelClosesThePortAndReportsAborted) {
+    sim.setLineRate(9600); // frames take long enough on the line to cancel in the middle
+    auto job = upload(SampleMeet::Event25Divers);
+    run(*job, [&] {
+        QTRY_VERIFY_WITH_TIMEOUT(sim.frames().size() == 2, Bound);
+        job->cancel();
+    });
+    EXPECT_EQ(results.value(0).kind, Kind::Aborted);
+    EXPECT_EQ(lines.constLast(), "Process aborted - upload cancelled");
+    job->cancel(); // a finished job stays as it is
+    EXPECT_EQ(results.size(), 1);
+
+    Kavvix::ConnectionTestJob notStarted;
+    QSignalSpy finished(&notStarted, &ConsoleJob::finished);
+    notStarted.cancel();
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_EQ(notStarted.result().kind, Kind::Aborted);
+}
+
+TEST_F(Jobs, LostLineEndsTheUploadAtOnceWithoutSpinning) {
+    auto job = upload(SampleMeet::Event25Divers);
+    sim.planAnswer(2, Answer::HangUp);
+    double cpuAtHangUp = 0;
+    QElapsedTimer sinceHangUp;
+    QObject::connect(&sim, &ConsoleSimulator::frameReceived, [&] {
+        if (sim.frames().size() == 2) {
+            cpuAtHangUp = cpuSeconds();
+            sinceHangUp.start();
+        }
+    });
+    run(*job);
+    EXPECT_EQ(results.value(0).kind, Kind::LineLost);
+    EXPECT_LT(sinceHangUp.elapsed(), 1000);
+    EXPECT_LT(cpuSeconds() - cpuAtHangUp, 0.3);
+}
+
+TEST_F(Jobs, AnswersLeftInTheDeviceAreNotTakenAsAcknowledgements) {
+    // A late "00" of an earlier upload waits in the device; this upload's first frame gets
+    // no answer, so it must time out rather than send frame 2 on the old acknowledgement.
+    sim.sendRaw(Accepted.toLatin1() + Accepted.toLatin1());
+    sim.planAnswer(1, Answer::Silent);
+    auto job = upload();
+    run(*job);
+    EXPECT_EQ(results.value(0).kind, Kind::NoAnswer);
+    EXPECT_EQ(sim.frames().size(), 1);
+}
