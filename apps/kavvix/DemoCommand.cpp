@@ -9,7 +9,6 @@
 #include <kavvix/simulator/SampleMeet.h>
 
 #include <QSqlDatabase>
-#include <QSqlError>
 #include <QTemporaryDir>
 
 namespace KavvixCli {
@@ -33,14 +32,9 @@ int DemoCommand::run(const QCommandLineParser &parser, Console &console) {
             QStringLiteral("cannot create a temporary folder: %1").arg(folder.errorString()));
     const QString file = folder.filePath(QStringLiteral("sample-meet.sqlite"));
     {
-        QSqlDatabase db =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("demo-setup"));
-        db.setDatabaseName(file);
-        if (!db.open())
-            throw UserError(
-                QStringLiteral("cannot create %1: %2").arg(file, db.lastError().text()));
-        Kavvix::SampleMeet::write(db);
-        db.close();
+        QSqlDatabase setup = Kavvix::createMeetDatabase(file, QStringLiteral("demo-setup"));
+        Kavvix::SampleMeet::write(setup);
+        setup.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("demo-setup"));
     const QSqlDatabase db = Kavvix::openMeetDatabase(file, QStringLiteral("demo"));

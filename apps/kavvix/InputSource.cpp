@@ -2,31 +2,40 @@
 
 #include "Command.h"
 
-#include <kavvix/cUtility.h>
-
-#include <QFile>
-
 namespace KavvixCli {
 
-QString readConsoleText(const QString &fileOrDash) {
-    QFile file;
-    bool opened = false;
-    if (fileOrDash.isEmpty() || fileOrDash == QLatin1String("-")) {
-        opened = file.open(stdin, QIODevice::ReadOnly);
-    } else {
-        file.setFileName(fileOrDash);
-        opened = file.open(QIODevice::ReadOnly);
-    }
-    if (!opened)
-        throw UserError(
-            QStringLiteral("cannot read %1: %2")
-                .arg(fileOrDash.isEmpty() ? QStringLiteral("standard input") : fileOrDash,
-                     file.errorString()));
-    return QString::fromLatin1(file.readAll());
+namespace {
+
+constexpr qint64 ChunkBytes = 64 * 1024;
+
+bool isStandardInput(const QString &fileOrDash) {
+    return fileOrDash.isEmpty() || fileOrDash == QLatin1String("-");
 }
 
-QString visibleText(const QString &text) {
-    return Kavvix::visibleText(text);
+} // namespace
+
+InputSource::InputSource(const QString &fileOrDash)
+    : m_name(isStandardInput(fileOrDash) ? QStringLiteral("standard input") : fileOrDash) {
+    bool opened = false;
+    if (isStandardInput(fileOrDash)) {
+        opened = m_file.open(stdin, QIODevice::ReadOnly);
+    } else {
+        m_file.setFileName(fileOrDash);
+        opened = m_file.open(QIODevice::ReadOnly);
+    }
+    if (!opened)
+        fail();
+}
+
+QString InputSource::read() {
+    const QByteArray bytes = m_file.read(ChunkBytes);
+    if (bytes.isEmpty() && m_file.error() != QFileDevice::NoError)
+        fail();
+    return QString::fromLatin1(bytes);
+}
+
+void InputSource::fail() {
+    throw UserError(QStringLiteral("cannot read %1: %2").arg(m_name, m_file.errorString()));
 }
 
 } // namespace KavvixCli

@@ -1,14 +1,25 @@
 #pragma once
 
+#include <QFile>
 #include <QString>
 
 namespace KavvixCli {
 
-// Reads a whole file, or standard input for "-" or no name, as console text: one byte is one
-// character (Latin-1). Throws UserError with the file name when it cannot be read.
-QString readConsoleText(const QString &fileOrDash);
+// Console text from a file, or from standard input for "-" or no name, read a chunk at a time
+// so that input of any size takes little memory: one byte is one character (Latin-1).
+class InputSource {
+public:
+    // Throws UserError with the file name when it cannot be opened.
+    explicit InputSource(const QString &fileOrDash);
 
-// The text with control characters shown as <STX>, <x1B>, ... for one-line messages.
-QString visibleText(const QString &text);
+    // The next chunk; empty at the end. Throws UserError when reading fails.
+    QString read();
+
+private:
+    [[noreturn]] void fail();
+
+    QString m_name;
+    QFile m_file;
+};
 
 } // namespace KavvixCli

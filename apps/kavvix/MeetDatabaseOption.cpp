@@ -5,15 +5,7 @@
 #include <kavvix/Error.h>
 #include <kavvix/MeetDatabase.h>
 
-#include <QSqlError>
-#include <QSqlQuery>
-
 namespace KavvixCli {
-
-bool isDatabaseUrl(const QString &pathOrUrl) {
-    return pathOrUrl.startsWith(QLatin1String("postgresql://")) ||
-           pathOrUrl.startsWith(QLatin1String("postgres://"));
-}
 
 QSqlDatabase openDatabaseOption(const QString &pathOrUrl) {
     if (pathOrUrl.isEmpty())
@@ -26,18 +18,10 @@ QSqlDatabase openDatabaseOption(const QString &pathOrUrl) {
     }
 }
 
-} // namespace KavvixCli
-
-namespace KavvixCli {
-
 void requireMeet(const QSqlDatabase &db, const QString &meetId) {
-    QSqlQuery query(db);
-    query.prepare(QStringLiteral("SELECT COUNT(*) FROM tblMeetInfo WHERE MeetID = ?"));
-    query.addBindValue(meetId);
-    if (!query.exec() || !query.next())
-        throw UserError(QStringLiteral("cannot read the meets of the database: %1")
-                            .arg(query.lastError().text()));
-    if (query.value(0).toInt() == 0)
+    // Checking the tables first names a missing one, rather than the failure of a query on it.
+    Kavvix::requireMeetTables(db);
+    if (!Kavvix::hasMeet(db, meetId))
         throw UserError(QStringLiteral("meet '%1' is not in the database").arg(meetId));
 }
 

@@ -9,10 +9,8 @@ namespace KavvixCli {
 // UserError naming the value when it cannot.
 QSqlDatabase openDatabaseOption(const QString &pathOrUrl);
 
-// Throws UserError when the database has no meet with this identifier.
+// Throws when the database lacks a table or column the upload reads, or has no meet with
+// this identifier.
 void requireMeet(const QSqlDatabase &db, const QString &meetId);
-
-// True for a postgresql:// or postgres:// URL.
-bool isDatabaseUrl(const QString &pathOrUrl);
 
 } // namespace KavvixCli

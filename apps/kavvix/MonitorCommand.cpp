@@ -5,6 +5,7 @@
 #include "PortOption.h"
 #include <kavvix/comPort.h>
 
+#include <kavvix/Error.h>
 #include <kavvix/PortTable.h>
 #include <kavvix/cDakProcessor.h>
 #include <kavvix/cDiveResult.h>
@@ -41,7 +42,13 @@ int MonitorCommand::run(const QCommandLineParser &parser, Console &console) {
     Kavvix::comPort port;
     port.setCommPort(portNumber);
     port.setSettings(QString::fromLatin1(lineSettings));
-    port.open();
+    try {
+        port.open();
+    } catch (const Kavvix::Error &e) {
+        throw UserError(QStringLiteral("cannot open COM %1 (%2): %3")
+                            .arg(portNumber)
+                            .arg(Kavvix::modKavvix::PortDevice(portNumber), e.description()));
+    }
 
     const auto emitLine = [&](const QString &text, const QJsonObject &object) {
         if (json)

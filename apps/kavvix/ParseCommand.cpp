@@ -1,41 +1,41 @@
 #include "ParseCommand.h"
 
 #include "InputSource.h"
+#include "PieceCutter.h"
+#include "ProblemReport.h"
 #include "ScoreSetPrinter.h"
+#include "TextForms.h"
 
 #include <kavvix/clsColoradoData.h>
 #include <kavvix/clsDaktronicsData.h>
 #include <kavvix/modKavvix.h>
-
-#include <QList>
 
 namespace KavvixCli {
 
 namespace {
 
 const QString coloradoMarker = QStringLiteral("W\\0\\101\\");
+const QLatin1String colorado("colorado");
+const QLatin1String daktronics("daktronics");
 
-// Start positions of the pieces a console text is cut into: each piece runs from one start to
-// the next, so every record or packet reaches its parser on its own.
-QList<qsizetype> startsOf(const QString &text, const QStringList &openers) {
-    QList<qsizetype> starts;
-    for (qsizetype i = 0; i < text.size(); ++i)
-        for (const QString &opener : openers)
-            if (QStringView(text).mid(i).startsWith(opener)) {
-                starts << i;
-                break;
-            }
-    return starts;
+// Far longer than any record or packet a console sends; longer pieces are not read.
+constexpr qsizetype MaxPieceLength = 64 * 1024;
+
+// Cuts the whole input into pieces at the openers and hands each to handle, numbered from 1.
+void readPieces(InputSource &input, const QStringList &openers,
+                const std::function<void(qint64, const PieceCutter::Piece &)> &handle) {
+    qint64 number = 0;
+    PieceCutter cutter(openers, MaxPieceLength,
+                       [&](const PieceCutter::Piece &piece) { handle(++number, piece); });
+    for (QString chunk = input.read(); !chunk.isEmpty(); chunk = input.read())
+        cutter.feed(chunk);
+    cutter.finish();
 }
 
-QStringList piecesOf(const QString &text, const QStringList &openers) {
-    const QList<qsizetype> starts = startsOf(text, openers);
-    QStringList pieces;
-    for (qsizetype i = 0; i < starts.size(); ++i) {
-        const qsizetype end = i + 1 < starts.size() ? starts[i + 1] : text.size();
-        pieces << text.mid(starts[i], end - starts[i]);
-    }
-    return pieces;
+QString tooLong(const char *unit) {
+    return QStringLiteral("skipped: more than %1 characters before the next %2")
+        .arg(MaxPieceLength)
+        .arg(QLatin1String(unit));
 }
 
 } // namespace
@@ -57,75 +57,80 @@ int ParseCommand::run(const QCommandLineParser &parser, Console &console) {
     const QStringList args = parser.positionalArguments();
     if (args.isEmpty() || args.size() > 2)
         throw UsageError(QStringLiteral("expected: colorado|daktronics [FILE|-]"));
-    const QString text = readConsoleText(args.value(1));
+    // Before any input is read: a wrong name must not wait for standard input to end.
+    if (args[0] != colorado && args[0] != daktronics)
+        throw UsageError(
+            QStringLiteral("unknown console '%1' (expected colorado or daktronics)").arg(args[0]));
+    InputSource input(args.value(1));
     const bool json = parser.isSet(QStringLiteral("json"));
-    if (args[0] == QLatin1String("colorado"))
-        return parseColorado(text, json, console);
-    if (args[0] == QLatin1String("daktronics"))
-        return parseDaktronics(text, json, parser.isSet(QStringLiteral("each")), console);
-    throw UsageError(
-        QStringLiteral("unknown console '%1' (expected colorado or daktronics)").arg(args[0]));
+    if (args[0] == colorado)
+        return parseColorado(input, json, console);
+    return parseDaktronics(input, json, parser.isSet(QStringLiteral("each")), console);
 }
 
-int ParseCommand::parseColorado(const QString &text, bool json, Console &console) {
-    const QStringList records =
-        piecesOf(text, {coloradoMarker, QString(QChar(Kavvix::modKavvix::STX))});
-    if (records.isEmpty())
-        throw UserError(QStringLiteral("no Colorado record found (no STX and no frame marker)"));
+int ParseCommand::parseColorado(InputSource &input, bool json, Console &console) {
     Kavvix::clsColoradoData parser;
-    int problems = 0;
-    int printed = 0;
-    for (qsizetype i = 0; i < records.size(); ++i) {
-        const QString message = parser.ParseData(records[i]);
-        if (!message.isEmpty()) {
-            console.err << "record " << i + 1 << ": " << visibleText(message.trimmed()) << '\n';
-            ++problems;
-        }
-        if (!parser.DataIsValid())
-            continue;
-        if (json) {
-            ScoreSetPrinter::printJsonLine(parser, console.out);
-        } else {
-            if (printed > 0)
-                console.out << '\n';
-            ScoreSetPrinter::printTable(parser, console.out);
-        }
-        ++printed;
-    }
-    return problems == 0 ? Success : Failure;
+    ProblemReport problems(console.err, QStringLiteral("record"));
+    qint64 records = 0;
+    qint64 printed = 0;
+    readPieces(input, {coloradoMarker, QString(QChar(Kavvix::modKavvix::STX))},
+               [&](qint64 number, const PieceCutter::Piece &piece) {
+                   records = number;
+                   if (!piece.complete) {
+                       problems.add(number, tooLong("record"));
+                       return;
+                   }
+                   const QString message = parser.ParseData(piece.text);
+                   if (!message.isEmpty())
+                       problems.add(number, TextForms::visible(message.trimmed()));
+                   if (!parser.DataIsValid())
+                       return;
+                   if (!json && printed > 0)
+                       console.out << '\n';
+                   print(parser, json, console);
+                   ++printed;
+               });
+    problems.finish();
+    if (records == 0)
+        throw UserError(QStringLiteral("no Colorado record found (no STX and no frame marker)"));
+    return problems.count() == 0 ? Success : Failure;
 }
 
-int ParseCommand::parseDaktronics(const QString &text, bool json, bool each, Console &console) {
-    const QStringList packets = piecesOf(text, {QString(QChar(Kavvix::modKavvix::SOH))});
+int ParseCommand::parseDaktronics(InputSource &input, bool json, bool each, Console &console) {
     Kavvix::clsDaktronicsData parser;
-    int problems = 0;
-    int scorePackets = 0;
-    const auto print = [&] {
-        if (json)
-            ScoreSetPrinter::printJsonLine(parser, console.out);
-        else
-            ScoreSetPrinter::printTable(parser, console.out);
-    };
-    for (qsizetype i = 0; i < packets.size(); ++i) {
-        if (!parser.ContainsValidCommand(packets[i]))
-            continue;
-        ++scorePackets;
-        const QString message = parser.ParseData(packets[i]);
-        if (!message.isEmpty()) {
-            console.err << "packet " << i + 1 << ": " << visibleText(message.trimmed()) << '\n';
-            ++problems;
-        }
-        if (each) {
-            if (!json && scorePackets > 1)
-                console.out << '\n';
-            print();
-        }
-    }
+    ProblemReport problems(console.err, QStringLiteral("packet"));
+    qint64 scorePackets = 0;
+    readPieces(input, {QString(QChar(Kavvix::modKavvix::SOH))},
+               [&](qint64 number, const PieceCutter::Piece &piece) {
+                   if (!piece.complete) {
+                       problems.add(number, tooLong("packet"));
+                       return;
+                   }
+                   if (!parser.ContainsValidCommand(piece.text))
+                       return;
+                   ++scorePackets;
+                   const QString message = parser.ParseData(piece.text);
+                   if (!message.isEmpty())
+                       problems.add(number, TextForms::visible(message.trimmed()));
+                   if (each) {
+                       if (!json && scorePackets > 1)
+                           console.out << '\n';
+                       print(parser, json, console);
+                   }
+               });
+    problems.finish();
     if (scorePackets == 0)
         throw UserError(QStringLiteral("no score-data packet found (SOH \"004\" ... EOT)"));
     if (!each)
-        print();
-    return problems == 0 ? Success : Failure;
+        print(parser, json, console);
+    return problems.count() == 0 ? Success : Failure;
+}
+
+void ParseCommand::print(const QObject &scoreSet, bool json, Console &console) {
+    if (json)
+        ScoreSetPrinter::printJsonLine(scoreSet, console.out);
+    else
+        ScoreSetPrinter::printTable(scoreSet, console.out);
 }
 
 } // namespace KavvixCli

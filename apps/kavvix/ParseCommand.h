@@ -4,7 +4,10 @@
 
 namespace KavvixCli {
 
-// kavvix parse colorado|daktronics [FILE|-]: console text in, score sets out.
+class InputSource;
+
+// kavvix parse colorado|daktronics [FILE|-]: console text in, score sets out. The input is
+// read as a stream, so its size does not matter.
 class ParseCommand : public Command {
 public:
     QString name() const override { return QStringLiteral("parse"); }
@@ -15,8 +18,9 @@ public:
     int run(const QCommandLineParser &parser, Console &console) override;
 
 private:
-    int parseColorado(const QString &text, bool json, Console &console);
-    int parseDaktronics(const QString &text, bool json, bool each, Console &console);
+    int parseColorado(InputSource &input, bool json, Console &console);
+    int parseDaktronics(InputSource &input, bool json, bool each, Console &console);
+    static void print(const QObject &scoreSet, bool json, Console &console);
 };
 
 } // namespace KavvixCli

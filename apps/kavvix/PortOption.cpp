@@ -35,9 +35,19 @@ qint16 PortOption::resolve(const QCommandLineParser &parser) {
         port = qint16(value);
     }
     if (hasDevice)
-        qputenv(QStringLiteral("KAVVIX_COM%1").arg(port).toLatin1(),
-                parser.value(QStringLiteral("device")).toLocal8Bit());
+        Kavvix::modKavvix::MapPort(port, devicePath(parser.value(QStringLiteral("device"))));
     return port;
+}
+
+QString PortOption::devicePath(const QString &device) {
+    if (device.isEmpty())
+        throw UsageError(QStringLiteral("--device takes a device path, not an empty text"));
+    // The serial port looks for a bare name (ttyUSB0, pts/3) in /dev; every command is told
+    // the same path.
+    const bool path = device.startsWith(QLatin1Char('/')) ||
+                      device.startsWith(QLatin1String("./")) ||
+                      device.startsWith(QLatin1String("../"));
+    return path ? device : QStringLiteral("/dev/") + device;
 }
 
 } // namespace KavvixCli

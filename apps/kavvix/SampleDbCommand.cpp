@@ -1,13 +1,7 @@
 #include "SampleDbCommand.h"
 
-#include "MeetDatabaseOption.h"
-
 #include <kavvix/MeetDatabase.h>
 #include <kavvix/simulator/SampleMeet.h>
-
-#include <QFileInfo>
-#include <QSqlError>
-#include <QSqlQuery>
 
 namespace KavvixCli {
 
@@ -24,18 +18,7 @@ int SampleDbCommand::run(const QCommandLineParser &parser, Console &console) {
         throw UsageError(QStringLiteral("expected one PATH or URL"));
     const QString target = args[0];
 
-    QSqlDatabase db;
-    if (isDatabaseUrl(target)) {
-        db = openDatabaseOption(target);
-    } else {
-        if (QFileInfo::exists(target))
-            throw UserError(QStringLiteral("%1 already exists; choose a new file").arg(target));
-        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("kavvix-cli"));
-        db.setDatabaseName(target);
-        if (!db.open())
-            throw UserError(
-                QStringLiteral("cannot create %1: %2").arg(target, db.lastError().text()));
-    }
+    const QSqlDatabase db = Kavvix::createMeetDatabase(target, QStringLiteral("kavvix-cli"));
     Kavvix::SampleMeet::write(db);
 
     const QString meetId = Kavvix::SampleMeet::MeetID;

@@ -1,5 +1,7 @@
 #include "ScoreSetPrinter.h"
 
+#include "TextForms.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QStringList>
@@ -14,12 +16,21 @@ QVariant field(const QObject &scoreSet, const char *name) {
     return scoreSet.property(name);
 }
 
-QString number(const QObject &scoreSet, const char *name) {
-    return QString::number(field(scoreSet, name).toFloat());
+float floatField(const QObject &scoreSet, const char *name) {
+    return field(scoreSet, name).toFloat();
 }
 
-QString judgeProperty(int judge) {
-    return QStringLiteral("Judge%1Score").arg(judge);
+// Console text is shown, never obeyed: its control characters reach no terminal.
+QString textField(const QObject &scoreSet, const char *name) {
+    return TextForms::visible(field(scoreSet, name).toString());
+}
+
+QString number(const QObject &scoreSet, const char *name) {
+    return TextForms::shortest(floatField(scoreSet, name));
+}
+
+QByteArray judgeProperty(int judge) {
+    return QByteArrayLiteral("Judge") + QByteArray::number(judge) + QByteArrayLiteral("Score");
 }
 
 } // namespace
@@ -31,23 +42,23 @@ QJsonObject ScoreSetPrinter::toJson(const QObject &scoreSet) {
     for (const char *name : {"DiverNumber", "CurrentRound"})
         json.insert(QLatin1String(name), field(scoreSet, name).toInt());
     for (const char *name : {"DiveDD", "DiveTotal", "StartingScore", "CurrentTotal"})
-        json.insert(QLatin1String(name), double(field(scoreSet, name).toFloat()));
+        json.insert(QLatin1String(name), TextForms::asJsonNumber(floatField(scoreSet, name)));
     QJsonArray judges;
     for (int judge = 1; judge <= judgeCount; ++judge)
-        judges.append(double(scoreSet.property(judgeProperty(judge).toLatin1()).toFloat()));
+        judges.append(TextForms::asJsonNumber(floatField(scoreSet, judgeProperty(judge))));
     json.insert(QStringLiteral("JudgeScores"), judges);
     json.insert(QStringLiteral("DataIsValid"), field(scoreSet, "DataIsValid").toBool());
     return json;
 }
 
 void ScoreSetPrinter::printTable(const QObject &scoreSet, QTextStream &out) {
-    QString diver = field(scoreSet, "PrimaryDiver").toString();
-    const QString partner = field(scoreSet, "SynchroPartner").toString();
+    QString diver = textField(scoreSet, "PrimaryDiver");
+    const QString partner = textField(scoreSet, "SynchroPartner");
     if (!partner.isEmpty())
         diver += QStringLiteral(" / ") + partner;
     QStringList judges;
     for (int judge = 1; judge <= judgeCount; ++judge)
-        judges << QString::number(scoreSet.property(judgeProperty(judge).toLatin1()).toFloat());
+        judges << number(scoreSet, judgeProperty(judge));
 
     const auto row = [&out](const char *label, const QString &value) {
         out << QString::fromLatin1(label).leftJustified(15) << value << '\n';
@@ -55,8 +66,8 @@ void ScoreSetPrinter::printTable(const QObject &scoreSet, QTextStream &out) {
     row("Diver",
         QStringLiteral("%1 (no. %2)").arg(diver, field(scoreSet, "DiverNumber").toString()));
     row("Round", field(scoreSet, "CurrentRound").toString());
-    row("Dive", field(scoreSet, "DiveNumber").toString());
-    row("Position", field(scoreSet, "DivePosition").toString());
+    row("Dive", textField(scoreSet, "DiveNumber"));
+    row("Position", textField(scoreSet, "DivePosition"));
     row("DD", number(scoreSet, "DiveDD"));
     row("Judges 1-10", judges.join(QLatin1Char(' ')));
     row("Dive total", number(scoreSet, "DiveTotal"));

@@ -1,11 +1,14 @@
 #include "Command.h"
 #include "Commands.h"
+#include "DriverWarnings.h"
+#include "WindowSystem.h"
 
 #include <kavvix/Error.h>
 #include <kavvix/modKavvix.h>
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QIODevice>
 #include <QTextStream>
 #include <cstdio>
 #include <exception>
@@ -61,9 +64,27 @@ int runCommand(Command &command, const QStringList &arguments, Console &console)
     }
 }
 
+// A failed write (a full disk, a closed pipe) must not pass for success.
+int checkWritten(QTextStream &out, const QString &commandName, int code, QTextStream &err) {
+    out.flush();
+    if (out.status() == QTextStream::Ok)
+        return code;
+    err << "kavvix " << commandName << ": cannot write the output: " << out.device()->errorString()
+        << '\n';
+    return code == Success ? Failure : code;
+}
+
+QStringList argumentsOf(int argc, char **argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
+    DriverWarnings::install();
     QTextStream out(stdout);
     QTextStream err(stderr);
     Console console{out, err};
@@ -82,16 +103,23 @@ int main(int argc, char **argv) {
     for (const auto &command : commands) {
         if (command->name() != name)
             continue;
+        const QStringList given = argumentsOf(argc, argv);
+        const bool widgets = command->needsWidgets() && !WindowSystem::asksForHelp(given);
+        if (widgets && !WindowSystem::displayAvailable(given)) {
+            err << "kavvix " << name
+                << ": no display to show the window on (set DISPLAY, or run with "
+                   "QT_QPA_PLATFORM=offscreen)\n";
+            return Failure;
+        }
         std::unique_ptr<QCoreApplication> app;
-        if (command->needsWidgets())
+        if (widgets)
             app = std::make_unique<QApplication>(argc, argv);
         else
             app = std::make_unique<QCoreApplication>(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("kavvix"));
         QStringList arguments = app->arguments();
         arguments.removeAt(1); // the subcommand's own parser sees "kavvix <options...>"
-        const int code = runCommand(*command, arguments, console);
-        out.flush();
+        const int code = checkWritten(out, name, runCommand(*command, arguments, console), err);
         err.flush();
         return code;
     }

@@ -55,6 +55,15 @@ public:
         return sum == expected;
     }
 
+    // The frames hold one row per diving order up to the highest, and room for 25 rows: a
+    // higher order would overwrite the first rows on the console or fall out of the frames.
+    bool orderAboveMaximum() const {
+        auto rs = open(QStringLiteral("SELECT MAX(DivingOrder) AS LastDiver FROM tblDiveSheets "
+                                      "WHERE MeetID=? AND EventID=?"));
+        return rs->first() &&
+               RecordSet::numberOf(rs->value(QStringLiteral("LastDiver"))) > MaxDivers;
+    }
+
     QString blankDiveNum() const {
         return SqlDialect::trimmedLength(m_db, QStringLiteral("DiveNum")) +
                QStringLiteral(" = 0 OR DiveNum IS NULL");
@@ -83,8 +92,9 @@ bool ValidateEvent(const QString &sMeetID, const QString &sEventID, const QSqlDa
     ShowMessage(QStringLiteral("Validating the event ..."), true);
     const EventChecks checks(sMeetID, sEventID, odbConn);
     try {
-        if (const QString problem = checks.diverCount(); !problem.isEmpty())
-            fail(problem);
+        const QString diverProblem = checks.diverCount();
+        if (!diverProblem.isEmpty())
+            fail(diverProblem);
         if (checks.anyDiveWhere(QStringLiteral("DivingOrder = 0 OR DivingOrder IS NULL")))
             fail(QStringLiteral("-- Diving order not set for all divers"));
         if (checks.anyDiveWhere(QStringLiteral("DiveDD = 0 OR DiveDD IS NULL")))
@@ -94,6 +104,9 @@ bool ValidateEvent(const QString &sMeetID, const QString &sEventID, const QSqlDa
         if (!checks.orderIsSequential())
             fail(QStringLiteral(
                 "-- Diving order is not sequential (starting with 1) for this event"));
+        // More than 25 divers already explains high diving orders.
+        if (diverProblem.isEmpty() && checks.orderAboveMaximum())
+            fail(QStringLiteral("-- Cannot upload event with a diving order above 25"));
     } catch (const RecordSet::QueryFailure &e) {
         // Later checks would only repeat the failure; an event that could not be checked
         // must not be uploaded.

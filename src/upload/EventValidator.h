@@ -13,8 +13,8 @@ using MessageSink = std::function<void(const QString &sMessage, bool bClearFirst
 // Checks an event in the meet database before its dive sheets are uploaded and writes one line
 // per problem found, then a verdict line. True when the event may be uploaded: at most 25
 // divers, every diver has a diving order, every dive a DD, and the diving orders run 1, 2, 3 ...
-// without gaps (blank dive numbers draw only a warning). A database error stops the checks
-// with a line naming it, and the result is false.
+// without gaps (blank dive numbers draw only a warning), and no diving order is above 25. A
+// database error stops the checks with a line naming it, and the result is false.
 bool ValidateEvent(const QString &sMeetID, const QString &sEventID, const QSqlDatabase &odbConn,
                    const MessageSink &ShowMessage);
 

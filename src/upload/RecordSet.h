@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariantList>
@@ -10,6 +11,10 @@
 
 // How the upload reads the host's database: read-only, scrollable record sets whose
 // identifiers are bound values, so a quote inside an identifier can never change a query.
+namespace Kavvix {
+class ServerWatchdog;
+}
+
 namespace Kavvix::RecordSet {
 
 // A query that could not be prepared or run; text() carries the driver's error on one line.
@@ -18,6 +23,10 @@ public:
     explicit QueryFailure(const QString &text);
     QString text() const { return QString::fromStdString(what()); }
 };
+
+// A driver's error on one line naming its cause: the database's own first line, or the
+// driver's text when the database gave none, or the time-out when the watchdog ended the wait.
+QString describe(const QSqlError &error, const ServerWatchdog &watchdog);
 
 // Prepares the SELECT text, binds values to its "?" placeholders in order and runs it.
 // The result is positioned before its first row. Throws QueryFailure.

@@ -4,8 +4,10 @@
 #include <kavvix/MeetDatabase.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -26,6 +28,17 @@ const QByteArray coloradoRecord =
     "\x02x"
     "DiverA/DiverB,12,3,105[B],2.4,7.5,8,7,7.5,8,0,0,0,0,0,55.2,100.5,155.7x\x04";
 const QString capture = testDataPath(QStringLiteral("allsport5000-j5-output.bin"));
+// A record whose diver name carries a terminal colour sequence and a bell.
+const QByteArray escapingRecord =
+    "\x02xDi\x1b[31mver\x07,12,3,105[B],2.4,7.5,8,7,7.5,8,0,0,0,0,0,55.2,100.5,155.7x\x04";
+
+// The system environment without any display, as on a server.
+QProcessEnvironment withoutDisplay() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QLatin1String(name));
+    return env;
+}
 
 // One sample meet file for every test of this binary.
 class CommandsCli : public ::testing::Test {
@@ -35,6 +48,17 @@ protected:
         meetFile = folder->filePath(QStringLiteral("meet.sqlite"));
         const auto result = runCli({"sample-db", meetFile});
         ASSERT_EQ(result.exitCode, 0) << result.err;
+        QFile(folder->filePath(QStringLiteral("empty.sqlite"))).open(QIODevice::WriteOnly);
+        // The sample meet without the column that tells combined events apart.
+        const QString partial = folder->filePath(QStringLiteral("partial.sqlite"));
+        ASSERT_TRUE(QFile::copy(meetFile, partial));
+        {
+            QSqlQuery drop(Kavvix::openMeetDatabase(partial, QStringLiteral("partial")));
+            ASSERT_TRUE(drop.exec(QStringLiteral("ALTER TABLE tblEventInfo DROP COLUMN "
+                                                 "combinedevent")))
+                << drop.lastError().text();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("partial"));
     }
     static void TearDownTestSuite() { delete folder; }
 
@@ -53,7 +77,9 @@ protected:
 // (failure, in one line plus at most a hint).
 TEST_F(CommandsCli, ExitCodeAndOneClearLine) {
     const struct {
-        const char *args; // split at blanks; @meet is the sample meet file, @other a new one
+        // split at blanks; @meet is the sample meet file, @other a new one, @empty an empty
+        // file, @partial the sample meet without a column, @blank the empty argument
+        const char *args;
         int exitCode;
         const char *text;
         QByteArray input = {};
@@ -67,6 +93,13 @@ TEST_F(CommandsCli, ExitCodeAndOneClearLine) {
         {"parse daktronics /nonexistent/file.bin", 1,
          "kavvix parse: cannot read /nonexistent/file.bin"},
         {"parse omega", 2, "unknown console 'omega'"},
+        {"parse colorado --json", 0, "\"DiveDD\":2.4,", coloradoRecord},
+        {"parse colorado", 0, "Di<x1B>[31mver<x07> (no. 12)", escapingRecord},
+        {"parse colorado", 1, "record 1: the same message 999 more times, the last in record 1000",
+         QByteArray(1000, '\x02')},
+        {"parse colorado", 1,
+         "record 1: skipped: more than 65536 characters before the next record",
+         "\x02" + QByteArray(100000, 'x')},
         {"parse", 2, "expected: colorado|daktronics"},
         {"parse --bogus", 2, "Unknown option 'bogus'"},
         {"frobnicate", 2, "unknown command 'frobnicate'"},
@@ -80,12 +113,20 @@ TEST_F(CommandsCli, ExitCodeAndOneClearLine) {
         {"upload --db /nonexistent/meet.sqlite --meet RIV26 --event E12 --port 9", 1,
          "/nonexistent/meet.sqlite"},
         {"upload --db postgresql:// --meet RIV26 --event E12 --port 9", 1, "kavvix upload: "},
+        {"upload --db @empty --meet RIV26 --event E12 --port 9", 1,
+         "Not a meet database: the table tblMeetInfo is missing"},
+        {"upload --db @partial --meet RIV26 --event E12 --port 9", 1,
+         "Not a meet database: the table tblEventInfo has no column combinedevent"},
+        {"upload --db @meet --meet RIV26 --event E12 --device @blank", 2,
+         "--device takes a device path, not an empty text"},
         {"upload --db @meet --event E12 --port 3", 2, "--meet is required"},
         {"upload --db @meet --meet RIV26 --event E12 --order Q --port 3", 2,
          "--order takes A, B, C or D"},
         {"test-connection --port 40", 2, "--port takes a number from 1 to 16"},
         {"test-connection --port 9", 1, "COM 9 (/dev/kavvix-no-such-device) cannot be opened"},
         {"monitor", 2, "--port N is required"},
+        {"monitor --device @blank", 2, "--device takes a device path, not an empty text"},
+        {"monitor --port 9", 1, "cannot open COM 9 (/dev/kavvix-no-such-device): "},
         {"simulate --reject x", 2, "--reject takes K:CODE"},
         {"dialog --db @meet --meet NOPE", 1, "meet 'NOPE' is not in the database"},
         {"sample-db @meet", 1, "already exists"},
@@ -95,11 +136,16 @@ TEST_F(CommandsCli, ExitCodeAndOneClearLine) {
     env.insert(QStringLiteral("KAVVIX_COM9"), QStringLiteral("/dev/kavvix-no-such-device"));
     for (const auto &c : cases) {
         SCOPED_TRACE(c.args);
-        const QString args = QString::fromLatin1(c.args)
-                                 .replace(QStringLiteral("@meet"), meetFile)
-                                 .replace(QStringLiteral("@capture"), capture)
-                                 .replace(QStringLiteral("@other"), folder->filePath("other.db"));
-        const auto result = runCli(args.split(QLatin1Char(' ')), c.input, env);
+        const QString args =
+            QString::fromLatin1(c.args)
+                .replace(QStringLiteral("@meet"), meetFile)
+                .replace(QStringLiteral("@capture"), capture)
+                .replace(QStringLiteral("@other"), folder->filePath("other.db"))
+                .replace(QStringLiteral("@empty"), folder->filePath("empty.sqlite"))
+                .replace(QStringLiteral("@partial"), folder->filePath("partial.sqlite"));
+        QStringList arguments = args.split(QLatin1Char(' '));
+        arguments.replaceInStrings(QRegularExpression(QStringLiteral("^@blank$")), QString());
+        const auto result = runCli(arguments, c.input, env);
         EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
         const QString &shown = c.exitCode == 0 ? result.out : result.err;
         EXPECT_TRUE(shown.contains(QLatin1String(c.text))) << shown;
@@ -112,6 +158,58 @@ TEST_F(CommandsCli, ExitCodeAndOneClearLine) {
         EXPECT_TRUE(result.out.contains(QStringLiteral("Usage: kavvix ") + QLatin1String(command)))
             << result.out;
     }
+}
+
+// What the parse table shows of console text cannot act on a terminal: no control character
+// but the line ends reaches it.
+TEST_F(CommandsCli, ParseTableShowsControlCharactersEscaped) {
+    const auto result = runCli({"parse", "colorado"}, escapingRecord);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    for (QChar c : result.out)
+        EXPECT_TRUE(c == QLatin1Char('\n') || c >= QLatin1Char(' ')) << int(c.unicode());
+}
+
+// A wrong console name is refused at once, while standard input is still open.
+TEST_F(CommandsCli, ParseRefusesAnUnknownConsoleBeforeReadingInput) {
+    auto parse = startCli({"parse", "foo"});
+    ASSERT_TRUE(parse->waitForStarted(10000));
+    EXPECT_TRUE(parse->waitForFinished(10000)) << "still reading standard input";
+    EXPECT_EQ(parse->exitCode(), 2);
+    parse->kill();
+    parse->waitForFinished();
+}
+
+TEST_F(CommandsCli, OutputThatCannotBeWrittenFails) {
+    QProcess parse;
+    parse.setStandardOutputFile(QStringLiteral("/dev/full"));
+    parse.start(QStringLiteral(KAVVIX_CLI_PATH), {"parse", "daktronics", "--each", capture});
+    ASSERT_TRUE(parse.waitForFinished(60000));
+    EXPECT_EQ(parse.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(parse.readAllStandardError())
+                    .contains(QStringLiteral("kavvix parse: cannot write the output: ")));
+}
+
+// Help needs no window; the dialog itself says in one line that there is no display.
+TEST_F(CommandsCli, DialogWithoutADisplay) {
+    const auto help = runCli({"dialog", "--help"}, {}, withoutDisplay());
+    EXPECT_EQ(help.exitCode, 0) << help.err;
+    EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: kavvix dialog"))) << help.out;
+    const auto dialog =
+        runCli({"dialog", "--db", meetFile, "--meet", "RIV26"}, {}, withoutDisplay());
+    EXPECT_EQ(dialog.exitCode, 1);
+    EXPECT_EQ(dialog.err, QStringLiteral("kavvix dialog: no display to show the window on (set "
+                                         "DISPLAY, or run with QT_QPA_PLATFORM=offscreen)\n"));
+}
+
+// A device given by its name in /dev, as the monitor takes it, serves the upload too.
+TEST_F(CommandsCli, UploadTakesADeviceNameInDev) {
+    SimulatorProcess simulator;
+    ASSERT_TRUE(simulator.started());
+    const QString device = simulator.environment().value(QStringLiteral("KAVVIX_COM3"));
+    ASSERT_TRUE(device.startsWith(QStringLiteral("/dev/"))) << device;
+    const auto result = runCli({"upload", "--db", meetFile, "--meet", "RIV26", "--event", "E12",
+                                "--device", device.mid(5)});
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
 }
 
 TEST_F(CommandsCli, ParseDaktronicsJsonIsOneObjectPerLine) {
@@ -165,6 +263,12 @@ TEST_F(CommandsCli, SampleDbAndUploadThroughAPostgreSqlUrl) {
     QSqlQuery admin(Kavvix::openMeetDatabase(url(QStringLiteral("postgres")), "admin"));
     ASSERT_TRUE(admin.exec("CREATE DATABASE " + dbname)) << admin.lastError().text();
     EXPECT_EQ(runCli({"sample-db", url(dbname)}).exitCode, 0);
+    // The scheme is matched in any letter case, by sample-db as by upload.
+    const QString second = dbname + QStringLiteral("_upper");
+    ASSERT_TRUE(admin.exec("CREATE DATABASE " + second)) << admin.lastError().text();
+    const auto upper = runCli({"sample-db", url(second).replace(0, 10, "POSTGRESQL")});
+    EXPECT_EQ(upper.exitCode, 0) << upper.err;
+    EXPECT_TRUE(admin.exec(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(second)));
     SimulatorProcess simulator;
     ASSERT_TRUE(simulator.started());
     const auto result = upload(simulator, url(dbname), QStringLiteral("E10"));

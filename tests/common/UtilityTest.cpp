@@ -6,6 +6,7 @@
 #include "common/FileLogUtility.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
@@ -58,6 +59,54 @@ TEST(Utility, DefaultWriterAppendsOneReadableLinePerEntry) {
         "^" + time + R"( \[4\] VerifyDataStream: SYN not found, Data:<SYN><x1B>x:\n)" + time +
         R"( \[2\] \(level 3\) AddChar: Found SYN at 7\n$)");
     EXPECT_TRUE(expected.match(QString::fromUtf8(file.readAll())).hasMatch());
+}
+
+// Sets KAVVIX_LOG_FILE for the life of the object.
+class LogFileVariable {
+public:
+    explicit LogFileVariable(const QString &path) {
+        qputenv("KAVVIX_LOG_FILE", path.toLocal8Bit());
+    }
+    ~LogFileVariable() { qunsetenv("KAVVIX_LOG_FILE"); }
+};
+
+// 24 MB of entries leave the newest ones in the log and three older files, none much larger
+// than the cap.
+TEST(Utility, DefaultWriterRotatesTheLogAtACap) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("kavvix.log");
+    const LogFileVariable variable(path);
+    const QString noise(256 * 1024, QLatin1Char('~'));
+    auto util = createUtility();
+    for (int entry = 1; entry <= 96; ++entry)
+        util->WriteLog(entry, "VerifyDataStream", noise, 0);
+    const qint64 cap = FileLogUtility::MaxFileBytes + noise.size() + 100;
+    for (const QString &kept : {path, path + ".1", path + ".2", path + ".3"}) {
+        EXPECT_TRUE(QFile::exists(kept)) << kept;
+        EXPECT_LE(QFileInfo(kept).size(), cap) << kept;
+    }
+    EXPECT_FALSE(QFile::exists(path + ".4"));
+    QFile newest(path);
+    ASSERT_TRUE(newest.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(newest.readAll().contains(" [96] VerifyDataStream: ~~~"));
+}
+
+TEST(Utility, UnwritableLogWarnsOnce) {
+    QTemporaryDir dir;
+    QFile blocker(dir.filePath("not-a-folder"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly)); // a file where the log's folder should be
+    blocker.close();
+    const LogFileVariable variable(blocker.fileName() + "/kavvix.log");
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext &, const QString &text) { warnings << text; });
+    auto util = createUtility();
+    for (int entry = 0; entry < 3; ++entry)
+        util->WriteLog(2, "AddChar", "Found SYN at 1", 0);
+    qInstallMessageHandler(previous);
+    ASSERT_EQ(warnings.size(), 1) << warnings.join('\n');
+    EXPECT_TRUE(warnings[0].contains("cannot write log file")) << warnings[0];
 }
 
 TEST(DebugEnabled, IsOneValuePerThread) {

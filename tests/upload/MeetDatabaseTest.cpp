@@ -29,9 +29,14 @@ const QString OrderNotSet = QStringLiteral("-- Diving order not set for all dive
 const QString ZeroDD = QStringLiteral("-- DDs of zero found for some dives");
 const QString NotSequential =
     QStringLiteral("-- Diving order is not sequential (starting with 1) for this event");
+const QString OrderAbove25 = QStringLiteral("-- Cannot upload event with a diving order above 25");
 
 void execSql(const QSqlDatabase &db, const QString &sql, const QVariantList &values) {
     QSqlQuery q(db);
+    if (values.isEmpty()) { // PostgreSQL prepares no table definitions
+        ASSERT_TRUE(q.exec(sql)) << q.lastError().text();
+        return;
+    }
     ASSERT_TRUE(q.prepare(sql)) << q.lastError().text();
     for (const QVariant &v : values)
         q.addBindValue(v);
@@ -73,6 +78,15 @@ void writeMeet(const QSqlDatabase &db) {
     execSql(db, QStringLiteral("INSERT INTO tblMeetInfo VALUES (?, ?)"),
             {OBrien, QStringLiteral("O'Brien's Summer Meet")});
     execSql(db, event, {OBrien, MensEvent, MensEvent, false, QString()});
+    // 25 divers whose diving orders run without gaps to 26 and to 1000: one diver dives under
+    // several diving orders.
+    for (const auto &[eventID, lastOrder] : {std::pair{"O26", 26}, std::pair{"O1000", 1000}})
+        for (int order = 1; order <= lastOrder; ++order)
+            execSql(db,
+                    QStringLiteral("INSERT INTO tblDiveSheets (MeetID, EventID, RegID, "
+                                   "DivingOrder, DiveRound, DiveNum, DiveDD) VALUES "
+                                   "(?, ?, ?, ?, 1, '105B', 2.4)"),
+                    {QString(Sample::MeetID), eventID, (order - 1) % 25 + 1, order});
 }
 
 // Every case runs on the sample meet plus the rows above, in SQLite (a temporary file) and in
@@ -83,20 +97,23 @@ class MeetDb : public ::testing::TestWithParam<std::string> {
 public:
     static void SetUpTestSuite() {
         const QString file = s_dir.filePath(QStringLiteral("meet.sqlite"));
-        QFile(file).open(QIODevice::WriteOnly); // openMeetDatabase never creates one
-        s_error[0] = attempt([&] { writeMeet(openMeetDatabase(file, id() + "SQLite")); });
+        s_error[0] = attempt([&] { writeMeet(createMeetDatabase(file, id() + "SQLite")); });
         if (pgConfigured())
             s_error[1] = attempt([] {
                 admin("CREATE DATABASE " + id());
-                writeMeet(openMeetDatabase(pgUrl(id()), id() + "PostgreSQL"));
+                writeMeet(createMeetDatabase(pgUrl(id()), id() + "PostgreSQL"));
             });
     }
     static void TearDownTestSuite() {
         QSqlDatabase::removeDatabase(id() + "SQLite");
         QSqlDatabase::removeDatabase(id() + "PostgreSQL");
+        QSqlDatabase::removeDatabase(id() + "_bareSQLite");
+        QSqlDatabase::removeDatabase(id() + "_barePostgreSQL");
         if (pgConfigured()) {
-            EXPECT_EQ(attempt([] { admin("DROP DATABASE IF EXISTS " + id() + " WITH (FORCE)"); }),
-                      QString());
+            for (const QString &name : {id(), id() + "_bare"})
+                EXPECT_EQ(
+                    attempt([&] { admin("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)"); }),
+                    QString());
             QSqlDatabase::removeDatabase(id() + "_admin");
         }
     }
@@ -114,6 +131,14 @@ protected:
     }
     QSqlDatabase db() const {
         return QSqlDatabase::database(id() + QString::fromStdString(GetParam()), false);
+    }
+    // A new database without tables.
+    QSqlDatabase emptyDatabase() const {
+        const QString connection = id() + "_bare" + QString::fromStdString(GetParam());
+        if (GetParam() == "SQLite")
+            return createMeetDatabase(s_dir.filePath(QStringLiteral("bare.sqlite")), connection);
+        admin("CREATE DATABASE " + id() + "_bare");
+        return openMeetDatabase(pgUrl(id() + "_bare"), connection);
     }
 
 private:
@@ -208,6 +233,8 @@ TEST_P(MeetDb, ValidationWritesOneLinePerProblemThenTheVerdict) {
         {Sample::EventNullDD, {ZeroDD}, false},
         {"V012N", {OrderNotSet, ZeroDD}, false},
         {Sample::EventBlankDiveNums, {"-- WARNING: some dive #s found to be blank"}, true},
+        {"O26", {OrderAbove25}, false},
+        {"O1000", {OrderAbove25}, false},
     };
     for (const auto &[event, problems, passes] : cases) {
         SCOPED_TRACE(event.toStdString());
@@ -224,6 +251,40 @@ TEST_P(MeetDb, ValidationWritesOneLinePerProblemThenTheVerdict) {
                            "connection is not open",
                            Aborted}));
     EXPECT_FALSE(result);
+}
+
+// Tables and columns are added to an empty database one step at a time; until all are there,
+// the check names the first one missing.
+TEST_P(MeetDb, MissingTablesAndColumnsAreNamed) {
+    const QSqlDatabase bare = emptyDatabase();
+    const std::pair<const char *, const char *> steps[] = {
+        {nullptr, "the table tblMeetInfo is missing"},
+        {"CREATE TABLE tblMeetInfo (MeetID VARCHAR(20), MeetName VARCHAR(100))",
+         "the table tblEventInfo is missing"},
+        {"CREATE TABLE tblEventInfo (MeetID VARCHAR(20), EventID VARCHAR(20), "
+         "EventName VARCHAR(100), CombinedEventID VARCHAR(20))",
+         "the table tblEventInfo has no column combinedevent"},
+        {"ALTER TABLE tblEventInfo ADD COLUMN combinedevent BOOLEAN",
+         "the table tblDiveSheets is missing"},
+        {"CREATE TABLE tblDiveSheets (MeetID VARCHAR(20), EventID VARCHAR(20), RegID INTEGER, "
+         "DivingOrder INTEGER, DiveRound INTEGER, DiveNum VARCHAR(10))",
+         "the table tblDiveSheets has no column DiveDD"},
+        {"ALTER TABLE tblDiveSheets ADD COLUMN DiveDD DOUBLE PRECISION", nullptr},
+    };
+    for (const auto &[statement, missing] : steps) {
+        SCOPED_TRACE(missing ? missing : "complete");
+        if (statement)
+            execSql(bare, QLatin1String(statement), {});
+        try {
+            requireMeetTables(bare);
+            EXPECT_EQ(missing, nullptr);
+        } catch (const Error &e) {
+            EXPECT_EQ(e.description(), QStringLiteral("Not a meet database: ") + missing);
+        }
+    }
+    EXPECT_FALSE(hasMeet(bare, Sample::MeetID));
+    EXPECT_TRUE(hasMeet(db(), Sample::MeetID));
+    EXPECT_NO_THROW(requireMeetTables(db()));
 }
 
 // "CE" at the start (case-sensitive) selects the parts of a combined event; anything else
@@ -320,6 +381,10 @@ TEST(OpenMeetDatabase, RefusesWhatItCannotOpenWithOneClearLine) {
         {"postgresql://kim@/meets", "no host"},
         {"postgresql://kim@localhost:99999/meets", "not a number from 1 to 65535"},
         {"postgresql://kim@localhost/meets?sslmode=off", "unsupported parameter"},
+        {"postgresql://kim@localhost/meets?connect_timeout=soon",
+         "connect_timeout \"soon\" is not a number from 0 to 86400"},
+        {"postgresql://kim@localhost/meets?statement_timeout=-1",
+         "statement_timeout \"-1\" is not a number from 0 to 86400000"},
         {"postgresql://kim:s3cret@%2Fno-such-folder:5/meets",
          "Cannot open meet database postgresql://kim@/no-such-folder:5/meets:"},
         {missing, "Meet database file not found: "},
@@ -338,6 +403,36 @@ TEST(OpenMeetDatabase, RefusesWhatItCannotOpenWithOneClearLine) {
         EXPECT_FALSE(QSqlDatabase::contains(QStringLiteral("refused")));
     }
     EXPECT_FALSE(QFile::exists(missing)) << "no file is created";
+}
+
+// A new meet file is made in one place, and never over an existing file.
+TEST(CreateMeetDatabase, MakesANewFileOnly) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("new.sqlite"));
+    Sample::write(createMeetDatabase(file, QStringLiteral("created")));
+    QSqlDatabase::removeDatabase(QStringLiteral("created"));
+    EXPECT_TRUE(hasMeet(openMeetDatabase(file, QStringLiteral("reopened")), Sample::MeetID));
+    QSqlDatabase::removeDatabase(QStringLiteral("reopened"));
+    try {
+        createMeetDatabase(file, QStringLiteral("again"));
+        ADD_FAILURE() << "opened an existing file as a new one";
+    } catch (const Error &e) {
+        EXPECT_TRUE(e.description().contains(QLatin1String("already exists"))) << e.description();
+    }
+    EXPECT_FALSE(QSqlDatabase::contains(QStringLiteral("again")));
+}
+
+TEST(IsPostgresUrl, OneRuleInAnyLetterCase) {
+    const std::pair<const char *, bool> cases[] = {
+        {"postgresql://kim@host/meets", true},
+        {"POSTGRESQL://kim@host/meets", true},
+        {"Postgres://kim@host/meets", true},
+        {"postgresq://kim@host/meets", false},
+        {"meet.sqlite", false},
+        {"./postgresql://meet.sqlite", false},
+    };
+    for (const auto &[text, isUrl] : cases)
+        EXPECT_EQ(isPostgresUrl(QLatin1String(text)), isUrl) << text;
 }
 
 } // namespace
