@@ -178,13 +178,13 @@ QHttpServerResponse ApiServer::meet() const {
 }
 
 QHttpServerResponse ApiServer::results(const QString &eventId, bool ranked) const {
-    if (!m_meet.hasEvent(eventId))
-        return error(Status::NotFound,
-                     QStringLiteral("meet %1 has no event '%2'").arg(m_meet.meetId(), eventId));
     const auto dives = m_table.results(m_meet.meetId(), eventId);
     if (!dives)
         return error(Status::ServiceUnavailable,
                      QStringLiteral("the database cannot be read: %1").arg(m_table.lastError()));
+    if (dives->isEmpty() && !m_meet.hasEvent(eventId))
+        return error(Status::NotFound,
+                     QStringLiteral("meet %1 has no event '%2'").arg(m_meet.meetId(), eventId));
     if (ranked)
         return standings(*dives);
     QJsonArray list;

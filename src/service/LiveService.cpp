@@ -62,6 +62,7 @@ struct LiveService::Parts {
     std::unique_ptr<LiveFeed> feed;
     quint16 httpPort = 0;
     qint64 lastReceivedMs = 0;
+    bool consoleOpen = false;
 };
 
 LiveService::LiveService(LiveServiceOptions options, QObject *parent)
@@ -160,6 +161,10 @@ void LiveService::wire() {
     connect(p.link.get(), &ConsoleLink::diveReceived, this, &LiveService::onDive);
     connect(p.link.get(), &ConsoleLink::consoleChanged, this,
             [this](bool open, const QString &version) {
+                if (open != m_parts->consoleOpen)
+                    emit logLine(open ? QStringLiteral("console: line open")
+                                      : QStringLiteral("console: line closed"));
+                m_parts->consoleOpen = open;
                 m_parts->feed->broadcast({{"type", "console"},
                                           {"open", open},
                                           {"version", version.isEmpty() ? QJsonValue() : version}});

@@ -17,6 +17,7 @@
 #include <QUrl>
 
 #include <csignal>
+#include <fcntl.h>
 
 namespace KavvixTest {
 
@@ -75,6 +76,11 @@ QSqlDatabase MeetDb::connection() const {
 ServiceProcess::ServiceProcess(const QStringList &arguments)
     : m_process(std::make_unique<QProcess>()) {
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
+    // The child must not hold the simulator's end of the line open: a hang-up would go unseen.
+    m_process->setChildProcessModifier([] {
+        for (int fd = 3; fd < 1024; ++fd)
+            ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    });
     m_process->start(QStringLiteral(KAVVIX_CLI_PATH),
                      QStringList{"serve", "--listen", "127.0.0.1:0"} + arguments);
     if (!waitForLog(QStringLiteral("serving meet")))
