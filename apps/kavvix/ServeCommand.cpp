@@ -48,6 +48,9 @@ void ServeCommand::describe(QCommandLineParser &parser) const {
          QStringLiteral("Bearer token for POST and PUT (default $KAVVIX_TOKEN); needed off "
                         "the loopback address."),
          QStringLiteral("TOKEN")},
+        {QStringLiteral("record"),
+         QStringLiteral("Append every byte received, with its arrival time, to a recording."),
+         QStringLiteral("FILE")},
         {QStringLiteral("journal"),
          QStringLiteral("Journal file for dives the database cannot take yet."),
          QStringLiteral("FILE")},
@@ -66,6 +69,7 @@ int ServeCommand::run(const QCommandLineParser &parser, Console &console) {
     options.token = parser.isSet(QStringLiteral("token")) ? parser.value(QStringLiteral("token"))
                                                           : qEnvironmentVariable("KAVVIX_TOKEN");
     options.journalPath = parser.value(QStringLiteral("journal"));
+    options.recordPath = parser.value(QStringLiteral("record"));
 
     Kavvix::LiveService service(options);
     QObject::connect(&service, &Kavvix::LiveService::logLine, [&](const QString &line) {

@@ -1,6 +1,7 @@
 #include "SimulateCommand.h"
 
 #include "InterruptWatcher.h"
+#include "ReplayOption.h"
 #include "serial/ConsoleSimulator.h"
 
 #include <QCoreApplication>
@@ -49,6 +50,7 @@ Kavvix::ConsoleSimulator::DiveFields sampleDive(int n) {
 } // namespace
 
 void SimulateCommand::describe(QCommandLineParser &parser) const {
+    ReplayOption::describe(parser);
     parser.addOptions({
         {QStringLiteral("port"),
          QStringLiteral("Print the KAVVIX_COM<N> setting that maps port N to the console."),
@@ -118,6 +120,7 @@ int SimulateCommand::run(const QCommandLineParser &parser, Console &console) {
         console.out.flush();
     });
 
+    const auto replay = ReplayOption::start(parser, simulator, console);
     QTimer dives;
     int divesLeft = 0;
     int divesSent = 0;

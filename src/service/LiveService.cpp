@@ -11,6 +11,7 @@
 
 #include <kavvix/Error.h>
 #include <kavvix/MeetDatabase.h>
+#include <kavvix/service/Recording.h>
 
 #include <QCryptographicHash>
 #include <QFileInfo>
@@ -63,6 +64,7 @@ struct LiveService::Parts {
     quint16 httpPort = 0;
     qint64 lastReceivedMs = 0;
     bool consoleOpen = false;
+    Recording::Writer recording;
 };
 
 LiveService::LiveService(LiveServiceOptions options, QObject *parent)
@@ -92,6 +94,7 @@ void LiveService::start() {
     wire();
     m_parts->keeper->replayJournal();
     listen();
+    openRecording();
     openLine();
     emit logLine(QStringLiteral("serving meet %1 on http://%2:%3, console on COM %4")
                      .arg(m_options.meetId, m_options.address.toString())
@@ -133,6 +136,14 @@ void LiveService::listen() {
                         .arg(m_options.address.toString())
                         .arg(m_options.httpPort)
                         .arg(problem));
+}
+
+void LiveService::openRecording() {
+    if (m_options.recordPath.isEmpty())
+        return;
+    if (!m_parts->recording.open(m_options.recordPath))
+        cannotStart(m_parts->recording.errorText());
+    m_parts->link->setByteTap([this](char byte) { m_parts->recording.append(byte); });
 }
 
 void LiveService::openLine() {

@@ -53,6 +53,7 @@ private:
     struct Parts;
     void openDatabase();
     void openJournal();
+    void openRecording();
     void openLine();
     void listen();
     void wire();
