@@ -1,12 +1,12 @@
-# Installs both libraries as one CMake package (find_package(Kavvix), targets Kavvix::Kavvix and
-# Kavvix::Simulator) and the core as a pkg-config file (kavvix.pc).
+# Installs the libraries as one CMake package (find_package(Kavvix), targets Kavvix::Kavvix,
+# Kavvix::Simulator and Kavvix::Service) and the core as a pkg-config file (kavvix.pc).
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set(KAVVIX_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Kavvix)
 
 set_target_properties(kavvix PROPERTIES EXPORT_NAME Kavvix)
-install(TARGETS kavvix kavvix_simulator EXPORT KavvixTargets
+install(TARGETS kavvix kavvix_simulator kavvix_service EXPORT KavvixTargets
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}

@@ -5,6 +5,7 @@
 #include "MonitorCommand.h"
 #include "ParseCommand.h"
 #include "SampleDbCommand.h"
+#include "ServeCommand.h"
 #include "SimulateCommand.h"
 #include "TestConnectionCommand.h"
 #include "UploadCommand.h"
@@ -21,6 +22,7 @@ std::vector<std::unique_ptr<Command>> allCommands() {
     commands.push_back(std::make_unique<UploadCommand>());
     commands.push_back(std::make_unique<DialogCommand>());
     commands.push_back(std::make_unique<SampleDbCommand>());
+    commands.push_back(std::make_unique<ServeCommand>());
     return commands;
 }
 

@@ -3,6 +3,7 @@
 #include "DiveResultPrinter.h"
 #include "InterruptWatcher.h"
 #include "PortOption.h"
+#include "RecordOption.h"
 #include <kavvix/comPort.h>
 
 #include <kavvix/Error.h>
@@ -25,6 +26,7 @@ constexpr auto lineSettings = "9600,e,8,1";
 
 void MonitorCommand::describe(QCommandLineParser &parser) const {
     PortOption::describe(parser, true);
+    RecordOption::describe(parser);
     parser.addOption({QStringLiteral("json"), QStringLiteral("One JSON object per line.")});
     parser.addOption({QStringLiteral("request-version"),
                       QStringLiteral("Ask the console for its software version first.")});
@@ -39,6 +41,7 @@ int MonitorCommand::run(const QCommandLineParser &parser, Console &console) {
     const bool json = parser.isSet(QStringLiteral("json"));
     Kavvix::modKavvix::setDebugEnabled(parser.isSet(QStringLiteral("log")));
 
+    const auto recording = RecordOption::open(parser);
     Kavvix::comPort port;
     port.setCommPort(portNumber);
     port.setSettings(QString::fromLatin1(lineSettings));
@@ -79,6 +82,8 @@ int MonitorCommand::run(const QCommandLineParser &parser, Console &console) {
     QObject::connect(&port, &Kavvix::comPort::OnComm, [&] {
         if (port.CommEvent() == Kavvix::comPort::Received) {
             const QString c = port.readChar();
+            if (recording && !c.isEmpty())
+                recording->append(char(c.at(0).toLatin1()));
             if (!c.isEmpty())
                 processor.AddChar(c);
         } else if (port.CommEvent() >= Kavvix::comPort::ErrorKind) {

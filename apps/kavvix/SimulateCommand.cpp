@@ -2,6 +2,8 @@
 
 #include "InterruptWatcher.h"
 
+#include "ReplayOption.h"
+
 #include <kavvix/PortTable.h>
 #include <kavvix/cDiveResult.h>
 #include <kavvix/simulator/ConsoleSimulator.h>
@@ -72,6 +74,7 @@ void fillSampleDive(Kavvix::cDiveResult &dive, int n) {
 } // namespace
 
 void SimulateCommand::describe(QCommandLineParser &parser) const {
+    ReplayOption::describe(parser);
     parser.addOptions({
         {QStringLiteral("port"),
          QStringLiteral("Print the KAVVIX_COM<N> setting that maps port N to the console."),
@@ -152,6 +155,8 @@ int SimulateCommand::run(const QCommandLineParser &parser, Console &console) {
         console.err.flush();
     });
 
+
+    const auto replay = ReplayOption::start(parser, simulator, console);
     QTimer dives;
     int divesLeft = 0;
     int divesSent = 0;

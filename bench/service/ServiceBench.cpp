@@ -1,0 +1,193 @@
+// The live results service under load, in one process: the console simulator writes "305"
+// frames to a pseudo-terminal, the service stores and announces them, K WebSocket clients
+// receive them. Prints
+//  - latency from the last byte of a frame written to the message arriving at each client
+//    (p50, p99) for K = 1, 100, 500;
+//  - dives stored per second when frames arrive back to back (SQLite, and PostgreSQL when
+//    KAVVIX_BENCH_PG_URL names an empty database with the sample meet);
+//  - resident memory before and after the stream.
+// Usage: bench_service [DIVES]   (default 2000)
+#include "../../tests/service/SentDive.h"
+
+#include <kavvix/simulator/ConsoleSimulator.h>
+
+#include <kavvix/MeetDatabase.h>
+#include <kavvix/PortTable.h>
+#include <kavvix/service/LiveService.h>
+#include <kavvix/simulator/SampleMeet.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWebSocket>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+using Kavvix::ConsoleSimulator;
+using KavvixTest::sendDive;
+using KavvixTest::SentDive;
+
+namespace {
+
+// Runs the event loop until pred holds: blocks for events instead of sleeping between polls
+// (as QTest::qWaitFor does), which would add its sleep to every hop measured.
+template <typename Pred> void waitUntil(Pred pred, int timeoutMs) {
+    QTimer wakeUp;
+    wakeUp.start(100);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!pred() && elapsed.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+long residentKiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+SentDive dive(int n) {
+    SentDive fields;
+    fields.round = qint16(1 + (n / 99) % 99);
+    fields.divingOrder = qint16(1 + n % 99);
+    fields.judges = {6.5f, 7.0f, float(n % 10), 0, 0, 0, 0, 0, 0};
+    fields.totalScore = float(n % 1000);
+    return fields;
+}
+
+struct Bench {
+    QTemporaryDir dir;
+    ConsoleSimulator simulator;
+    std::unique_ptr<Kavvix::LiveService> service;
+    std::vector<std::unique_ptr<QWebSocket>> clients;
+    QElapsedTimer clock;
+    std::vector<qint64> latenciesUs;
+    qint64 sentAtUs = 0;
+    int received = 0;
+    int nextDive = 0; // every dive sent is a new one: a stored row, not a repeat
+
+    bool start(const QString &database) {
+        Kavvix::modKavvix::MapPort(1, simulator.slavePath());
+        Kavvix::LiveServiceOptions options;
+        options.database = database;
+        options.meetId = QString(Kavvix::SampleMeet::MeetID);
+        options.currentEvent = QString(Kavvix::SampleMeet::Event12Divers);
+        options.httpPort = 0;
+        options.journalPath = dir.filePath(QStringLiteral("journal"));
+        service = std::make_unique<Kavvix::LiveService>(options);
+        try {
+            service->start();
+        } catch (const std::exception &e) {
+            std::fprintf(stderr, "cannot start: %s\n", e.what());
+            return false;
+        }
+        clock.start();
+        return true;
+    }
+
+    void connectClients(int k) {
+        clients.clear();
+        for (int i = 0; i < k; ++i) {
+            auto socket = std::make_unique<QWebSocket>();
+            QObject::connect(socket.get(), &QWebSocket::textMessageReceived,
+                             [this](const QString &text) {
+                                 if (!text.contains(QLatin1String("\"type\":\"dive\"")))
+                                     return;
+                                 latenciesUs.push_back(clock.nsecsElapsed() / 1000 - sentAtUs);
+                                 ++received;
+                             });
+            socket->open(QUrl(QStringLiteral("ws://127.0.0.1:%1/live").arg(service->httpPort())));
+            clients.push_back(std::move(socket));
+        }
+        waitUntil(
+            [&] {
+                return std::all_of(clients.begin(), clients.end(), [](const auto &c) {
+                    return c->state() == QAbstractSocket::ConnectedState;
+                });
+            },
+            30000);
+    }
+
+    void latency(int k, int samples) {
+        connectClients(k);
+        latenciesUs.clear();
+        for (int i = 0; i < samples; ++i) {
+            received = 0;
+            sentAtUs = clock.nsecsElapsed() / 1000;
+            sendDive(simulator, dive(nextDive++));
+            waitUntil([&] { return received >= k; }, 10000);
+        }
+        std::sort(latenciesUs.begin(), latenciesUs.end());
+        const auto at = [&](double q) {
+            return latenciesUs.empty()
+                       ? -1.0
+                       : double(latenciesUs[std::size_t(q * double(latenciesUs.size() - 1))]) /
+                             1000.0;
+        };
+        std::printf("latency K=%3d: p50 %.2f ms, p99 %.2f ms (%zu messages)\n", k, at(0.5),
+                    at(0.99), latenciesUs.size());
+    }
+
+    void throughput(const char *name, int dives) {
+        connectClients(1);
+        received = 0;
+        const long before = residentKiB();
+        QElapsedTimer elapsed;
+        elapsed.start();
+        // At most a few kilobytes in flight: the pseudo-terminal's buffer is small, and a
+        // console at 9600 baud never has more than a frame or two outstanding.
+        constexpr int Batch = 10, InFlight = 40;
+        for (int i = 0; i < dives; i += Batch) {
+            QByteArray frames;
+            for (int j = i; j < qMin(dives, i + Batch); ++j)
+                frames += ConsoleSimulator::diveResultFrame(*KavvixTest::toRecord(dive(nextDive++)))
+                              .toLatin1();
+            simulator.sendRaw(frames);
+            waitUntil([&] { return received >= i + Batch - InFlight; }, 10000);
+        }
+        waitUntil([&] { return received >= dives; }, 600000);
+        std::printf(
+            "%s: %d dives stored and announced in %.2f s: %.0f dives/s; RSS %ld -> %ld KiB\n", name,
+            received, double(elapsed.elapsed()) / 1000.0,
+            received * 1000.0 / double(qMax<qint64>(1, elapsed.elapsed())), before, residentKiB());
+    }
+};
+
+QString sqliteMeet(const QTemporaryDir &dir) {
+    const QString file = dir.filePath(QStringLiteral("meet.db"));
+    QFile(file).open(QIODevice::WriteOnly);
+    Kavvix::SampleMeet::write(Kavvix::openMeetDatabase(file, QStringLiteral("bench-setup")));
+    return file;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    const int dives = argc > 1 ? std::atoi(argv[1]) : 2000;
+    QTemporaryDir dir;
+    {
+        Bench bench;
+        if (!bench.start(sqliteMeet(dir)))
+            return 1;
+        for (const int k : {1, 100, 500})
+            bench.latency(k, 20);
+        bench.throughput("SQLite", dives);
+    }
+    const QString pg = qEnvironmentVariable("KAVVIX_BENCH_PG_URL");
+    if (!pg.isEmpty()) {
+        Bench bench;
+        if (bench.start(pg))
+            bench.throughput("PostgreSQL", dives);
+    }
+    return 0;
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <kavvix/export.h>
+
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+namespace Kavvix {
+
+struct DiveRecord;
+
+// What the live results service runs with.
+struct KAVVIX_EXPORT LiveServiceOptions {
+    QString database; // an SQLite file or a postgresql:// URL (see openMeetDatabase)
+    QString meetId;
+    qint16 portNumber = 1; // the console's line (map it to a device with KAVVIX_COM<n>)
+    QHostAddress address = QHostAddress::LocalHost;
+    quint16 httpPort = 8470; // 0: any free port
+    QString currentEvent;    // the meet event judged dives are filed under until an upload
+    QString token;           // needed by POST and PUT; required off the loopback interface
+    QString journalPath;     // empty: beside an SQLite file, else in the user's data folder
+    QString recordPath;      // empty: no recording
+};
+
+// The live results service: owns the console's serial line, stores every judged dive in the
+// meet database (or, while the database is away, in a journal that is written to it later),
+// and serves the JSON API and the /live WebSocket feed. Runs on the event loop of the thread
+// that created it.
+class KAVVIX_EXPORT LiveService : public QObject {
+    Q_OBJECT
+
+public:
+    explicit LiveService(LiveServiceOptions options, QObject *parent = nullptr);
+    ~LiveService() override;
+
+    // Opens the database, the journal, the line and the listening socket; throws Kavvix::Error
+    // with one line saying why it cannot start.
+    void start();
+    // Tells the clients, closes the line, the socket and the database.
+    void stop();
+
+    quint16 httpPort() const;
+    QString journalPath() const;
+
+signals:
+    // One line for each request, dive and noteworthy happening.
+    void logLine(const QString &text);
+
+private:
+    struct Parts;
+    void openDatabase();
+    void openJournal();
+    void openRecording();
+    void openLine();
+    void listen();
+    void wire();
+    void onDive(const DiveRecord &record);
+
+    LiveServiceOptions m_options;
+    std::unique_ptr<Parts> m_parts;
+};
+
+} // namespace Kavvix

@@ -1,0 +1,242 @@
+#include "ApiServer.h"
+
+#include "ConsoleLink.h"
+#include "JobLauncher.h"
+#include "MeetContext.h"
+#include "ResultsTable.h"
+#include "Standings.h"
+
+#include <kavvix/UploadJob.h>
+
+#include <QHttpServerRequest>
+#include <QHttpServerResponder>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <QTcpServer>
+
+namespace Kavvix {
+
+namespace {
+
+using Status = QHttpServerResponder::StatusCode;
+using Method = QHttpServerRequest::Method;
+
+QHttpServerResponse error(Status status, const QString &text) {
+    return QHttpServerResponse(QJsonObject{{"error", text}}, status);
+}
+
+// The request's body as a JSON object; an empty body is an empty object.
+std::optional<QJsonObject> bodyObject(const QHttpServerRequest &request, QString &problem) {
+    if (request.body().trimmed().isEmpty())
+        return QJsonObject{};
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(request.body(), &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        problem = QStringLiteral("the body is not valid JSON: %1").arg(parseError.errorString());
+        return std::nullopt;
+    }
+    if (!document.isObject()) {
+        problem = QStringLiteral("the body must be a JSON object");
+        return std::nullopt;
+    }
+    return document.object();
+}
+
+QString methodName(Method method) {
+    switch (method) {
+    case Method::Get:
+        return QStringLiteral("GET");
+    case Method::Post:
+        return QStringLiteral("POST");
+    case Method::Put:
+        return QStringLiteral("PUT");
+    case Method::Delete:
+        return QStringLiteral("DELETE");
+    case Method::Head:
+        return QStringLiteral("HEAD");
+    default:
+        return QStringLiteral("OTHER");
+    }
+}
+
+// A request header by name, whatever its case.
+QByteArray header(const QHttpServerRequest &request, const QByteArray &name) {
+    for (const auto &[key, value] : request.headers())
+        if (key.compare(name, Qt::CaseInsensitive) == 0)
+            return value;
+    return {};
+}
+
+QString requestLine(const QHttpServerRequest &request, int status) {
+    return QStringLiteral("%1 %2 %3 %4")
+        .arg(request.remoteAddress().toString(), methodName(request.method()), request.url().path())
+        .arg(status);
+}
+
+} // namespace
+
+ApiServer::ApiServer(MeetContext &meet, ResultsTable &table, ConsoleLink &link, JobLauncher &jobs,
+                     QObject *parent)
+    : QObject(parent), m_meet(meet), m_table(table), m_link(link), m_jobs(jobs) {
+    addRoutes();
+}
+
+quint16 ApiServer::listen(const QHostAddress &address, quint16 port, QString &problem) {
+    // A socket of our own, so a failure is ours to explain in one line.
+    auto socket = std::make_unique<QTcpServer>();
+    if (!socket->listen(address, port)) {
+        problem = socket->errorString();
+        return 0;
+    }
+    const quint16 listening = socket->serverPort();
+    m_server.bind(socket.release());
+    return listening;
+}
+
+std::optional<QHttpServerResponse> ApiServer::refuse(const QHttpServerRequest &request,
+                                                     bool changes) const {
+    if (request.body().size() > MaxBodyBytes)
+        return error(Status::PayloadTooLarge,
+                     QStringLiteral("the body is larger than %1 bytes").arg(MaxBodyBytes));
+    if (changes && !m_token.isEmpty() &&
+        header(request, "Authorization") != "Bearer " + m_token.toUtf8())
+        return error(Status::Unauthorized,
+                     QStringLiteral("this request needs the header Authorization: Bearer TOKEN"));
+    return std::nullopt;
+}
+
+void ApiServer::addRoutes() {
+    m_server.route("/api/meet", Method::Get, [this](const QHttpServerRequest &request) {
+        return refuse(request, false).value_or(meet());
+    });
+    m_server.route("/api/events/<arg>/results", Method::Get,
+                   [this](const QString &eventId, const QHttpServerRequest &request) {
+                       if (auto refusal = refuse(request, false))
+                           return std::move(*refusal);
+                       return results(eventId, false);
+                   });
+    m_server.route("/api/events/<arg>/standings", Method::Get,
+                   [this](const QString &eventId, const QHttpServerRequest &request) {
+                       if (auto refusal = refuse(request, false))
+                           return std::move(*refusal);
+                       return results(eventId, true);
+                   });
+    m_server.route("/api/events/<arg>/upload", Method::Post,
+                   [this](const QString &eventId, const QHttpServerRequest &request) {
+                       if (auto refusal = refuse(request, true))
+                           return std::move(*refusal);
+                       return upload(eventId, request);
+                   });
+    m_server.route("/api/connection-test", Method::Post, [this](const QHttpServerRequest &request) {
+        if (auto refusal = refuse(request, true))
+            return std::move(*refusal);
+        return connectionTest(request);
+    });
+    m_server.route("/api/current-event", Method::Put, [this](const QHttpServerRequest &request) {
+        if (auto refusal = refuse(request, true))
+            return std::move(*refusal);
+        return setCurrentEvent(request);
+    });
+    // An upgrade is handed to the WebSocket server only when a route takes the path and
+    // writes nothing; the feed then gets the connection.
+    m_server.route(
+        "/live", [this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
+            if (header(request, "Upgrade").compare("websocket", Qt::CaseInsensitive) == 0)
+                return;
+            responder.write(
+                QJsonDocument(QJsonObject{{"error", QStringLiteral("/live is a WebSocket feed")}}),
+                Status::BadRequest);
+            emit logLine(requestLine(request, int(Status::BadRequest)));
+        });
+    m_server.afterRequest(
+        [this](QHttpServerResponse &&response, const QHttpServerRequest &request) {
+            emit logLine(requestLine(request, int(response.statusCode())));
+            return std::move(response);
+        });
+    m_server.setMissingHandler(
+        [this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
+            const QString text = QStringLiteral("no such resource: %1 %2")
+                                     .arg(methodName(request.method()), request.url().path());
+            responder.write(QJsonDocument(QJsonObject{{"error", text}}), Status::NotFound);
+            emit logLine(requestLine(request, int(Status::NotFound)));
+        });
+}
+
+QHttpServerResponse ApiServer::meet() const {
+    return QJsonObject{
+        {"meetId", m_meet.meetId()},
+        {"meetName", m_meet.meetName()},
+        {"currentEvent",
+         m_meet.currentEvent().isEmpty() ? QJsonValue() : QJsonValue(m_meet.currentEvent())},
+        {"console",
+         QJsonObject{{"port", m_link.portNumber()},
+                     {"open", m_link.isOpen()},
+                     {"version", m_link.version().isEmpty() ? QJsonValue() : m_link.version()}}},
+        {"events", m_meet.events()}};
+}
+
+QHttpServerResponse ApiServer::results(const QString &eventId, bool ranked) const {
+    const auto dives = m_table.results(m_meet.meetId(), eventId);
+    if (!dives)
+        return error(Status::ServiceUnavailable,
+                     QStringLiteral("the database cannot be read: %1").arg(m_table.lastError()));
+    if (dives->isEmpty() && !m_meet.hasEvent(eventId))
+        return error(Status::NotFound,
+                     QStringLiteral("meet %1 has no event '%2'").arg(m_meet.meetId(), eventId));
+    if (ranked)
+        return standings(*dives);
+    QJsonArray list;
+    for (const DiveRecord &dive : *dives)
+        list.append(dive.toJson());
+    return list;
+}
+
+QHttpServerResponse ApiServer::upload(const QString &eventId, const QHttpServerRequest &request) {
+    QString problem;
+    const auto body = bodyObject(request, problem);
+    if (!body)
+        return error(Status::BadRequest, problem);
+    const QJsonValue order = body->value(QLatin1String("order"));
+    if (!order.isUndefined() && !order.isString())
+        return error(Status::BadRequest, QStringLiteral("\"order\" must be a text: A, B, C or D"));
+    const QString command = UploadJob::diveOrderCommand(order.toString(QStringLiteral("A")));
+    if (command.isEmpty())
+        return error(Status::BadRequest, QStringLiteral("\"order\" must be A, B, C or D"));
+    if (!m_meet.hasEvent(eventId))
+        return error(Status::NotFound,
+                     QStringLiteral("meet %1 has no event '%2'").arg(m_meet.meetId(), eventId));
+    if (!m_jobs.startUpload(eventId, command))
+        return error(Status::Conflict, QStringLiteral("an upload or connection test is running"));
+    return QHttpServerResponse(QJsonObject{{"job", "upload"}, {"eventId", eventId}},
+                               Status::Accepted);
+}
+
+QHttpServerResponse ApiServer::connectionTest(const QHttpServerRequest &request) {
+    QString problem;
+    if (!bodyObject(request, problem))
+        return error(Status::BadRequest, problem);
+    if (!m_jobs.startConnectionTest())
+        return error(Status::Conflict, QStringLiteral("an upload or connection test is running"));
+    return QHttpServerResponse(QJsonObject{{"job", "test"}}, Status::Accepted);
+}
+
+QHttpServerResponse ApiServer::setCurrentEvent(const QHttpServerRequest &request) {
+    QString problem;
+    const auto body = bodyObject(request, problem);
+    if (!body)
+        return error(Status::BadRequest, problem);
+    const QJsonValue eventId = body->value(QLatin1String("eventId"));
+    if (!eventId.isString())
+        return error(Status::BadRequest, QStringLiteral("\"eventId\" must be a text"));
+    if (!m_meet.hasEvent(eventId.toString()))
+        return error(
+            Status::NotFound,
+            QStringLiteral("meet %1 has no event '%2'").arg(m_meet.meetId(), eventId.toString()));
+    m_meet.setCurrentEvent(eventId.toString());
+    emit currentEventChanged(eventId.toString());
+    return QJsonObject{{"currentEvent", eventId.toString()}};
+}
+
+} // namespace Kavvix

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QHttpServer>
+#include <QHttpServerResponse>
+#include <QObject>
+#include <QString>
+
+namespace Kavvix {
+
+class ConsoleLink;
+class JobLauncher;
+class MeetContext;
+class ResultsTable;
+
+// The JSON API over HTTP. Reading is open to anyone; the requests that change something (POST,
+// PUT) need "Authorization: Bearer TOKEN" when a token is set. Every error is a JSON object
+// {"error": "..."} with a fitting status; bodies over MaxBodyBytes are refused.
+class ApiServer : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr qsizetype MaxBodyBytes = 64 * 1024;
+
+    ApiServer(MeetContext &meet, ResultsTable &table, ConsoleLink &link, JobLauncher &jobs,
+              QObject *parent = nullptr);
+
+    // Requires the token on the requests that change something; empty: none required.
+    void setToken(const QString &token) { m_token = token; }
+    // The port listened on; 0 (and the reason) when the address cannot be used.
+    quint16 listen(const QHostAddress &address, quint16 port, QString &problem);
+    QHttpServer &server() { return m_server; }
+
+signals:
+    void logLine(const QString &text);
+    void currentEventChanged(const QString &eventId);
+
+private:
+    using Response = QHttpServerResponse;
+    void addRoutes();
+    // The refusal of a request that must not go on (too big, not authorised), or nothing.
+    std::optional<Response> refuse(const QHttpServerRequest &request, bool changes) const;
+    Response meet() const;
+    Response results(const QString &eventId, bool ranked) const;
+    Response upload(const QString &eventId, const QHttpServerRequest &request);
+    Response connectionTest(const QHttpServerRequest &request);
+    Response setCurrentEvent(const QHttpServerRequest &request);
+
+    MeetContext &m_meet;
+    ResultsTable &m_table;
+    ConsoleLink &m_link;
+    JobLauncher &m_jobs;
+    QString m_token;
+    QHttpServer m_server;
+};
+
+} // namespace Kavvix

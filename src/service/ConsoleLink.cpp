@@ -1,0 +1,124 @@
+#include "ConsoleLink.h"
+
+#include <kavvix/ConsoleJob.h>
+#include <kavvix/Error.h>
+#include <kavvix/PortTable.h>
+#include <kavvix/cDiveResult.h>
+#include <kavvix/modKavvix.h>
+
+namespace Kavvix {
+
+ConsoleLink::ConsoleLink(qint16 portNumber, QObject *parent)
+    : QObject(parent), m_portNumber(portNumber) {
+    m_reopen.setInterval(ReopenIntervalMs);
+    connect(&m_reopen, &QTimer::timeout, this, &ConsoleLink::tryReopen);
+    connect(&m_port, &comPort::OnComm, this, &ConsoleLink::onComm);
+    connect(&m_processor, &cDakProcessor::SoftwareVersion, this, [this](const QString &version) {
+        m_version = version.trimmed();
+        emit consoleChanged(true, m_version);
+    });
+    connect(&m_processor, &cDakProcessor::COMMError, this, &ConsoleLink::commError);
+    connect(&m_processor, &cDakProcessor::DiveResult, this, [this](cDiveResult *result) {
+        DiveRecord record = DiveRecord::fromResult(*result);
+        record.rawFrame = m_frame;
+        emit diveReceived(record);
+    });
+}
+
+ConsoleLink::~ConsoleLink() {
+    close();
+}
+
+void ConsoleLink::open() {
+    m_closing = false;
+    m_port.setCommPort(m_portNumber);
+    m_port.setSettings(modKavvix::ConsoleLineSettings);
+    m_port.open();
+    m_frame.clear();
+    m_port.write(m_processor.SoftwareVersionRequest());
+    emit consoleChanged(true, m_version);
+}
+
+void ConsoleLink::close() {
+    m_closing = true;
+    m_reopen.stop();
+    if (m_job)
+        m_job->cancel();
+    m_port.close();
+}
+
+void ConsoleLink::onComm() {
+    if (m_job && m_job->isRunning()) {
+        m_job->portNotified();
+        return;
+    }
+    const qint16 kind = m_port.CommEvent();
+    if (kind == comPort::Received) {
+        const QString c = m_port.readChar();
+        if (!c.isEmpty())
+            receive(c);
+    } else if (kind >= comPort::ErrorKind && !m_port.isOpen()) {
+        lineLost();
+    }
+}
+
+void ConsoleLink::receive(const QString &c) {
+    if (m_tap)
+        m_tap(char(c.at(0).toLatin1()));
+    // The raw frame of a judged dive: what arrived since the frame's SYN.
+    if (c.at(0) == QChar(modKavvix::SYN) || m_frame.size() >= MaxFrameLength)
+        m_frame.clear();
+    m_frame += c;
+    m_processor.AddChar(c);
+}
+
+void ConsoleLink::lineLost() {
+    emit consoleChanged(false, m_version);
+    if (!m_closing)
+        m_reopen.start();
+}
+
+void ConsoleLink::tryReopen() {
+    if (m_job || m_port.isOpen()) {
+        m_reopen.stop();
+        return;
+    }
+    try {
+        open();
+        m_reopen.stop();
+    } catch (const Error &) {
+        // Still gone; the timer tries again.
+    }
+}
+
+bool ConsoleLink::runJob(ConsoleJob *job) {
+    if (m_job) {
+        delete job;
+        return false;
+    }
+    m_reopen.stop();
+    m_port.close();
+    emit consoleChanged(false, m_version);
+    m_job = job;
+    job->setLine(&m_port);
+    job->setCommPort(m_portNumber);
+    connect(job, &ConsoleJob::finished, this, &ConsoleLink::jobFinished);
+    job->start();
+    return true;
+}
+
+void ConsoleLink::jobFinished() {
+    ConsoleJob *job = m_job;
+    m_job = nullptr;
+    if (job)
+        job->deleteLater();
+    // The job closed the port from inside its own handler; reopen once that has returned.
+    if (!m_closing)
+        QTimer::singleShot(0, this, [this] {
+            tryReopen();
+            if (!m_port.isOpen() && !m_closing)
+                m_reopen.start();
+        });
+}
+
+} // namespace Kavvix

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "DiveRecord.h"
+
+#include <kavvix/ConsoleJob.h>
+#include <kavvix/cDakProcessor.h>
+#include <kavvix/comPort.h>
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+#include <functional>
+
+namespace Kavvix {
+
+// The service's serial line to the timing console: every received character goes to a
+// cDakProcessor, whose judged dives come out with the raw frame they were cut from. A job
+// (upload, connection test) borrows the port while it runs; the line reopens after it, and
+// after the device went away, retrying every second.
+class ConsoleLink : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int ReopenIntervalMs = 1000;
+    static constexpr int MaxFrameLength = 512;
+
+    explicit ConsoleLink(qint16 portNumber, QObject *parent = nullptr);
+    ~ConsoleLink() override;
+
+    // Opens the line and asks the console for its version; throws Kavvix::Error.
+    void open();
+    void close();
+
+    qint16 portNumber() const { return m_portNumber; }
+    bool isOpen() const { return m_port.isOpen(); }
+    QString version() const { return m_version; }
+    bool jobRunning() const { return m_job != nullptr; }
+
+    // Runs the job on this line; it is deleted when it has finished. False (and the job
+    // deleted) while another one runs.
+    bool runJob(ConsoleJob *job);
+    // Called with every byte the line receives, before the receiver sees it.
+    void setByteTap(std::function<void(char)> tap) { m_tap = std::move(tap); }
+
+signals:
+    void diveReceived(const Kavvix::DiveRecord &record);
+    void consoleChanged(bool open, const QString &version);
+    void commError(const QString &text);
+
+private:
+    void onComm();
+    void receive(const QString &c);
+    void lineLost();
+    void tryReopen();
+    void jobFinished();
+
+    qint16 m_portNumber;
+    comPort m_port;
+    cDakProcessor m_processor;
+    QString m_frame; // characters since the last frame start
+    QString m_version;
+    QPointer<ConsoleJob> m_job;
+    QTimer m_reopen;
+    bool m_closing = false;
+    std::function<void(char)> m_tap;
+};
+
+} // namespace Kavvix

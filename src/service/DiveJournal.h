@@ -1,0 +1,44 @@
+#pragma once
+
+#include "DiveRecord.h"
+
+#include <QFile>
+#include <QList>
+#include <QString>
+
+namespace Kavvix {
+
+// An append-only file of dives the database could not take yet, one JSON object per line.
+// append() returns only once the line is on disk, so a dive announced from the journal
+// survives a power cut. A line cut short by a crash (no newline, or not a whole record) is
+// dropped when the journal is opened, and the file cut back to the last whole record.
+class DiveJournal {
+public:
+    // Opens (creating it and its folder when missing) and reads what is pending; false with
+    // errorText() when the file cannot be used.
+    bool open(const QString &path);
+    QString path() const { return m_file.fileName(); }
+
+    const QList<DiveRecord> &pending() const { return m_pending; }
+    bool isEmpty() const { return m_pending.isEmpty(); }
+    // How many bytes of a cut-short record were dropped by open().
+    qint64 droppedBytes() const { return m_droppedBytes; }
+
+    // Writes the record and flushes it to the disk; false when that fails.
+    bool append(const DiveRecord &record);
+    // Forgets every pending record, once the database holds them all.
+    bool clear();
+
+    QString errorText() const { return m_errorText; }
+
+private:
+    bool fail(const QString &text);
+    bool sync();
+
+    QFile m_file;
+    QList<DiveRecord> m_pending;
+    qint64 m_droppedBytes = 0;
+    QString m_errorText;
+};
+
+} // namespace Kavvix

@@ -1,0 +1,78 @@
+#include "DiveKeeper.h"
+
+namespace Kavvix {
+
+DiveKeeper::DiveKeeper(const QSqlDatabase &db, ResultsTable &table, DiveJournal &journal,
+                       QObject *parent)
+    : QObject(parent), m_db(db), m_table(table), m_journal(journal) {
+    m_retry.setInterval(RetryIntervalMs);
+    connect(&m_retry, &QTimer::timeout, this, [this] {
+        if (flushJournal())
+            m_retry.stop();
+    });
+}
+
+void DiveKeeper::replayJournal() {
+    if (m_journal.droppedBytes() > 0)
+        emit logLine(QStringLiteral("journal: dropped %1 bytes of a record cut short")
+                         .arg(m_journal.droppedBytes()));
+    if (!m_journal.isEmpty() && !flushJournal())
+        m_retry.start();
+}
+
+bool DiveKeeper::reconnect() {
+    if (m_databaseUp)
+        return true;
+    // A dropped connection stays broken: open a fresh one.
+    m_db.close();
+    if (!m_db.open() || !m_table.ensureTable())
+        return false;
+    m_databaseUp = true;
+    emit logLine(QStringLiteral("database: connected again"));
+    return true;
+}
+
+void DiveKeeper::databaseFailed() {
+    if (m_databaseUp)
+        emit logLine(QStringLiteral("database: %1; dives go to the journal %2")
+                         .arg(m_table.lastError().simplified(), m_journal.path()));
+    m_databaseUp = false;
+    if (!m_retry.isActive())
+        m_retry.start();
+}
+
+bool DiveKeeper::flushJournal() {
+    if (!reconnect())
+        return false;
+    const QList<DiveRecord> pending = m_journal.pending();
+    for (DiveRecord record : pending) {
+        if (m_table.store(record) == ResultsTable::Outcome::Failed) {
+            databaseFailed();
+            return false;
+        }
+    }
+    // A crash before the journal is cleared replays these again: the table ignores them.
+    if (!m_journal.clear()) {
+        emit logLine(m_journal.errorText());
+        return false;
+    }
+    emit logLine(QStringLiteral("journal: %1 dives written to the database").arg(pending.size()));
+    return true;
+}
+
+DiveKeeper::Place DiveKeeper::keep(DiveRecord &record) {
+    // Newer dives wait behind the journal, so a correction never lands before its original.
+    if (m_journal.isEmpty() || flushJournal()) {
+        if (m_table.store(record) != ResultsTable::Outcome::Failed)
+            return Place::Database;
+        databaseFailed();
+    }
+    record.revision = 0;
+    if (!m_journal.append(record)) {
+        emit logLine(m_journal.errorText());
+        return Place::Nowhere;
+    }
+    return Place::Journal;
+}
+
+} // namespace Kavvix

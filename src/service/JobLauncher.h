@@ -1,0 +1,39 @@
+#pragma once
+
+#include <kavvix/JobResult.h>
+
+#include <QObject>
+#include <QSqlDatabase>
+#include <QString>
+
+namespace Kavvix {
+
+class ConsoleLink;
+class MeetContext;
+
+// Starts uploads and connection tests on the service's line, one at a time, and reports what
+// they say. A successful upload makes its event the one judged dives are filed under.
+class JobLauncher : public QObject {
+    Q_OBJECT
+
+public:
+    JobLauncher(const QSqlDatabase &db, MeetContext &meet, ConsoleLink &link,
+                QObject *parent = nullptr);
+
+    bool busy() const;
+    // False when a job runs already.
+    bool startUpload(const QString &eventId, const QString &diveOrderCommand);
+    bool startConnectionTest();
+
+signals:
+    // job: "upload" or "test".
+    void message(const QString &job, const QString &text);
+    void finished(const QString &job, const Kavvix::JobResult &result);
+
+private:
+    QSqlDatabase m_db;
+    MeetContext &m_meet;
+    ConsoleLink &m_link;
+};
+
+} // namespace Kavvix

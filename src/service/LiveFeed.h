@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QList>
+#include <QObject>
+
+#include <memory>
+
+class QAbstractHttpServer;
+class QWebSocket;
+
+namespace Kavvix {
+
+// The /live WebSocket clients: every message goes to each of them. A client whose unsent
+// output passes MaxQueuedBytes has fallen too far behind and is closed, so a slow or vanished
+// reader never holds up the serial line or the others.
+class LiveFeed : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr qint64 MaxQueuedBytes = 1 << 20;
+    static inline const QString Path = QStringLiteral("/live");
+
+    explicit LiveFeed(QAbstractHttpServer &server, QObject *parent = nullptr);
+    ~LiveFeed() override;
+
+    void broadcast(const QJsonObject &message);
+    int clientCount() const { return int(m_clients.size()); }
+    // Says goodbye to every client (the service is going away).
+    void closeAll();
+
+signals:
+    void logLine(const QString &text);
+
+private:
+    struct Client;
+    void accept();
+    void drop(QWebSocket *socket);
+
+    QAbstractHttpServer &m_server;
+    std::vector<std::unique_ptr<Client>> m_clients;
+};
+
+} // namespace Kavvix

@@ -1,0 +1,244 @@
+#include <kavvix/service/LiveService.h>
+
+#include "ApiServer.h"
+#include "ConsoleLink.h"
+#include "DiveJournal.h"
+#include "DiveKeeper.h"
+#include "JobLauncher.h"
+#include "LiveFeed.h"
+#include "MeetContext.h"
+#include "ResultsTable.h"
+
+#include <kavvix/Error.h>
+#include <kavvix/MeetDatabase.h>
+#include <kavvix/service/Recording.h>
+
+#include <QCryptographicHash>
+#include <QFileInfo>
+#include <QJsonObject>
+#include <QSqlError>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QUrl>
+
+namespace Kavvix {
+
+namespace {
+
+const QString ConnectionName = QStringLiteral("kavvix-service");
+
+[[noreturn]] void cannotStart(const QString &text) {
+    throw Error(Error::InvalidArgument, text);
+}
+
+bool isUrl(const QString &database) {
+    return database.startsWith(QLatin1String("postgresql://")) ||
+           database.startsWith(QLatin1String("postgres://"));
+}
+
+// Beside an SQLite file; for a server database, in the user's data folder under a name of
+// its own for each database and meet.
+QString defaultJournalPath(const QString &database, const QString &meetId) {
+    if (!isUrl(database))
+        return database + QStringLiteral(".") + meetId + QStringLiteral(".journal");
+    const QByteArray id =
+        QCryptographicHash::hash((database + u'\n' + meetId).toUtf8(), QCryptographicHash::Sha1)
+            .toHex()
+            .left(16);
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/kavvix/journal-") + QString::fromLatin1(id) + QStringLiteral(".jsonl");
+}
+
+} // namespace
+
+struct LiveService::Parts {
+    QSqlDatabase db;
+    std::unique_ptr<ResultsTable> table;
+    std::unique_ptr<MeetContext> meet;
+    DiveJournal journal;
+    std::unique_ptr<DiveKeeper> keeper;
+    std::unique_ptr<ConsoleLink> link;
+    std::unique_ptr<JobLauncher> jobs;
+    std::unique_ptr<ApiServer> api;
+    std::unique_ptr<LiveFeed> feed;
+    quint16 httpPort = 0;
+    qint64 lastReceivedMs = 0;
+    bool consoleOpen = false;
+    Recording::Writer recording;
+};
+
+LiveService::LiveService(LiveServiceOptions options, QObject *parent)
+    : QObject(parent), m_options(std::move(options)), m_parts(std::make_unique<Parts>()) {
+    if (m_options.journalPath.isEmpty())
+        m_options.journalPath = defaultJournalPath(m_options.database, m_options.meetId);
+}
+
+LiveService::~LiveService() {
+    stop();
+}
+
+quint16 LiveService::httpPort() const {
+    return m_parts->httpPort;
+}
+
+QString LiveService::journalPath() const {
+    return m_options.journalPath;
+}
+
+void LiveService::start() {
+    if (!m_options.address.isLoopback() && m_options.token.isEmpty())
+        cannotStart(QStringLiteral("listening on %1 needs a token (--token or KAVVIX_TOKEN)")
+                        .arg(m_options.address.toString()));
+    openDatabase();
+    openJournal();
+    wire();
+    m_parts->keeper->replayJournal();
+    listen();
+    openRecording();
+    openLine();
+    emit logLine(QStringLiteral("serving meet %1 on http://%2:%3, console on COM %4")
+                     .arg(m_options.meetId, m_options.address.toString())
+                     .arg(m_parts->httpPort)
+                     .arg(m_options.portNumber));
+}
+
+void LiveService::openDatabase() {
+    Parts &p = *m_parts;
+    try {
+        p.db = openMeetDatabase(m_options.database, ConnectionName);
+    } catch (const Error &e) {
+        cannotStart(QStringLiteral("database: %1").arg(e.description()));
+    }
+    p.meet = std::make_unique<MeetContext>(p.db, m_options.meetId);
+    if (!p.meet->hasMeet())
+        cannotStart(QStringLiteral("database: meet '%1' is not in %2")
+                        .arg(m_options.meetId, m_options.database));
+    if (!m_options.currentEvent.isEmpty() && !p.meet->hasEvent(m_options.currentEvent))
+        cannotStart(QStringLiteral("database: meet %1 has no event '%2'")
+                        .arg(m_options.meetId, m_options.currentEvent));
+    p.meet->setCurrentEvent(m_options.currentEvent);
+    p.table = std::make_unique<ResultsTable>(p.db);
+    if (!p.table->ensureTable())
+        cannotStart(QStringLiteral("database: cannot create kavvix_dive_results: %1")
+                        .arg(p.table->lastError()));
+}
+
+void LiveService::openJournal() {
+    if (!m_parts->journal.open(m_options.journalPath))
+        cannotStart(m_parts->journal.errorText());
+}
+
+void LiveService::listen() {
+    QString problem;
+    m_parts->httpPort = m_parts->api->listen(m_options.address, m_options.httpPort, problem);
+    if (m_parts->httpPort == 0)
+        cannotStart(QStringLiteral("cannot listen on %1:%2: %3")
+                        .arg(m_options.address.toString())
+                        .arg(m_options.httpPort)
+                        .arg(problem));
+}
+
+void LiveService::openRecording() {
+    if (m_options.recordPath.isEmpty())
+        return;
+    if (!m_parts->recording.open(m_options.recordPath))
+        cannotStart(m_parts->recording.errorText());
+    m_parts->link->setByteTap([this](char byte) { m_parts->recording.append(byte); });
+}
+
+void LiveService::openLine() {
+    try {
+        m_parts->link->open();
+    } catch (const Error &e) {
+        cannotStart(QStringLiteral("serial port COM %1: %2")
+                        .arg(m_options.portNumber)
+                        .arg(e.description()));
+    }
+}
+
+void LiveService::wire() {
+    Parts &p = *m_parts;
+    p.keeper = std::make_unique<DiveKeeper>(p.db, *p.table, p.journal);
+    p.link = std::make_unique<ConsoleLink>(m_options.portNumber);
+    p.jobs = std::make_unique<JobLauncher>(p.db, *p.meet, *p.link);
+    p.api = std::make_unique<ApiServer>(*p.meet, *p.table, *p.link, *p.jobs);
+    p.api->setToken(m_options.token);
+    p.feed = std::make_unique<LiveFeed>(p.api->server());
+
+    for (QObject *source :
+         {static_cast<QObject *>(p.keeper.get()), static_cast<QObject *>(p.api.get()),
+          static_cast<QObject *>(p.feed.get())})
+        connect(source, SIGNAL(logLine(QString)), this, SIGNAL(logLine(QString)));
+    connect(p.link.get(), &ConsoleLink::diveReceived, this, &LiveService::onDive);
+    connect(p.link.get(), &ConsoleLink::consoleChanged, this,
+            [this](bool open, const QString &version) {
+                if (open != m_parts->consoleOpen)
+                    emit logLine(open ? QStringLiteral("console: line open")
+                                      : QStringLiteral("console: line closed"));
+                m_parts->consoleOpen = open;
+                m_parts->feed->broadcast({{"type", "console"},
+                                          {"open", open},
+                                          {"version", version.isEmpty() ? QJsonValue() : version}});
+            });
+    connect(p.link.get(), &ConsoleLink::commError, this, [this](const QString &text) {
+        emit logLine(QStringLiteral("console error: %1").arg(text));
+        m_parts->feed->broadcast({{"type", "error"}, {"text", text}});
+    });
+    connect(p.jobs.get(), &JobLauncher::message, this,
+            [this](const QString &job, const QString &text) {
+                m_parts->feed->broadcast({{"type", "message"}, {"text", text}, {"job", job}});
+            });
+    connect(p.jobs.get(), &JobLauncher::finished, this,
+            [this](const QString &job, const JobResult &result) {
+                emit logLine(QStringLiteral("%1 finished: %2").arg(job, result.name()));
+                m_parts->feed->broadcast(
+                    {{"type", "finished"}, {"job", job}, {"result", result.name()}});
+            });
+    connect(p.api.get(), &ApiServer::currentEventChanged, this, [this](const QString &eventId) {
+        emit logLine(QStringLiteral("current event: %1").arg(eventId));
+    });
+}
+
+void LiveService::onDive(const DiveRecord &received) {
+    Parts &p = *m_parts;
+    DiveRecord record = received;
+    record.meetId = m_options.meetId;
+    record.eventId = p.meet->currentEvent();
+    // Strictly increasing arrival times let the table tell a replayed dive from a newer one.
+    record.receivedAtMs = qMax(QDateTime::currentMSecsSinceEpoch(), p.lastReceivedMs + 1);
+    p.lastReceivedMs = record.receivedAtMs;
+    const DiveKeeper::Place place = p.keeper->keep(record);
+    const QString where = place == DiveKeeper::Place::Database
+                              ? QStringLiteral("stored, revision %1").arg(record.revision)
+                          : place == DiveKeeper::Place::Journal ? QStringLiteral("journaled")
+                                                                : QStringLiteral("LOST");
+    emit logLine(QStringLiteral("dive event %1 (console %2%3) round %4 order %5: %6")
+                     .arg(record.eventId.isEmpty() ? QStringLiteral("-") : record.eventId)
+                     .arg(record.fields.value(QLatin1String("EventNumberN")).toInt())
+                     .arg(record.fields.value(QLatin1String("EventNumberA")).toString().trimmed())
+                     .arg(record.round())
+                     .arg(record.divingOrder())
+                     .arg(where));
+    // Only a dive that is safe somewhere is announced.
+    if (place == DiveKeeper::Place::Nowhere)
+        p.feed->broadcast({{"type", "error"},
+                           {"text", QStringLiteral("a judged dive could be kept neither in the "
+                                                   "database nor in the journal")}});
+    else
+        p.feed->broadcast({{"type", "dive"}, {"dive", record.toJson()}});
+}
+
+void LiveService::stop() {
+    Parts &p = *m_parts;
+    if (p.feed)
+        p.feed->closeAll();
+    if (p.link)
+        p.link->close();
+    if (p.api)
+        for (QTcpServer *server : p.api->server().servers())
+            server->close();
+    if (p.db.isOpen())
+        p.db.close();
+}
+
+} // namespace Kavvix

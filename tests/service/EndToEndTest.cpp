@@ -1,0 +1,212 @@
+// kavvix serve end to end: the console simulator sends judged dives over a pseudo-terminal;
+// the API, the /live feed and the table must agree with what was sent, on SQLite and on
+// PostgreSQL, and every dive must end up stored exactly once whatever happens to the service.
+#include "SentDive.h"
+#include "ServiceHarness.h"
+#include <kavvix/simulator/ConsoleSimulator.h>
+
+#include <kavvix/simulator/SampleMeet.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QSqlQuery>
+
+#include <gtest/gtest.h>
+
+using namespace KavvixTest;
+using Kavvix::ConsoleSimulator;
+
+namespace {
+
+const QString Meet = QString(Kavvix::SampleMeet::MeetID);
+const QString Event = QString(Kavvix::SampleMeet::Event12Divers);
+
+SentDive sentDive(int round, int order, float base) {
+    SentDive dive;
+    dive.eventNumber = 7;
+    dive.eventLetter = QLatin1Char('B');
+    dive.round = qint16(round);
+    dive.divingOrder = qint16(order);
+    dive.diveNumber = QStringLiteral("%1").arg(101 + order);
+    dive.position = QLatin1Char('C');
+    dive.dd = 1.5f + 0.1f * float(order);
+    dive.judges = {base, base + 0.5f, base, base - 0.5f, base, 0, 0, 0, 0};
+    dive.diveTotal = base * 3 * dive.dd;
+    dive.totalScore = dive.diveTotal * float(round) + float(order);
+    return dive;
+}
+
+// The fields of a dive as sent, against a dive of the API or the feed.
+void expectSameDive(const SentDive &sent, const QJsonObject &got) {
+    SCOPED_TRACE(QJsonDocument(got).toJson(QJsonDocument::Compact).toStdString());
+    EXPECT_EQ(got["EventNumberN"].toInt(), sent.eventNumber);
+    EXPECT_EQ(got["EventNumberA"].toString().trimmed(), QString(sent.eventLetter));
+    EXPECT_EQ(got["DiveRound"].toInt(), sent.round);
+    EXPECT_EQ(got["DivingOrder"].toInt(), sent.divingOrder);
+    EXPECT_EQ(got["DiveNumber"].toString().trimmed(), sent.diveNumber);
+    EXPECT_EQ(got["DivePos"].toString().trimmed(), QString(sent.position));
+    EXPECT_NEAR(got["DiveDD"].toDouble(), sent.dd, 0.005);
+    for (int j = 0; j < 9; ++j)
+        EXPECT_NEAR(got[QStringLiteral("J%1Score").arg(j + 1)].toDouble(), sent.judges[j], 0.005);
+    EXPECT_NEAR(got["DiveTotal"].toDouble(), sent.diveTotal, 0.005);
+    EXPECT_NEAR(got["TotalScore"].toDouble(), sent.totalScore, 0.005);
+    EXPECT_EQ(got["meetId"].toString(), Meet);
+    EXPECT_EQ(got["eventId"].toString(), Event);
+    EXPECT_TRUE(got["receivedAt"].toString().endsWith(u'Z'));
+}
+
+int storedRows(const MeetDb &db) {
+    QSqlQuery query(db.connection());
+    query.exec(QStringLiteral("SELECT COUNT(*) FROM kavvix_dive_results"));
+    return query.next() ? query.value(0).toInt() : -1;
+}
+
+class Serve : public ::testing::TestWithParam<const char *> {
+protected:
+    void SetUp() override {
+        if (m_db.skipReason().isEmpty())
+            return;
+        if (qEnvironmentVariable("KAVVIX_REQUIRE_PG") == QLatin1String("1"))
+            FAIL() << m_db.skipReason().toStdString();
+        GTEST_SKIP() << m_db.skipReason().toStdString();
+    }
+
+    QStringList arguments() const {
+        return {"--db",      m_db.location(),
+                "--meet",    Meet,
+                "--event",   Event,
+                "--device",  m_simulator.slavePath(),
+                "--journal", m_dir.filePath(QStringLiteral("journal"))};
+    }
+
+    MeetDb m_db{QString::fromLatin1(GetParam()), QStringLiteral("serve_e2e")};
+    QTemporaryDir m_dir;
+    ConsoleSimulator m_simulator;
+};
+
+INSTANTIATE_TEST_SUITE_P(Db, Serve, ::testing::Values("SQLite", "PostgreSQL"),
+                         [](const auto &info) { return info.param; });
+
+} // namespace
+
+TEST_P(Serve, DivesReachTheApiTheFeedAndTheTableFieldForField) {
+    ServiceProcess service(arguments());
+    ASSERT_TRUE(service.started()) << service.log().toStdString();
+    FeedClient feed(service.port());
+    ASSERT_TRUE(feed.connected());
+
+    QList<SentDive> sent;
+    for (int order = 1; order <= 4; ++order)
+        sent.append(sentDive(1, order, 6.0f + 0.5f * float(order % 3)));
+    for (const auto &dive : sent)
+        sendDive(m_simulator, dive);
+
+    const QList<QJsonObject> announced = feed.waitFor(QStringLiteral("dive"), 4);
+    ASSERT_EQ(announced.size(), 4) << service.log().toStdString();
+    const HttpReply results = service.request("GET", "/api/events/" + Event + "/results");
+    ASSERT_EQ(results.status, 200);
+    ASSERT_EQ(results.array().size(), 4);
+    for (int i = 0; i < 4; ++i) {
+        expectSameDive(sent[i], announced[i]["dive"].toObject());
+        expectSameDive(sent[i], results.array()[i].toObject());
+        EXPECT_EQ(results.array()[i].toObject()["revision"].toInt(), 1);
+        EXPECT_EQ(results.array()[i].toObject()["regId"].toInt(),
+                  announced[i]["dive"].toObject()["regId"].toInt());
+        EXPECT_FALSE(results.array()[i].toObject()["regId"].isNull());
+    }
+    EXPECT_EQ(storedRows(m_db), 4);
+
+    // A corrected score raises the revision; the same dive again changes nothing.
+    SentDive corrected = sent[1];
+    corrected.judges[0] = 9.0f;
+    corrected.totalScore = 500.0f;
+    sendDive(m_simulator, corrected);
+    sendDive(m_simulator, corrected);
+    ASSERT_EQ(feed.waitFor(QStringLiteral("dive"), 6).size(), 6);
+    const QJsonArray after = service.request("GET", "/api/events/" + Event + "/results").array();
+    ASSERT_EQ(after.size(), 4);
+    expectSameDive(corrected, after[1].toObject());
+    EXPECT_EQ(after[1].toObject()["revision"].toInt(), 2);
+    EXPECT_EQ(storedRows(m_db), 4);
+
+    const QJsonArray standings =
+        service.request("GET", "/api/events/" + Event + "/standings").array();
+    ASSERT_EQ(standings.size(), 4);
+    EXPECT_EQ(standings[0].toObject()["divingOrder"].toInt(), 2);
+    EXPECT_EQ(standings[0].toObject()["rank"].toInt(), 1);
+    EXPECT_NEAR(standings[0].toObject()["total"].toDouble(), 500.0, 0.001);
+
+    const QJsonObject meet = service.request("GET", "/api/meet").object();
+    EXPECT_EQ(meet["meetId"].toString(), Meet);
+    EXPECT_EQ(meet["currentEvent"].toString(), Event);
+    EXPECT_TRUE(meet["console"].toObject()["open"].toBool());
+    EXPECT_FALSE(meet["events"].toArray().isEmpty());
+    EXPECT_TRUE(service.log().contains(QStringLiteral("GET /api/meet 200")));
+
+    EXPECT_EQ(service.stop(), 0);
+    EXPECT_TRUE(service.log().contains(QStringLiteral("stopped")));
+}
+
+TEST_P(Serve, UploadAndConnectionTestRunOnTheServicePortOneAtATime) {
+    ServiceProcess service(arguments());
+    ASSERT_TRUE(service.started()) << service.log().toStdString();
+    FeedClient feed(service.port());
+
+    // Frame 1 is the service's own version request; the test's (frame 2) goes unanswered, so
+    // the test is still running when the upload is asked for.
+    m_simulator.planAnswer(2, ConsoleSimulator::Answer::Silent);
+    EXPECT_EQ(service.request("POST", "/api/connection-test").status, 202);
+    EXPECT_EQ(service.request("POST", "/api/events/E10/upload", R"({"order":"B"})").status, 409);
+    auto finished = feed.waitFor(QStringLiteral("finished"), 1);
+    ASSERT_EQ(finished.size(), 1) << service.log().toStdString();
+    EXPECT_EQ(finished[0]["job"].toString(), QStringLiteral("test"));
+    EXPECT_EQ(finished[0]["result"].toString(), QStringLiteral("no-answer"));
+
+    ASSERT_EQ(service.request("POST", "/api/events/E10/upload", R"({"order":"B"})").status, 202);
+    finished = feed.waitFor(QStringLiteral("finished"), 2, 30000);
+    ASSERT_EQ(finished.size(), 2) << service.log().toStdString();
+    EXPECT_EQ(finished[1]["job"].toString(), QStringLiteral("upload"));
+    EXPECT_EQ(finished[1]["result"].toString(), QStringLiteral("sent"));
+    EXPECT_FALSE(feed.waitFor(QStringLiteral("message"), 3).isEmpty());
+    EXPECT_TRUE(m_simulator.uploadFrames().first().mid(10, 3) == QLatin1String("302"));
+
+    // The uploaded event is current, and the line is back with the receiver.
+    EXPECT_EQ(service.request("GET", "/api/meet").object()["currentEvent"].toString(),
+              QStringLiteral("E10"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return service.request("GET", "/api/meet")
+                .object()["console"]
+                .toObject()["open"]
+                .toBool();
+        },
+        5000));
+    sendDive(m_simulator, sentDive(1, 1, 7.0f));
+    const auto dives = feed.waitFor(QStringLiteral("dive"), 1);
+    ASSERT_EQ(dives.size(), 1) << service.log().toStdString();
+    EXPECT_EQ(dives[0]["dive"].toObject()["eventId"].toString(), QStringLiteral("E10"));
+}
+
+// Killed without warning and started again: nothing stored twice, the rest stored once.
+TEST_P(Serve, KilledAndRestartedKeepsEveryDiveOnce) {
+    {
+        ServiceProcess first(arguments());
+        ASSERT_TRUE(first.started()) << first.log().toStdString();
+        FeedClient feed(first.port());
+        for (int order = 1; order <= 3; ++order)
+            sendDive(m_simulator, sentDive(1, order, 7.0f));
+        ASSERT_EQ(feed.waitFor(QStringLiteral("dive"), 3).size(), 3);
+        first.kill();
+    }
+    ServiceProcess second(arguments());
+    ASSERT_TRUE(second.started()) << second.log().toStdString();
+    FeedClient feed(second.port());
+    for (int order = 3; order <= 5; ++order)
+        sendDive(m_simulator, sentDive(1, order, 7.0f));
+    ASSERT_EQ(feed.waitFor(QStringLiteral("dive"), 3).size(), 3);
+    const QJsonArray results = second.request("GET", "/api/events/" + Event + "/results").array();
+    ASSERT_EQ(results.size(), 5);
+    for (const QJsonValue &dive : results)
+        EXPECT_EQ(dive["revision"].toInt(), 1);
+}

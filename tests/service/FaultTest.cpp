@@ -1,0 +1,194 @@
+// Faults while the service runs: the database going away and coming back, a journal left by an
+// earlier run with its last record cut short, the serial device vanishing and coming back.
+// Each must end with every dive stored exactly once and the service still answering.
+#include "SentDive.h"
+#include "ServiceHarness.h"
+#include "service/DiveJournal.h"
+#include <kavvix/simulator/ConsoleSimulator.h>
+
+#include <kavvix/cDiveResult.h>
+#include <kavvix/simulator/SampleMeet.h>
+
+#include <QFile>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+using namespace KavvixTest;
+using Kavvix::ConsoleSimulator;
+
+namespace {
+
+SentDive dive(int order) {
+    SentDive fields;
+    fields.divingOrder = qint16(order);
+    fields.judges = {6.5f, 7.0f, 7.0f, 0, 0, 0, 0, 0, 0};
+    fields.totalScore = 40.0f + float(order);
+    return fields;
+}
+
+QList<int> divingOrders(ServiceProcess &service) {
+    QList<int> orders;
+    for (const QJsonValue &row : service.request("GET", "/api/events/E12/results").array())
+        orders << row.toObject()["DivingOrder"].toInt();
+    return orders;
+}
+
+// Runs a shell command line; the PostgreSQL tools refuse to run as root.
+bool shell(const QString &command) {
+    return QProcess::execute(QStringLiteral("bash"), {QStringLiteral("-c"), command}) == 0;
+}
+
+} // namespace
+
+// A cluster of the test's own, stopped and started again while dives arrive.
+TEST(ServeFaults, PostgreSqlStoppedAndStartedMidStream) {
+    QTemporaryDir dir;
+    const QString script = QStringLiteral(KAVVIX_SOURCE_DIR "/scripts/pg-cluster.sh");
+    QProcess start;
+    start.start(script, {QStringLiteral("start")});
+    ASSERT_TRUE(start.waitForFinished(60000));
+    const QString env = QString::fromUtf8(start.readAllStandardOutput());
+    if (start.exitCode() != 0) {
+        if (qEnvironmentVariable("KAVVIX_REQUIRE_PG") == QLatin1String("1"))
+            FAIL() << "cannot start a PostgreSQL cluster";
+        GTEST_SKIP() << "cannot start a PostgreSQL cluster";
+    }
+    QHash<QString, QString> vars;
+    for (const QString &item : env.trimmed().mid(7).split(u' '))
+        vars.insert(item.section(u'=', 0, 0), item.section(u'=', 1));
+    const QString pgDir = vars.value(QStringLiteral("KAVVIX_TEST_PG_DIR"));
+    struct ClusterRemover {
+        QString script, dir;
+        ~ClusterRemover() { QProcess::execute(script, {QStringLiteral("stop"), dir}); }
+    } remover{script, pgDir};
+    const QString asOwner = QStringLiteral("[ $(id -u) -ne 0 ] || exec runuser -u postgres -- ");
+    const QString pgCtl =
+        QStringLiteral("/usr/lib/postgresql/15/bin/pg_ctl -D %1/data ").arg(pgDir);
+    const auto stopCluster = [&] {
+        return shell(QStringLiteral("f() { %1\"$@\"; }; f %2 -m fast -w stop >/dev/null")
+                         .arg(asOwner, pgCtl));
+    };
+    const auto startCluster = [&] {
+        return shell(
+            QStringLiteral("f() { %1\"$@\"; }; f %2 -l %3/server.log -w -o \"-k %3 -p %4 "
+                           "-c listen_addresses=''\" start >/dev/null")
+                .arg(asOwner, pgCtl, pgDir, vars.value(QStringLiteral("KAVVIX_TEST_PG_PORT"))));
+    };
+    // The other tests share the suite's cluster: point at this one only for this test.
+    struct EnvironmentRestorer {
+        QHash<QByteArray, QByteArray> saved;
+        ~EnvironmentRestorer() {
+            for (auto it = saved.cbegin(); it != saved.cend(); ++it)
+                qputenv(it.key(), it.value());
+        }
+    } restorer;
+    for (auto it = vars.cbegin(); it != vars.cend(); ++it) {
+        restorer.saved.insert(it.key().toLatin1(), qgetenv(it.key().toLatin1()));
+        qputenv(it.key().toLatin1(), it.value().toLocal8Bit());
+    }
+
+    {
+        MeetDb db(QStringLiteral("PostgreSQL"), QStringLiteral("pg_outage"));
+        ASSERT_TRUE(db.skipReason().isEmpty()) << db.skipReason().toStdString();
+        db.connection().close();
+        ConsoleSimulator simulator;
+        ServiceProcess service({"--db", db.location(), "--meet", "RIV26", "--event", "E12",
+                                "--device", simulator.slavePath(), "--journal",
+                                dir.filePath(QStringLiteral("journal"))});
+        ASSERT_TRUE(service.started()) << service.log().toStdString();
+        FeedClient feed(service.port());
+
+        sendDive(simulator, dive(1));
+        ASSERT_EQ(feed.waitFor(QStringLiteral("dive"), 1).size(), 1);
+        ASSERT_TRUE(stopCluster());
+        sendDive(simulator, dive(2));
+        sendDive(simulator, dive(3));
+        // Announced from the journal while the database is away.
+        const auto announced = feed.waitFor(QStringLiteral("dive"), 3);
+        ASSERT_EQ(announced.size(), 3) << service.log().toStdString();
+        EXPECT_TRUE(announced[2]["dive"].toObject()["revision"].isNull());
+        EXPECT_EQ(service.request("GET", "/api/events/E12/results").status, 503);
+        ASSERT_TRUE(startCluster());
+        ASSERT_TRUE(service.waitForLog(QStringLiteral("journal: 2 dives written")))
+            << service.log().toStdString();
+        sendDive(simulator, dive(4));
+        ASSERT_EQ(feed.waitFor(QStringLiteral("dive"), 4).size(), 4);
+        EXPECT_EQ(divingOrders(service), (QList<int>{1, 2, 3, 4}));
+        EXPECT_EQ(QFile(dir.filePath(QStringLiteral("journal"))).size(), 0);
+        EXPECT_EQ(service.stop(), 0);
+    }
+}
+
+// What an earlier run left in the journal is written before anything else, once; a record
+// cut short by the crash is dropped.
+TEST(ServeFaults, JournalFromAKilledRunIsReplayedOnStartExactlyOnce) {
+    MeetDb db(QStringLiteral("SQLite"), QStringLiteral("replay"));
+    QTemporaryDir dir;
+    const QString journalPath = dir.filePath(QStringLiteral("journal"));
+    {
+        Kavvix::DiveJournal journal;
+        ASSERT_TRUE(journal.open(journalPath));
+        for (int order = 1; order <= 3; ++order) {
+            Kavvix::cDiveResult result;
+            result.setDivingOrder(qint16(order));
+            result.setDiveRound(1);
+            Kavvix::DiveRecord record = Kavvix::DiveRecord::fromResult(result);
+            record.meetId = QStringLiteral("RIV26");
+            record.eventId = QStringLiteral("E12");
+            record.receivedAtMs = 1000 + order;
+            ASSERT_TRUE(journal.append(record));
+        }
+    }
+    QFile file(journalPath);
+    file.resize(file.size() - 10);
+    ConsoleSimulator simulator;
+    const QStringList arguments = {"--db",     db.location(),         "--meet",    "RIV26",
+                                   "--device", simulator.slavePath(), "--journal", journalPath};
+    for (int run = 0; run < 2; ++run) {
+        ServiceProcess service(arguments);
+        ASSERT_TRUE(service.started()) << service.log().toStdString();
+        EXPECT_EQ(divingOrders(service), (QList<int>{1, 2}));
+        EXPECT_EQ(service.stop(), 0);
+    }
+}
+
+// The device goes away (the console's end hangs up) and comes back at the same path.
+TEST(ServeFaults, SerialDeviceVanishingAndComingBack) {
+    MeetDb db(QStringLiteral("SQLite"), QStringLiteral("vanish"));
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("console"));
+    auto simulator = std::make_unique<ConsoleSimulator>();
+    ASSERT_TRUE(QFile::link(simulator->slavePath(), link));
+    ServiceProcess service({"--db", db.location(), "--meet", "RIV26", "--event", "E12", "--device",
+                            link, "--journal", dir.filePath(QStringLiteral("j"))});
+    ASSERT_TRUE(service.started()) << service.log().toStdString();
+    FeedClient feed(service.port());
+    sendDive(*simulator, dive(1));
+    ASSERT_EQ(feed.waitFor(QStringLiteral("dive"), 1).size(), 1);
+
+    simulator->hangUp();
+    const auto closed = [&] {
+        for (const QJsonObject &m : feed.waitFor(QStringLiteral("console"), 1, 0))
+            if (!m["open"].toBool())
+                return true;
+        return false;
+    };
+    ASSERT_TRUE(QTest::qWaitFor(closed, 10000)) << service.log().toStdString();
+    EXPECT_EQ(service.request("GET", "/api/meet").status, 200);
+
+    simulator = std::make_unique<ConsoleSimulator>();
+    QFile::remove(link);
+    ASSERT_TRUE(QFile::link(simulator->slavePath(), link));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return service.request("GET", "/api/meet")
+                .object()["console"]
+                .toObject()["open"]
+                .toBool();
+        },
+        10000));
+    sendDive(*simulator, dive(2));
+    ASSERT_EQ(feed.waitFor(QStringLiteral("dive"), 2).size(), 2);
+    EXPECT_EQ(divingOrders(service), (QList<int>{1, 2}));
+}

@@ -1,0 +1,174 @@
+#include "ServiceHarness.h"
+
+#include <kavvix/MeetDatabase.h>
+#include <kavvix/simulator/SampleMeet.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonDocument>
+#include <QNetworkReply>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include <csignal>
+#include <fcntl.h>
+
+namespace KavvixTest {
+
+QString MeetDb::pgUrl(const QString &dbname) {
+    return QStringLiteral("postgresql://%1@%2:%3/%4")
+        .arg(qEnvironmentVariable("KAVVIX_TEST_PG_USER"),
+             QString::fromLatin1(
+                 QUrl::toPercentEncoding(qEnvironmentVariable("KAVVIX_TEST_PG_HOST"))),
+             qEnvironmentVariable("KAVVIX_TEST_PG_PORT"), dbname);
+}
+
+MeetDb::MeetDb(const QString &kind, const QString &name) {
+    static int count = 0;
+    m_name = QStringLiteral("%1_%2").arg(name).arg(++count);
+    m_postgres = kind == QLatin1String("PostgreSQL");
+    if (m_postgres) {
+        if (qEnvironmentVariable("KAVVIX_TEST_PG_HOST").isEmpty()) {
+            m_skip =
+                QStringLiteral("no PostgreSQL cluster (eval \"$(scripts/pg-cluster.sh start)\")");
+            return;
+        }
+        m_name += QStringLiteral("_%1").arg(QCoreApplication::applicationPid());
+        QSqlQuery admin(Kavvix::openMeetDatabase(pgUrl(QStringLiteral("postgres")),
+                                                 QStringLiteral("admin-") + m_name));
+        if (!admin.exec(QStringLiteral("CREATE DATABASE %1").arg(m_name))) {
+            m_skip = admin.lastError().text();
+            return;
+        }
+        m_location = pgUrl(m_name);
+    } else {
+        m_location = m_dir.filePath(m_name + QStringLiteral(".db"));
+        QFile(m_location).open(QIODevice::WriteOnly);
+    }
+    Kavvix::SampleMeet::write(connection());
+}
+
+MeetDb::~MeetDb() {
+    const QString connectionName = QStringLiteral("test-") + m_name;
+    if (QSqlDatabase::contains(connectionName)) {
+        QSqlDatabase::database(connectionName).close();
+        QSqlDatabase::removeDatabase(connectionName);
+    }
+    if (m_postgres && m_skip.isEmpty()) {
+        QSqlQuery admin(QSqlDatabase::database(QStringLiteral("admin-") + m_name));
+        admin.exec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_name));
+    }
+}
+
+QSqlDatabase MeetDb::connection() const {
+    const QString connectionName = QStringLiteral("test-") + m_name;
+    if (QSqlDatabase::contains(connectionName))
+        return QSqlDatabase::database(connectionName);
+    return Kavvix::openMeetDatabase(m_location, connectionName);
+}
+
+ServiceProcess::ServiceProcess(const QStringList &arguments)
+    : m_process(std::make_unique<QProcess>()) {
+    m_process->setProcessChannelMode(QProcess::SeparateChannels);
+    // The child must not hold the simulator's end of the line open: a hang-up would go unseen.
+    m_process->setChildProcessModifier([] {
+        for (int fd = 3; fd < 1024; ++fd)
+            ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    });
+    m_process->start(QStringLiteral(KAVVIX_CLI_PATH),
+                     QStringList{"serve", "--listen", "127.0.0.1:0"} + arguments);
+    if (!waitForLog(QStringLiteral("serving meet")))
+        return;
+    const auto match = QRegularExpression(QStringLiteral("http://[^ ]+:(\\d+)")).match(m_log);
+    m_port = quint16(match.captured(1).toUInt());
+}
+
+ServiceProcess::~ServiceProcess() {
+    if (m_process->state() != QProcess::NotRunning)
+        kill();
+}
+
+QString ServiceProcess::log() {
+    m_log += QString::fromUtf8(m_process->readAllStandardError());
+    return m_log;
+}
+
+bool ServiceProcess::waitForLog(const QString &text) {
+    QDeadlineTimer deadline(20000);
+    while (!log().contains(text)) {
+        if (deadline.hasExpired() || m_process->state() == QProcess::NotRunning) {
+            log();
+            return m_log.contains(text);
+        }
+        QTest::qWait(20);
+    }
+    return true;
+}
+
+int ServiceProcess::stop() {
+    m_process->terminate();
+    QDeadlineTimer deadline(10000);
+    while (m_process->state() != QProcess::NotRunning && !deadline.hasExpired())
+        QTest::qWait(20);
+    log();
+    if (m_process->state() != QProcess::NotRunning) {
+        kill();
+        return -1;
+    }
+    return m_process->exitStatus() == QProcess::NormalExit ? m_process->exitCode() : -1;
+}
+
+void ServiceProcess::kill() {
+    ::kill(pid_t(m_process->processId()), SIGKILL);
+    m_process->waitForFinished(10000);
+    log();
+}
+
+HttpReply ServiceProcess::request(const QByteArray &verb, const QString &path,
+                                  const QByteArray &body, const QByteArray &token) {
+    QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path)));
+    request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
+    if (!token.isEmpty())
+        request.setRawHeader("Authorization", "Bearer " + token);
+    QNetworkReply *reply = m_network.sendCustomRequest(request, verb, body);
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(15000, &loop, &QEventLoop::quit);
+    loop.exec();
+    HttpReply result;
+    result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    result.body = QJsonDocument::fromJson(reply->readAll());
+    reply->deleteLater();
+    return result;
+}
+
+FeedClient::FeedClient(quint16 port, const QString &path) {
+    QObject::connect(&m_socket, &QWebSocket::textMessageReceived, [this](const QString &text) {
+        m_messages.append(QJsonDocument::fromJson(text.toUtf8()).object());
+    });
+    m_socket.open(QUrl(QStringLiteral("ws://127.0.0.1:%1%2").arg(port).arg(path)));
+    (void)QTest::qWaitFor([this] { return m_socket.state() != QAbstractSocket::ConnectingState; },
+                          10000);
+}
+
+QList<QJsonObject> FeedClient::waitFor(const QString &type, int count, int timeoutMs) {
+    QList<QJsonObject> found;
+    const auto collect = [&] {
+        found.clear();
+        for (const QJsonObject &message : m_messages)
+            if (message.value(QLatin1String("type")).toString() == type)
+                found.append(message);
+        return found.size() >= count;
+    };
+    (void)QTest::qWaitFor(collect, timeoutMs);
+    collect();
+    return found;
+}
+
+} // namespace KavvixTest

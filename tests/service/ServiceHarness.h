@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QWebSocket>
+
+#include <memory>
+
+namespace KavvixTest {
+
+// A meet database holding the sample meet: an SQLite file, or a fresh PostgreSQL database
+// on the test cluster (KAVVIX_TEST_PG_*). skipReason() is set when it cannot be had.
+class MeetDb {
+public:
+    MeetDb(const QString &kind, const QString &name);
+    ~MeetDb();
+    QString location() const { return m_location; }
+    QString skipReason() const { return m_skip; }
+    QSqlDatabase connection() const;
+    bool isPostgres() const { return m_postgres; }
+    static QString pgUrl(const QString &dbname);
+
+private:
+    QTemporaryDir m_dir;
+    QString m_location;
+    QString m_name;
+    QString m_skip;
+    bool m_postgres = false;
+};
+
+struct HttpReply {
+    int status = 0;
+    QJsonDocument body;
+    QJsonObject object() const { return body.object(); }
+    QJsonArray array() const { return body.array(); }
+};
+
+// "kavvix serve" running as a child process on port 0; talks to it over HTTP.
+class ServiceProcess {
+public:
+    // Starts it and waits until it serves; started() is false when it did not.
+    explicit ServiceProcess(const QStringList &arguments);
+    ~ServiceProcess();
+
+    bool started() const { return m_port != 0; }
+    quint16 port() const { return m_port; }
+    // What it wrote to standard error so far.
+    QString log();
+    bool waitForLog(const QString &text);
+    int stop();  // SIGTERM; the exit code (-1 when it crashed or hung)
+    void kill(); // SIGKILL
+
+    HttpReply request(const QByteArray &verb, const QString &path, const QByteArray &body = {},
+                      const QByteArray &token = {});
+
+private:
+    std::unique_ptr<QProcess> m_process;
+    QString m_log;
+    quint16 m_port = 0;
+    QNetworkAccessManager m_network;
+};
+
+// A /live client that keeps every message.
+class FeedClient {
+public:
+    explicit FeedClient(quint16 port, const QString &path = QStringLiteral("/live"));
+    bool connected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
+    // Messages of the type received so far, waiting up to the deadline for count of them.
+    QList<QJsonObject> waitFor(const QString &type, int count, int timeoutMs = 15000);
+
+private:
+    QWebSocket m_socket;
+    QList<QJsonObject> m_messages;
+};
+
+} // namespace KavvixTest

@@ -1,0 +1,142 @@
+// The results table's revision rules, the journal's recovery from a record cut short, and the
+// standings' ranking: the parts of the service that decide "exactly once".
+#include "service/DiveJournal.h"
+#include "service/ResultsTable.h"
+#include "service/Standings.h"
+
+#include <kavvix/MeetDatabase.h>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace Kavvix;
+
+namespace {
+
+DiveRecord dive(int round, int order, double total, qint64 receivedAtMs) {
+    DiveRecord record;
+    record.meetId = QStringLiteral("M1");
+    record.eventId = QStringLiteral("E1");
+    record.receivedAtMs = receivedAtMs;
+    record.rawFrame = QStringLiteral("frame");
+    for (const QMetaProperty &property : diveFieldProperties())
+        record.fields.insert(QLatin1String(property.name()), canonicalField(property, QVariant(0)));
+    record.fields[QStringLiteral("DiveRound")] = round;
+    record.fields[QStringLiteral("DivingOrder")] = order;
+    record.fields[QStringLiteral("TotalScore")] = total;
+    return record;
+}
+
+} // namespace
+
+TEST(ResultsTableRules, EachSequenceEndsWithTheExpectedRowAndRevision) {
+    struct Step {
+        double total;
+        qint64 at;
+        ResultsTable::Outcome outcome;
+    };
+    using O = ResultsTable::Outcome;
+    const struct {
+        const char *name;
+        std::vector<Step> steps;
+        double finalTotal;
+        int finalRevision;
+    } cases[] = {
+        {"new dive", {{10, 1, O::Inserted}}, 10, 1},
+        {"identical repeat", {{10, 1, O::Inserted}, {10, 2, O::Unchanged}}, 10, 1},
+        {"correction", {{10, 1, O::Inserted}, {12, 2, O::Revised}}, 12, 2},
+        {"journal replayed after it was written",
+         {{10, 1, O::Inserted}, {12, 2, O::Revised}, {10, 1, O::Unchanged}, {12, 2, O::Unchanged}},
+         12,
+         2},
+        {"correction taken back",
+         {{10, 1, O::Inserted}, {12, 2, O::Revised}, {10, 3, O::Revised}},
+         10,
+         3},
+    };
+    int n = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("meet.db"));
+        QFile(file).open(QIODevice::WriteOnly);
+        ResultsTable table(openMeetDatabase(file, QStringLiteral("rules-%1").arg(++n)));
+        ASSERT_TRUE(table.ensureTable());
+        for (const Step &step : c.steps) {
+            DiveRecord record = dive(1, 3, step.total, step.at);
+            EXPECT_EQ(table.store(record), step.outcome);
+        }
+        const auto rows = table.results(QStringLiteral("M1"), QStringLiteral("E1"));
+        ASSERT_TRUE(rows && rows->size() == 1);
+        EXPECT_EQ(rows->first().totalScore(), c.finalTotal);
+        EXPECT_EQ(rows->first().revision, c.finalRevision);
+    }
+}
+
+TEST(ResultsTableRules, AFailedStoreChangesNothingAndSaysSo) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("meet.db"));
+    QFile(file).open(QIODevice::WriteOnly);
+    QSqlDatabase db = openMeetDatabase(file, QStringLiteral("closed"));
+    ResultsTable table(db);
+    ASSERT_TRUE(table.ensureTable());
+    db.close();
+    DiveRecord record = dive(1, 1, 5, 1);
+    EXPECT_EQ(table.store(record), ResultsTable::Outcome::Failed);
+    EXPECT_FALSE(table.lastError().isEmpty());
+}
+
+TEST(DiveJournal, KeepsWholeRecordsAndDropsOneCutShort) {
+    for (const int cut : {0, 1, 20, -1}) { // bytes of the third record left behind
+        SCOPED_TRACE(cut);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("sub/journal"));
+        qint64 twoRecords = 0;
+        {
+            DiveJournal journal;
+            ASSERT_TRUE(journal.open(path));
+            ASSERT_TRUE(journal.append(dive(1, 1, 5, 1)));
+            ASSERT_TRUE(journal.append(dive(1, 2, 6, 2)));
+            twoRecords = QFile(path).size();
+            ASSERT_TRUE(journal.append(dive(1, 3, 7, 3)));
+        }
+        const qint64 full = QFile(path).size();
+        const qint64 keep = cut < 0 ? full - 1 : twoRecords + cut; // -1: only the newline lost
+        QFile(path).resize(keep);
+
+        DiveJournal reopened;
+        ASSERT_TRUE(reopened.open(path));
+        ASSERT_EQ(reopened.pending().size(), 2);
+        EXPECT_EQ(reopened.pending()[1].divingOrder(), 2);
+        EXPECT_EQ(reopened.droppedBytes(), keep - twoRecords);
+        EXPECT_EQ(QFile(path).size(), twoRecords);
+        // Appending after the cut gives whole records again.
+        ASSERT_TRUE(reopened.append(dive(1, 4, 8, 4)));
+        DiveJournal again;
+        ASSERT_TRUE(again.open(path));
+        EXPECT_EQ(again.pending().size(), 3);
+        ASSERT_TRUE(again.clear());
+        EXPECT_EQ(QFile(path).size(), 0);
+    }
+}
+
+TEST(Standings, RanksByTheLatestTotalAndTiesShareARank) {
+    const QList<DiveRecord> dives = {
+        dive(1, 1, 40, 1), dive(1, 2, 50, 2), dive(1, 3, 45, 3), dive(2, 1, 95, 4),
+        dive(2, 2, 95, 5), dive(2, 3, 90, 6), dive(1, 4, 10, 7),
+    };
+    const QJsonArray table = standings(dives);
+    ASSERT_EQ(table.size(), 4);
+    const auto entry = [&](int i, const char *key) { return table[i].toObject()[key].toDouble(); };
+    EXPECT_EQ(entry(0, "rank"), 1);
+    EXPECT_EQ(entry(1, "rank"), 1);
+    EXPECT_EQ(entry(2, "rank"), 3);
+    EXPECT_EQ(entry(2, "divingOrder"), 3);
+    EXPECT_EQ(entry(2, "total"), 90);
+    EXPECT_EQ(entry(3, "rank"), 4);
+    EXPECT_EQ(entry(0, "divesJudged"), 2);
+    EXPECT_EQ(entry(3, "divesJudged"), 1);
+}
