@@ -155,7 +155,6 @@ int SimulateCommand::run(const QCommandLineParser &parser, Console &console) {
         console.err.flush();
     });
 
-
     const auto replay = ReplayOption::start(parser, simulator, console);
     QTimer dives;
     int divesLeft = 0;
