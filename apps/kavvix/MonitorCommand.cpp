@@ -18,12 +18,6 @@
 
 namespace KavvixCli {
 
-namespace {
-
-constexpr auto lineSettings = "9600,e,8,1";
-
-} // namespace
-
 void MonitorCommand::describe(QCommandLineParser &parser) const {
     PortOption::describe(parser, true);
     RecordOption::describe(parser);
@@ -44,7 +38,7 @@ int MonitorCommand::run(const QCommandLineParser &parser, Console &console) {
     const auto recording = RecordOption::open(parser);
     Kavvix::comPort port;
     port.setCommPort(portNumber);
-    port.setSettings(QString::fromLatin1(lineSettings));
+    port.setSettings(Kavvix::modKavvix::ConsoleLineSettings);
     try {
         port.open();
     } catch (const Kavvix::Error &e) {
@@ -97,8 +91,8 @@ int MonitorCommand::run(const QCommandLineParser &parser, Console &console) {
     QObject::connect(&interrupts, &InterruptWatcher::interrupted, [] { QCoreApplication::quit(); });
 
     console.err << "Monitoring COM " << portNumber << " ("
-                << Kavvix::modKavvix::PortDevice(portNumber) << ", " << lineSettings
-                << "); Ctrl-C stops.\n";
+                << Kavvix::modKavvix::PortDevice(portNumber) << ", "
+                << Kavvix::modKavvix::ConsoleLineSettings << "); Ctrl-C stops.\n";
     console.err.flush();
     if (parser.isSet(QStringLiteral("request-version")))
         port.write(processor.SoftwareVersionRequest());

@@ -14,7 +14,7 @@ namespace KavvixCli {
 
 namespace {
 
-const QString coloradoMarker = QStringLiteral("W\\0\\101\\");
+const QString coloradoMarker = Kavvix::modKavvix::ColoradoFrameMarker.toString();
 const QLatin1String colorado("colorado");
 const QLatin1String daktronics("daktronics");
 

@@ -1,5 +1,6 @@
 #include "../serial/PortEnvironment.h"
 #include "RecordingUtility.h"
+#include "SampleMeetSuite.h"
 #include "upload/DiveSheetPackets.h"
 #include "upload/dialog/DakUploadSession.h"
 #include "upload/dialog/frmDakUpload.h"
@@ -45,15 +46,8 @@ const QStringList Upload12Lines = {"Validating the event ...", "Event passed val
 
 // The real dialog on the sample meet (in-memory SQLite), with a simulated console on port 3,
 // the only port listed.
-class UploadDialog : public ::testing::Test {
+class UploadDialog : public SampleMeetSuite<MeetConnection> {
 protected:
-    static void SetUpTestSuite() {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), MeetConnection);
-        db.setDatabaseName(QStringLiteral(":memory:"));
-        ASSERT_TRUE(db.open());
-        SampleMeet::write(db);
-    }
-    static void TearDownTestSuite() { QSqlDatabase::removeDatabase(MeetConnection); }
     void SetUp() override {
         sim = std::make_unique<ConsoleSimulator>();
         reload(SampleMeet::MeetID, {{3, sim->slavePath()}});

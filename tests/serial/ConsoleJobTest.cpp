@@ -3,6 +3,7 @@
 
 #include "../omnisport/OmniSportFrames.h"
 #include "PortEnvironment.h"
+#include "SampleMeetSuite.h"
 
 #include <kavvix/ConnectionTestJob.h>
 #include <kavvix/UploadJob.h>
@@ -38,16 +39,8 @@ double cpuSeconds() {
 
 // A simulated console on port 3, the sample meet in memory, and a job of the test's making
 // run to its end with a short wait timer lent to it.
-class Jobs : public ::testing::Test {
+class Jobs : public SampleMeetSuite<MeetConnection> {
 protected:
-    static void SetUpTestSuite() {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), MeetConnection);
-        db.setDatabaseName(QStringLiteral(":memory:"));
-        ASSERT_TRUE(db.open());
-        SampleMeet::write(db);
-    }
-    static void TearDownTestSuite() { QSqlDatabase::removeDatabase(MeetConnection); }
-
     std::unique_ptr<Kavvix::UploadJob> upload(const QString &event = SampleMeet::Event12Divers) {
         return std::make_unique<Kavvix::UploadJob>(QSqlDatabase::database(MeetConnection),
                                                    SampleMeet::MeetID, event);
