@@ -174,14 +174,7 @@ TEST_P(Serve, UploadAndConnectionTestRunOnTheServicePortOneAtATime) {
     // The uploaded event is current, and the line is back with the receiver.
     EXPECT_EQ(service.request("GET", "/api/meet").object()["currentEvent"].toString(),
               QStringLiteral("E10"));
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            return service.request("GET", "/api/meet")
-                .object()["console"]
-                .toObject()["open"]
-                .toBool();
-        },
-        5000));
+    ASSERT_TRUE(service.waitForConsoleOpen(5000));
     sendDive(m_simulator, sentDive(1, 1, 7.0f));
     const auto dives = feed.waitFor(QStringLiteral("dive"), 1);
     ASSERT_EQ(dives.size(), 1) << service.log().toStdString();

@@ -180,14 +180,7 @@ TEST(ServeFaults, SerialDeviceVanishingAndComingBack) {
     simulator = std::make_unique<ConsoleSimulator>();
     QFile::remove(link);
     ASSERT_TRUE(QFile::link(simulator->slavePath(), link));
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            return service.request("GET", "/api/meet")
-                .object()["console"]
-                .toObject()["open"]
-                .toBool();
-        },
-        10000));
+    ASSERT_TRUE(service.waitForConsoleOpen(10000));
     sendDive(*simulator, dive(2));
     ASSERT_EQ(feed.waitFor(QStringLiteral("dive"), 2).size(), 2);
     EXPECT_EQ(divingOrders(service), (QList<int>{1, 2}));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QTest>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -59,6 +61,14 @@ public:
 
     HttpReply request(const QByteArray &verb, const QString &path, const QByteArray &body = {},
                       const QByteArray &token = {});
+    // Waits until /api/meet says the console's port is open.
+    bool waitForConsoleOpen(int timeoutMs) {
+        return QTest::qWaitFor(
+            [&] {
+                return request("GET", "/api/meet").object()["console"].toObject()["open"].toBool();
+            },
+            timeoutMs);
+    }
 
 private:
     std::unique_ptr<QProcess> m_process;
