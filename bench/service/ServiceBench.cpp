@@ -7,7 +7,10 @@
 //    KAVVIX_BENCH_PG_URL names an empty database with the sample meet);
 //  - resident memory before and after the stream.
 // Usage: bench_service [DIVES]   (default 2000)
+// The SQLite file goes to KAVVIX_BENCH_DIR (default: the temporary folder); on /dev/shm its
+// commits cost no disk flush, which lets a long run measure memory rather than the disk.
 #include "../../tests/service/SentDive.h"
+#include "../../tests/support/ResidentMemory.h"
 
 #include <kavvix/simulator/ConsoleSimulator.h>
 
@@ -17,6 +20,7 @@
 #include <kavvix/simulator/SampleMeet.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -29,6 +33,7 @@
 #include <vector>
 
 using Kavvix::ConsoleSimulator;
+using KavvixTest::residentKiB;
 using KavvixTest::sendDive;
 using KavvixTest::SentDive;
 
@@ -43,15 +48,6 @@ template <typename Pred> void waitUntil(Pred pred, int timeoutMs) {
     elapsed.start();
     while (!pred() && elapsed.elapsed() < timeoutMs)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-
-long residentKiB() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
 }
 
 SentDive dive(int n) {
@@ -174,7 +170,8 @@ int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     const int dives = argc > 1 ? std::atoi(argv[1]) : 2000;
-    QTemporaryDir dir;
+    QTemporaryDir dir(qEnvironmentVariable("KAVVIX_BENCH_DIR", QDir::tempPath()) +
+                      QStringLiteral("/kavvix-bench-XXXXXX"));
     {
         Bench bench;
         if (!bench.start(sqliteMeet(dir)))

@@ -41,7 +41,10 @@ void LiveFeed::accept() {
         Client *entry = client.get();
         connect(raw, &QWebSocket::bytesWritten, this,
                 [entry](qint64 bytes) { entry->queued = qMax<qint64>(0, entry->queued - bytes); });
-        connect(raw, &QWebSocket::disconnected, this, [this, raw] { drop(raw); });
+        connect(raw, &QWebSocket::disconnected, this, [this, raw, peer] {
+            emit logLine(QStringLiteral("%1 WS %2 closed by the client").arg(peer, Path));
+            drop(raw);
+        });
         m_clients.push_back(std::move(client));
     }
 }

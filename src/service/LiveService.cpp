@@ -26,6 +26,10 @@ namespace Kavvix {
 namespace {
 
 const QString ConnectionName = QStringLiteral("kavvix-service");
+// How long a write waits for a lock another program holds on an SQLite meet file before the
+// dive goes to the journal instead: long enough for the host's own short writes, short
+// enough not to hold up the line and the clients.
+constexpr int SqliteBusyTimeoutMs = 250;
 
 [[noreturn]] void cannotStart(const QString &text) {
     throw Error(Error::InvalidArgument, text);
@@ -106,6 +110,12 @@ void LiveService::openDatabase() {
     Parts &p = *m_parts;
     try {
         p.db = openMeetDatabase(m_options.database, ConnectionName);
+        if (!isPostgresUrl(m_options.database)) {
+            p.db.close(); // the option applies from the next open, and to every reconnection
+            p.db.setConnectOptions(
+                QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(SqliteBusyTimeoutMs));
+            p.db.open();
+        }
     } catch (const Error &e) {
         cannotStart(QStringLiteral("database: %1").arg(e.description()));
     }

@@ -65,11 +65,8 @@ int storedRows(const MeetDb &db) {
 class Serve : public ::testing::TestWithParam<const char *> {
 protected:
     void SetUp() override {
-        if (m_db.skipReason().isEmpty())
-            return;
-        if (qEnvironmentVariable("KAVVIX_REQUIRE_PG") == QLatin1String("1"))
-            FAIL() << m_db.skipReason().toStdString();
-        GTEST_SKIP() << m_db.skipReason().toStdString();
+        if (!m_db.skipReason().isEmpty())
+            KAVVIX_WITHOUT_POSTGRES(m_db.skipReason().toStdString());
     }
 
     QStringList arguments() const {

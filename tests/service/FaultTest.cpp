@@ -10,7 +10,7 @@
 #include <kavvix/simulator/SampleMeet.h>
 
 #include <QFile>
-#include <QProcess>
+#include <QSqlQuery>
 
 #include <gtest/gtest.h>
 
@@ -34,62 +34,17 @@ QList<int> divingOrders(ServiceProcess &service) {
     return orders;
 }
 
-// Runs a shell command line; the PostgreSQL tools refuse to run as root.
-bool shell(const QString &command) {
-    return QProcess::execute(QStringLiteral("bash"), {QStringLiteral("-c"), command}) == 0;
-}
-
 } // namespace
 
 // A cluster of the test's own, stopped and started again while dives arrive.
 TEST(ServeFaults, PostgreSqlStoppedAndStartedMidStream) {
+    if (!PgServer::fromEnvironment().isSet())
+        KAVVIX_WITHOUT_POSTGRES("no PostgreSQL cluster");
+    PrivateCluster cluster;
+    ASSERT_TRUE(cluster.started());
     QTemporaryDir dir;
-    const QString script = QStringLiteral(KAVVIX_SOURCE_DIR "/scripts/pg-cluster.sh");
-    QProcess start;
-    start.start(script, {QStringLiteral("start")});
-    ASSERT_TRUE(start.waitForFinished(60000));
-    const QString env = QString::fromUtf8(start.readAllStandardOutput());
-    if (start.exitCode() != 0) {
-        if (qEnvironmentVariable("KAVVIX_REQUIRE_PG") == QLatin1String("1"))
-            FAIL() << "cannot start a PostgreSQL cluster";
-        GTEST_SKIP() << "cannot start a PostgreSQL cluster";
-    }
-    QHash<QString, QString> vars;
-    for (const QString &item : env.trimmed().mid(7).split(u' '))
-        vars.insert(item.section(u'=', 0, 0), item.section(u'=', 1));
-    const QString pgDir = vars.value(QStringLiteral("KAVVIX_TEST_PG_DIR"));
-    struct ClusterRemover {
-        QString script, dir;
-        ~ClusterRemover() { QProcess::execute(script, {QStringLiteral("stop"), dir}); }
-    } remover{script, pgDir};
-    const QString asOwner = QStringLiteral("[ $(id -u) -ne 0 ] || exec runuser -u postgres -- ");
-    const QString pgCtl =
-        QStringLiteral("/usr/lib/postgresql/15/bin/pg_ctl -D %1/data ").arg(pgDir);
-    const auto stopCluster = [&] {
-        return shell(QStringLiteral("f() { %1\"$@\"; }; f %2 -m fast -w stop >/dev/null")
-                         .arg(asOwner, pgCtl));
-    };
-    const auto startCluster = [&] {
-        return shell(
-            QStringLiteral("f() { %1\"$@\"; }; f %2 -l %3/server.log -w -o \"-k %3 -p %4 "
-                           "-c listen_addresses=''\" start >/dev/null")
-                .arg(asOwner, pgCtl, pgDir, vars.value(QStringLiteral("KAVVIX_TEST_PG_PORT"))));
-    };
-    // The other tests share the suite's cluster: point at this one only for this test.
-    struct EnvironmentRestorer {
-        QHash<QByteArray, QByteArray> saved;
-        ~EnvironmentRestorer() {
-            for (auto it = saved.cbegin(); it != saved.cend(); ++it)
-                qputenv(it.key(), it.value());
-        }
-    } restorer;
-    for (auto it = vars.cbegin(); it != vars.cend(); ++it) {
-        restorer.saved.insert(it.key().toLatin1(), qgetenv(it.key().toLatin1()));
-        qputenv(it.key().toLatin1(), it.value().toLocal8Bit());
-    }
-
     {
-        MeetDb db(QStringLiteral("PostgreSQL"), QStringLiteral("pg_outage"));
+        MeetDb db(QStringLiteral("PostgreSQL"), QStringLiteral("pg_outage"), cluster.server());
         ASSERT_TRUE(db.skipReason().isEmpty()) << db.skipReason().toStdString();
         db.connection().close();
         ConsoleSimulator simulator;
@@ -101,7 +56,7 @@ TEST(ServeFaults, PostgreSqlStoppedAndStartedMidStream) {
 
         sendDive(simulator, dive(1));
         ASSERT_EQ(feed.waitFor(QStringLiteral("dive"), 1).size(), 1);
-        ASSERT_TRUE(stopCluster());
+        ASSERT_TRUE(cluster.shutDown());
         sendDive(simulator, dive(2));
         sendDive(simulator, dive(3));
         // Announced from the journal while the database is away.
@@ -109,7 +64,7 @@ TEST(ServeFaults, PostgreSqlStoppedAndStartedMidStream) {
         ASSERT_EQ(announced.size(), 3) << service.log().toStdString();
         EXPECT_TRUE(announced[2]["dive"].toObject()["revision"].isNull());
         EXPECT_EQ(service.request("GET", "/api/events/E12/results").status, 503);
-        ASSERT_TRUE(startCluster());
+        ASSERT_TRUE(cluster.startAgain());
         ASSERT_TRUE(service.waitForLog(QStringLiteral("journal: 2 dives written")))
             << service.log().toStdString();
         sendDive(simulator, dive(4));
@@ -118,6 +73,30 @@ TEST(ServeFaults, PostgreSqlStoppedAndStartedMidStream) {
         EXPECT_EQ(QFile(dir.filePath(QStringLiteral("journal"))).size(), 0);
         EXPECT_EQ(service.stop(), 0);
     }
+}
+
+// Another program holding the SQLite file locked: dives go to the journal at once and into
+// the file when the lock is gone.
+TEST(ServeFaults, SqliteFileLockedMidStream) {
+    MeetDb db(QStringLiteral("SQLite"), QStringLiteral("locked"));
+    QTemporaryDir dir;
+    ConsoleSimulator simulator;
+    ServiceProcess service({"--db", db.location(), "--meet", "RIV26", "--event", "E12", "--device",
+                            simulator.slavePath(), "--journal",
+                            dir.filePath(QStringLiteral("journal"))});
+    ASSERT_TRUE(service.started()) << service.log().toStdString();
+    FeedClient feed(service.port());
+    sendDive(simulator, dive(1));
+    ASSERT_EQ(feed.waitFor(QStringLiteral("dive"), 1).size(), 1);
+
+    QSqlQuery lock(db.connection());
+    ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+    sendDive(simulator, dive(2));
+    ASSERT_EQ(feed.waitFor(QStringLiteral("dive"), 2).size(), 2) << service.log().toStdString();
+    ASSERT_TRUE(lock.exec(QStringLiteral("ROLLBACK")));
+    ASSERT_TRUE(service.waitForLog(QStringLiteral("journal: 1 dives written")))
+        << service.log().toStdString();
+    EXPECT_EQ(divingOrders(service), (QList<int>{1, 2}));
 }
 
 // What an earlier run left in the journal is written before anything else, once; a record

@@ -1,4 +1,5 @@
 #include "ServiceHarness.h"
+#include "ResidentMemory.h"
 
 #include <kavvix/MeetDatabase.h>
 #include <kavvix/simulator/SampleMeet.h>
@@ -21,32 +22,24 @@
 
 namespace KavvixTest {
 
-QString MeetDb::pgUrl(const QString &dbname) {
-    return QStringLiteral("postgresql://%1@%2:%3/%4")
-        .arg(qEnvironmentVariable("KAVVIX_TEST_PG_USER"),
-             QString::fromLatin1(
-                 QUrl::toPercentEncoding(qEnvironmentVariable("KAVVIX_TEST_PG_HOST"))),
-             qEnvironmentVariable("KAVVIX_TEST_PG_PORT"), dbname);
-}
-
-MeetDb::MeetDb(const QString &kind, const QString &name) {
+MeetDb::MeetDb(const QString &kind, const QString &name, const PgServer &server) {
     static int count = 0;
     m_name = QStringLiteral("%1_%2").arg(name).arg(++count);
     m_postgres = kind == QLatin1String("PostgreSQL");
     if (m_postgres) {
-        if (qEnvironmentVariable("KAVVIX_TEST_PG_HOST").isEmpty()) {
+        if (!server.isSet()) {
             m_skip =
                 QStringLiteral("no PostgreSQL cluster (eval \"$(scripts/pg-cluster.sh start)\")");
             return;
         }
         m_name += QStringLiteral("_%1").arg(QCoreApplication::applicationPid());
-        QSqlQuery admin(Kavvix::openMeetDatabase(pgUrl(QStringLiteral("postgres")),
+        QSqlQuery admin(Kavvix::openMeetDatabase(server.url(QStringLiteral("postgres")),
                                                  QStringLiteral("admin-") + m_name));
         if (!admin.exec(QStringLiteral("CREATE DATABASE %1").arg(m_name))) {
             m_skip = admin.lastError().text();
             return;
         }
-        m_location = pgUrl(m_name);
+        m_location = server.url(m_name);
     } else {
         m_location = m_dir.filePath(m_name + QStringLiteral(".db"));
         QFile(m_location).open(QIODevice::WriteOnly);
@@ -128,6 +121,10 @@ void ServiceProcess::kill() {
     ::kill(pid_t(m_process->processId()), SIGKILL);
     m_process->waitForFinished(10000);
     log();
+}
+
+long ServiceProcess::residentKiB() const {
+    return KavvixTest::residentKiB(m_process->processId());
 }
 
 HttpReply ServiceProcess::request(const QByteArray &verb, const QString &path,

@@ -13,21 +13,24 @@
 #include <QTemporaryDir>
 #include <QWebSocket>
 
+#include "TestPostgres.h"
+
 #include <memory>
 
 namespace KavvixTest {
 
 // A meet database holding the sample meet: an SQLite file, or a fresh PostgreSQL database
-// on the test cluster (KAVVIX_TEST_PG_*). skipReason() is set when it cannot be had.
+// on the given server (the suite's cluster by default). skipReason() is set when it cannot
+// be had.
 class MeetDb {
 public:
-    MeetDb(const QString &kind, const QString &name);
+    MeetDb(const QString &kind, const QString &name,
+           const PgServer &server = PgServer::fromEnvironment());
     ~MeetDb();
     QString location() const { return m_location; }
     QString skipReason() const { return m_skip; }
     QSqlDatabase connection() const;
     bool isPostgres() const { return m_postgres; }
-    static QString pgUrl(const QString &dbname);
 
 private:
     QTemporaryDir m_dir;
@@ -56,8 +59,9 @@ public:
     // What it wrote to standard error so far.
     QString log();
     bool waitForLog(const QString &text);
-    int stop();  // SIGTERM; the exit code (-1 when it crashed or hung)
-    void kill(); // SIGKILL
+    int stop();               // SIGTERM; the exit code (-1 when it crashed or hung)
+    void kill();              // SIGKILL
+    long residentKiB() const; // VmRSS of the running process
 
     HttpReply request(const QByteArray &verb, const QString &path, const QByteArray &body = {},
                       const QByteArray &token = {});

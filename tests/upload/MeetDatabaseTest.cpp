@@ -1,3 +1,4 @@
+#include "TestPostgres.h"
 #include "upload/DiveSheetPackets.h"
 #include "upload/EventValidator.h"
 
@@ -121,12 +122,8 @@ public:
 protected:
     void SetUp() override {
         const bool pg = GetParam() == "PostgreSQL";
-        if (pg && !pgConfigured()) {
-            const char *why = "no PostgreSQL cluster: eval \"$(scripts/pg-cluster.sh start)\"";
-            if (qEnvironmentVariable("KAVVIX_REQUIRE_PG") == QLatin1String("1"))
-                FAIL() << why << ", and KAVVIX_REQUIRE_PG=1";
-            GTEST_SKIP() << why;
-        }
+        if (pg && !pgConfigured())
+            KAVVIX_WITHOUT_POSTGRES("no PostgreSQL cluster");
         ASSERT_EQ(s_error[pg ? 1 : 0], QString());
     }
     QSqlDatabase db() const {
@@ -145,12 +142,9 @@ private:
     static QString id() {
         return "kavvix_test_" + QString::number(QCoreApplication::applicationPid());
     }
-    static bool pgConfigured() { return !qEnvironmentVariableIsEmpty("KAVVIX_TEST_PG_HOST"); }
+    static bool pgConfigured() { return KavvixTest::PgServer::fromEnvironment().isSet(); }
     static QString pgUrl(const QString &dbname) {
-        return QStringLiteral("postgresql://%1@:%2/%3?host=%4")
-            .arg(qEnvironmentVariable("KAVVIX_TEST_PG_USER"),
-                 qEnvironmentVariable("KAVVIX_TEST_PG_PORT"), dbname,
-                 qEnvironmentVariable("KAVVIX_TEST_PG_HOST"));
+        return KavvixTest::PgServer::fromEnvironment().url(dbname);
     }
     // Runs a set-up step; the description of the error it threw, or empty.
     static QString attempt(const std::function<void()> &step) {

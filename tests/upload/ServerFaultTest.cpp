@@ -1,4 +1,4 @@
-#include "PrivateCluster.h"
+#include "TestPostgres.h"
 #include "upload/EventValidator.h"
 
 #include <kavvix/Error.h>
@@ -28,11 +28,8 @@ QStringList validate(const QSqlDatabase &db) {
 class ServerFault : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (qEnvironmentVariableIsEmpty("KAVVIX_TEST_PG_HOST")) {
-            if (qEnvironmentVariable("KAVVIX_REQUIRE_PG") == QLatin1String("1"))
-                FAIL() << "no PostgreSQL, and KAVVIX_REQUIRE_PG=1";
-            GTEST_SKIP() << "no PostgreSQL cluster: eval \"$(scripts/pg-cluster.sh start)\"";
-        }
+        if (!KavvixTest::PgServer::fromEnvironment().isSet())
+            KAVVIX_WITHOUT_POSTGRES("no PostgreSQL cluster");
         cluster = std::make_unique<PrivateCluster>();
         ASSERT_TRUE(cluster->started());
         Sample::write(createMeetDatabase(meetUrl(), QStringLiteral("setup")));

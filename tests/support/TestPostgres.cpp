@@ -1,4 +1,4 @@
-#include "PrivateCluster.h"
+#include "TestPostgres.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,47 +9,60 @@
 #include <chrono>
 #include <csignal>
 
-#include <unistd.h>
+#include <sys/types.h>
 
 namespace KavvixTest {
 
 namespace {
 
-QString runScript(const QStringList &arguments) {
+// Runs scripts/pg-cluster.sh; whether it succeeded, and what it printed.
+bool runScript(const QStringList &arguments, QString *output = nullptr) {
     QProcess script;
     script.start(QStringLiteral(KAVVIX_PG_CLUSTER_SCRIPT), arguments);
-    script.waitForFinished(120000);
-    return QString::fromLocal8Bit(script.readAllStandardOutput());
+    const bool ok = script.waitForFinished(120000) && script.exitCode() == 0;
+    if (output)
+        *output = QString::fromLocal8Bit(script.readAllStandardOutput());
+    return ok;
 }
 
 } // namespace
 
+QString PgServer::url(const QString &dbname, const QString &query) const {
+    return QStringLiteral("postgresql://%1@:%2/%3?host=%4%5")
+        .arg(user, port, dbname, QString::fromLatin1(QUrl::toPercentEncoding(folder)), query);
+}
+
+PgServer PgServer::fromEnvironment() {
+    return {qEnvironmentVariable("KAVVIX_TEST_PG_HOST"),
+            qEnvironmentVariable("KAVVIX_TEST_PG_PORT"),
+            qEnvironmentVariable("KAVVIX_TEST_PG_USER")};
+}
+
+bool postgresRequired() {
+    return qEnvironmentVariable("KAVVIX_REQUIRE_PG") == QLatin1String("1");
+}
+
 PrivateCluster::PrivateCluster() {
-    const QString exports = runScript({QStringLiteral("start")});
+    QString exports;
+    runScript({QStringLiteral("start")}, &exports);
     const auto value = [&](const char *name) {
         return QRegularExpression(QLatin1String(name) + QStringLiteral("=(\\S+)"))
             .match(exports)
             .captured(1);
     };
-    m_folder = value("KAVVIX_TEST_PG_DIR");
-    m_port = value("KAVVIX_TEST_PG_PORT");
-    m_user = value("KAVVIX_TEST_PG_USER");
+    m_server = {value("KAVVIX_TEST_PG_DIR"), value("KAVVIX_TEST_PG_PORT"),
+                value("KAVVIX_TEST_PG_USER")};
 }
 
 PrivateCluster::~PrivateCluster() {
     resume();
     if (started())
-        runScript({QStringLiteral("stop"), m_folder});
-}
-
-QString PrivateCluster::url(const QString &dbname, const QString &query) const {
-    return QStringLiteral("postgresql://%1@:%2/%3?host=%4%5")
-        .arg(m_user, m_port, dbname, QString::fromLatin1(QUrl::toPercentEncoding(m_folder)), query);
+        runScript({QStringLiteral("stop"), m_server.folder});
 }
 
 // The postmaster and every process it started.
 QStringList PrivateCluster::serverProcesses() const {
-    QFile pidFile(m_folder + QStringLiteral("/data/postmaster.pid"));
+    QFile pidFile(m_server.folder + QStringLiteral("/data/postmaster.pid"));
     if (!pidFile.open(QIODevice::ReadOnly))
         return {};
     const QString postmaster = QString::fromLatin1(pidFile.readLine()).trimmed();
@@ -96,20 +109,12 @@ void PrivateCluster::resume() {
     signalServer(SIGCONT);
 }
 
-void PrivateCluster::shutDown() {
-    QStringList command{QStringLiteral("/usr/lib/postgresql/15/bin/pg_ctl"),
-                        QStringLiteral("-D"),
-                        m_folder + QStringLiteral("/data"),
-                        QStringLiteral("-m"),
-                        QStringLiteral("fast"),
-                        QStringLiteral("stop")};
-    if (::geteuid() == 0) // the cluster belongs to postgres, as the script sets it up
-        command =
-            QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--")} +
-            command;
-    QProcess stop; // its progress lines are not the test's output
-    stop.start(::geteuid() == 0 ? QStringLiteral("runuser") : command.takeFirst(), command);
-    stop.waitForFinished(60000);
+bool PrivateCluster::shutDown() {
+    return runScript({QStringLiteral("halt"), m_server.folder});
+}
+
+bool PrivateCluster::startAgain() {
+    return runScript({QStringLiteral("resume"), m_server.folder});
 }
 
 } // namespace KavvixTest
