@@ -24,12 +24,15 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <QWebSocket>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 using Kavvix::ConsoleSimulator;
@@ -59,16 +62,76 @@ SentDive dive(int n) {
     return fields;
 }
 
+// The WebSocket clients, on a thread of their own: in a meet they are other machines, so their
+// own reading must not be counted as the service's delay.
+class ClientPool : public QObject {
+public:
+    explicit ClientPool(const QElapsedTimer &clock) : m_clock(clock) {}
+
+    // Called on the pool's thread; returns when all k are connected.
+    void connectClients(quint16 port, int k) {
+        m_clients.clear();
+        for (int i = 0; i < k; ++i) {
+            auto socket = std::make_unique<QWebSocket>();
+            QObject::connect(socket.get(), &QWebSocket::textMessageReceived,
+                             [this](const QString &text) {
+                                 if (!text.contains(QLatin1String("\"type\":\"dive\"")))
+                                     return;
+                                 const qint64 nowUs = m_clock.nsecsElapsed() / 1000;
+                                 const std::lock_guard lock(m_mutex);
+                                 m_latenciesUs.push_back(nowUs - sentAtUs.load());
+                                 ++received;
+                                 // Wakes the main thread, which waits for the count.
+                                 QMetaObject::invokeMethod(
+                                     qApp, [] {}, Qt::QueuedConnection);
+                             });
+            socket->open(QUrl(QStringLiteral("ws://127.0.0.1:%1/live").arg(port)));
+            m_clients.push_back(std::move(socket));
+        }
+        waitUntil(
+            [&] {
+                return std::all_of(m_clients.begin(), m_clients.end(), [](const auto &c) {
+                    return c->state() == QAbstractSocket::ConnectedState;
+                });
+            },
+            30000);
+    }
+    void closeAll() { m_clients.clear(); }
+
+    std::vector<qint64> takeLatencies() {
+        const std::lock_guard lock(m_mutex);
+        return std::exchange(m_latenciesUs, {});
+    }
+
+    std::atomic<qint64> sentAtUs{0};
+    std::atomic<int> received{0};
+
+private:
+    const QElapsedTimer &m_clock;
+    std::vector<std::unique_ptr<QWebSocket>> m_clients;
+    std::mutex m_mutex;
+    std::vector<qint64> m_latenciesUs;
+};
+
 struct Bench {
     QTemporaryDir dir;
     ConsoleSimulator simulator;
     std::unique_ptr<Kavvix::LiveService> service;
-    std::vector<std::unique_ptr<QWebSocket>> clients;
     QElapsedTimer clock;
-    std::vector<qint64> latenciesUs;
-    qint64 sentAtUs = 0;
-    int received = 0;
+    QThread clientThread;
+    ClientPool pool{clock};
     int nextDive = 0; // every dive sent is a new one: a stored row, not a repeat
+
+    Bench() {
+        pool.moveToThread(&clientThread);
+        clientThread.start();
+    }
+    ~Bench() {
+        QMetaObject::invokeMethod(
+            &pool, [this] { pool.closeAll(); }, Qt::BlockingQueuedConnection);
+        clientThread.quit();
+        clientThread.wait();
+    }
 
     bool start(const QString &database) {
         Kavvix::modKavvix::MapPort(1, simulator.slavePath());
@@ -90,37 +153,28 @@ struct Bench {
     }
 
     void connectClients(int k) {
-        clients.clear();
-        for (int i = 0; i < k; ++i) {
-            auto socket = std::make_unique<QWebSocket>();
-            QObject::connect(socket.get(), &QWebSocket::textMessageReceived,
-                             [this](const QString &text) {
-                                 if (!text.contains(QLatin1String("\"type\":\"dive\"")))
-                                     return;
-                                 latenciesUs.push_back(clock.nsecsElapsed() / 1000 - sentAtUs);
-                                 ++received;
-                             });
-            socket->open(QUrl(QStringLiteral("ws://127.0.0.1:%1/live").arg(service->httpPort())));
-            clients.push_back(std::move(socket));
-        }
-        waitUntil(
-            [&] {
-                return std::all_of(clients.begin(), clients.end(), [](const auto &c) {
-                    return c->state() == QAbstractSocket::ConnectedState;
-                });
-            },
-            30000);
+        const quint16 port = service->httpPort();
+        // The service answers the handshakes on this thread: keep its loop running meanwhile.
+        std::atomic<bool> connected = false;
+        QMetaObject::invokeMethod(&pool, [this, port, k, &connected] {
+            pool.connectClients(port, k);
+            connected = true;
+            QMetaObject::invokeMethod(
+                qApp, [] {}, Qt::QueuedConnection);
+        });
+        waitUntil([&] { return connected.load(); }, 60000);
+        pool.takeLatencies();
     }
 
     void latency(int k, int samples) {
         connectClients(k);
-        latenciesUs.clear();
         for (int i = 0; i < samples; ++i) {
-            received = 0;
-            sentAtUs = clock.nsecsElapsed() / 1000;
+            pool.received = 0;
+            pool.sentAtUs = clock.nsecsElapsed() / 1000;
             sendDive(simulator, dive(nextDive++));
-            waitUntil([&] { return received >= k; }, 10000);
+            waitUntil([&] { return pool.received >= k; }, 10000);
         }
+        std::vector<qint64> latenciesUs = pool.takeLatencies();
         std::sort(latenciesUs.begin(), latenciesUs.end());
         const auto at = [&](double q) {
             return latenciesUs.empty()
@@ -134,7 +188,7 @@ struct Bench {
 
     void throughput(const char *name, int dives) {
         connectClients(1);
-        received = 0;
+        pool.received = 0;
         const long before = residentKiB();
         QElapsedTimer elapsed;
         elapsed.start();
@@ -147,13 +201,14 @@ struct Bench {
                 frames += ConsoleSimulator::diveResultFrame(*KavvixTest::toRecord(dive(nextDive++)))
                               .toLatin1();
             simulator.sendRaw(frames);
-            waitUntil([&] { return received >= i + Batch - InFlight; }, 10000);
+            waitUntil([&] { return pool.received >= i + Batch - InFlight; }, 10000);
         }
-        waitUntil([&] { return received >= dives; }, 600000);
+        waitUntil([&] { return pool.received >= dives; }, 3600000);
         std::printf(
             "%s: %d dives stored and announced in %.2f s: %.0f dives/s; RSS %ld -> %ld KiB\n", name,
-            received, double(elapsed.elapsed()) / 1000.0,
-            received * 1000.0 / double(qMax<qint64>(1, elapsed.elapsed())), before, residentKiB());
+            pool.received.load(), double(elapsed.elapsed()) / 1000.0,
+            pool.received * 1000.0 / double(qMax<qint64>(1, elapsed.elapsed())), before,
+            residentKiB());
     }
 };
 
