@@ -1,5 +1,6 @@
 #include "DemoCommand.h"
 
+#include "DemoLiveResults.h"
 #include "JobRunner.h"
 
 #include <kavvix/MeetDatabase.h>
@@ -79,7 +80,8 @@ int DemoCommand::run(const QCommandLineParser &parser, Console &console) {
                 << Kavvix::UploadJob::AllDataSent << ": " << frames.size() << " frames, "
                 << simulator.diverRows().size()
                 << " divers, each frame acknowledged by the console.\n";
-    return Success;
+    DemoLiveResults live(file, demoPort, console);
+    return live.run(simulator, folder.filePath(QStringLiteral("journal"))) ? Success : Failure;
 }
 
 } // namespace KavvixCli

@@ -4,7 +4,8 @@
 
 namespace KavvixCli {
 
-// kavvix demo: the whole upload on this machine, no hardware needed.
+// kavvix demo: the whole upload on this machine, no hardware needed, then a round of judged
+// dives through the live results service.
 class DemoCommand : public Command {
 public:
     QString name() const override { return QStringLiteral("demo"); }

@@ -7,6 +7,7 @@
 #include <kavvix/PortTable.h>
 #include <kavvix/cDiveResult.h>
 #include <kavvix/simulator/ConsoleSimulator.h>
+#include <kavvix/simulator/SampleMeet.h>
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -46,29 +47,6 @@ void planRejections(Kavvix::ConsoleSimulator &simulator, const QStringList &valu
                 QStringLiteral("--reject takes K:CODE such as 2:02, not '%1'").arg(value));
         simulator.rejectFrame(positiveNumber(parts[0], QStringLiteral("--reject")), parts[1]);
     }
-}
-
-// Judged dive n of the sample: 12 divers per round, each diving a 105B for 50.4 points.
-void fillSampleDive(Kavvix::cDiveResult &dive, int n) {
-    const auto round = qint16(1 + (n - 1) / 12);
-    dive.setEventNumberN(12);
-    dive.setEventNumberA(QStringLiteral("A"));
-    dive.setInsertOrder(QStringLiteral("0"));
-    dive.setDiveRound(round);
-    dive.setDivingOrder(qint16(1 + (n - 1) % 12));
-    dive.setDiveNumber(QStringLiteral("105"));
-    dive.setDivePos(QStringLiteral("B"));
-    dive.setDiveDD(2.4f);
-    dive.setBoardLevel(QStringLiteral("3M"));
-    dive.setJ1Score(6.5f);
-    dive.setJ2Score(7.0f);
-    dive.setJ3Score(7.0f);
-    dive.setJ4Score(6.5f);
-    dive.setJ5Score(7.5f);
-    dive.setJ6Score(7.0f);
-    dive.setJ7Score(6.5f);
-    dive.setDiveTotal(50.4f);
-    dive.setTotalScore(50.4f * float(round));
 }
 
 } // namespace
@@ -166,7 +144,7 @@ int SimulateCommand::run(const QCommandLineParser &parser, Console &console) {
                                          QStringLiteral("--dive-interval")));
         QObject::connect(&dives, &QTimer::timeout, [&] {
             Kavvix::cDiveResult dive;
-            fillSampleDive(dive, ++divesSent);
+            Kavvix::SampleMeet::fillJudgedDive(dive, ++divesSent);
             simulator.sendDiveResult(dive);
             console.out << "sent judged dive " << divesSent << '\n';
             console.out.flush();

@@ -1,10 +1,13 @@
 #include <kavvix/Error.h>
+#include <kavvix/cDiveResult.h>
 #include <kavvix/simulator/SampleMeet.h>
 
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <algorithm>
+#include <array>
 #include <span>
 
 namespace Kavvix::SampleMeet {
@@ -155,6 +158,34 @@ void writeRows(const QSqlDatabase &db) {
 }
 
 } // namespace
+
+void fillJudgedDive(cDiveResult &dive, int n) {
+    const auto round = qint16(1 + (n - 1) / 12);
+    const auto order = qint16(1 + (n - 1) % 12);
+    dive.setEventNumberN(12);
+    dive.setEventNumberA(QStringLiteral("A"));
+    dive.setInsertOrder(QStringLiteral("0"));
+    dive.setDiveRound(round);
+    dive.setDivingOrder(order);
+    dive.setDiveNumber(QStringLiteral("105"));
+    dive.setDivePos(QStringLiteral("B"));
+    dive.setDiveDD(2.4f);
+    dive.setBoardLevel(QStringLiteral("3M"));
+    // Awards from 5.0 to 8.5 in half points, in an order that spreads the divers out.
+    const float base = 5.0f + 0.5f * float((order * 5) % 8);
+    std::array<float, 7> awards = {base,        base + 0.5f, base,       base - 0.5f,
+                                   base + 1.0f, base + 0.5f, base - 0.5f};
+    const std::array setters = {&cDiveResult::setJ1Score, &cDiveResult::setJ2Score,
+                                &cDiveResult::setJ3Score, &cDiveResult::setJ4Score,
+                                &cDiveResult::setJ5Score, &cDiveResult::setJ6Score,
+                                &cDiveResult::setJ7Score};
+    for (std::size_t j = 0; j < awards.size(); ++j)
+        (dive.*setters[j])(awards[j]);
+    std::sort(awards.begin(), awards.end());
+    const float diveTotal = (awards[2] + awards[3] + awards[4]) * 2.4f;
+    dive.setDiveTotal(diveTotal);
+    dive.setTotalScore(diveTotal * float(round));
+}
 
 void write(const QSqlDatabase &db) {
     QSqlDatabase conn = db;

@@ -322,9 +322,11 @@ TEST_F(CommandsCli, DemoRunsEndToEnd) {
     const auto result = runCli({"demo", "--fast"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(result.out.contains(QStringLiteral(" Connection Successful - ")));
-    EXPECT_TRUE(lastLine(result.out)
-                    .startsWith(QStringLiteral("All data has been sent: 3 frames, 12 divers")))
+    EXPECT_TRUE(
+        result.out.contains(QStringLiteral("\nAll data has been sent: 3 frames, 12 divers")))
         << result.out;
+    EXPECT_TRUE(result.out.contains(QStringLiteral("12 of 12 dives arrived")));
+    EXPECT_TRUE(result.out.contains(QStringLiteral("table kavvix_dive_results of ")));
 }
 
 } // namespace

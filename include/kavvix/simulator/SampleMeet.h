@@ -8,6 +8,10 @@
 // A small meet for tests, demonstrations and the command-line tool: one meet whose events
 // cover the cases the upload meets in practice (a full event, the 25-diver limit, a combined
 // event, and events that fail each validation check).
+namespace Kavvix {
+class cDiveResult;
+}
+
 namespace Kavvix::SampleMeet {
 
 inline constexpr QLatin1String MeetID{"RIV26"};
@@ -32,6 +36,11 @@ inline constexpr QLatin1String EventOrderZero{"EZ0"};     // diving orders 0, 1,
 inline constexpr QLatin1String EventNullDD{"EDD"};        // one dive without a DD
 inline constexpr QLatin1String EventBlankDiveNums{"EBL"}; // an empty and a null DiveNum; passes
 inline constexpr QLatin1String EventOrderGap{"EGP"};      // diving orders 1, 2, 4, 5
+
+// Fills in judged dive n (1-based) of event E12 as the console reports it: 12 divers a round,
+// each diving a 105B (DD 2.4), seven judges whose awards differ from diver to diver, the
+// total counting the middle three awards, the running total as if every round scored alike.
+KAVVIX_EXPORT void fillJudgedDive(cDiveResult &dive, int n);
 
 // Creates tblMeetInfo, tblEventInfo and tblDiveSheets on db (SQLite or PostgreSQL) and fills
 // them in one transaction. Throws Kavvix::Error when a statement fails (e.g. tables exist).
