@@ -21,11 +21,19 @@
 #include <QTcpServer>
 #include <QUrl>
 
+#include <atomic>
+
 namespace Kavvix {
 
 namespace {
 
-const QString ConnectionName = QStringLiteral("kavvix-service");
+// Each service has a database connection of its own, so that a host can run one after
+// another (or side by side) in one process.
+QString newConnectionName() {
+    static std::atomic<int> count = 0;
+    return QStringLiteral("kavvix-service-%1").arg(++count);
+}
+
 // How long a write waits for a lock another program holds on an SQLite meet file before the
 // dive goes to the journal instead: long enough for the host's own short writes, short
 // enough not to hold up the line and the clients.
@@ -56,6 +64,7 @@ QString defaultJournalPath(const QString &database, const QString &meetId) {
 } // namespace
 
 struct LiveService::Parts {
+    QString connectionName = newConnectionName();
     QSqlDatabase db;
     std::unique_ptr<ResultsTable> table;
     std::unique_ptr<MeetContext> meet;
@@ -79,6 +88,9 @@ LiveService::LiveService(LiveServiceOptions options, QObject *parent)
 
 LiveService::~LiveService() {
     stop();
+    const QString connectionName = m_parts->connectionName;
+    m_parts.reset(); // every copy of the connection goes with its parts
+    QSqlDatabase::removeDatabase(connectionName);
 }
 
 quint16 LiveService::httpPort() const {
@@ -109,7 +121,7 @@ void LiveService::start() {
 void LiveService::openDatabase() {
     Parts &p = *m_parts;
     try {
-        p.db = openMeetDatabase(m_options.database, ConnectionName);
+        p.db = openMeetDatabase(m_options.database, p.connectionName);
         if (!isPostgresUrl(m_options.database)) {
             p.db.close(); // the option applies from the next open, and to every reconnection
             p.db.setConnectOptions(

@@ -5,6 +5,10 @@
 #include "service/Standings.h"
 
 #include <kavvix/MeetDatabase.h>
+#include <kavvix/PortTable.h>
+#include <kavvix/service/LiveService.h>
+#include <kavvix/simulator/ConsoleSimulator.h>
+#include <kavvix/simulator/SampleMeet.h>
 
 #include <QFile>
 #include <QJsonArray>
@@ -139,4 +143,22 @@ TEST(Standings, RanksByTheLatestTotalAndTiesShareARank) {
     EXPECT_EQ(entry(3, "rank"), 4);
     EXPECT_EQ(entry(0, "divesJudged"), 2);
     EXPECT_EQ(entry(3, "divesJudged"), 1);
+}
+
+// A host may run the service, stop it and run it again in one process.
+TEST(LiveServiceInProcess, StartsAgainAfterAnEarlierOneIsGone) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("meet.sqlite"));
+    SampleMeet::write(createMeetDatabase(file, QStringLiteral("setup")));
+    QSqlDatabase::removeDatabase(QStringLiteral("setup"));
+    ConsoleSimulator simulator;
+    modKavvix::MapPort(1, simulator.slavePath());
+    for (int run = 1; run <= 2; ++run) {
+        LiveServiceOptions options;
+        options.database = file;
+        options.meetId = QString(SampleMeet::MeetID);
+        options.httpPort = 0;
+        LiveService service(options);
+        EXPECT_NO_THROW(service.start()) << "run " << run;
+    }
 }
