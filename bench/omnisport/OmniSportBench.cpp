@@ -1,6 +1,8 @@
 // Both console receivers fed 10^8 characters of valid frames, one character per AddChar call,
 // as a serial port delivers them. Reports characters per second and the process's peak resident
 // memory after a warm-up and at the end: the two must match (the receive buffer stays bounded).
+#include "../../tests/support/ResidentMemory.h"
+
 #include <kavvix/cDakProcessor.h>
 #include <kavvix/cDakResponse.h>
 #include <kavvix/modKavvix.h>
@@ -19,15 +21,9 @@ namespace {
 constexpr qint64 TotalChars = 100'000'000;
 constexpr qint64 WarmUpChars = 1'000'000;
 
-// Peak resident set size of the process in kB (VmHWM).
+// Peak resident set size of the process in kB.
 double peakKb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble();
-    return -1;
+    return double(KavvixTest::processMemoryKiB("VmHWM"));
 }
 
 // One "900"/"00" acknowledgement and one judged dive, 115 characters.
