@@ -36,8 +36,9 @@ static int same(const char *a, const char *b) {
  * data, EOT, the two hex digits of the byte sum of everything after SYN, ETB. */
 static size_t console_frame(char *out, const char *command, const char *data) {
     unsigned sum = 0;
-    size_t n = (size_t)sprintf(out, "\x16"
-                                    "10000000\x01%s%s\x04",
+    size_t n = (size_t)sprintf(out,
+                               "\x16"
+                               "10000000\x01%s%s\x04",
                                command, data);
     for (size_t i = 1; i < n; ++i)
         sum += (unsigned char)out[i];
@@ -63,8 +64,9 @@ static void colorado_record(void) {
     CHECK(strstr(kavvix_last_error(), "Only 3 items of data") != NULL && !s.DataIsValid);
 
     /* Text beyond ASCII goes in and comes out as UTF-8. */
-    CHECK(kavvix_colorado_parse(parser, "\x02xZo\xc3\xab,1,1,101[A],1.2,1,1,1,1,1,0,0,0,0,0,"
-                                        "6,0,6y\x04",
+    CHECK(kavvix_colorado_parse(parser,
+                                "\x02xZo\xc3\xab,1,1,101[A],1.2,1,1,1,1,1,0,0,0,0,0,"
+                                "6,0,6y\x04",
                                 &s) == KAVVIX_OK);
     CHECK(same(s.PrimaryDiver, "Zo\xc3\xab"));
     CHECK(kavvix_colorado_close(parser) == KAVVIX_OK);

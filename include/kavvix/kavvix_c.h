@@ -163,8 +163,7 @@ typedef struct kavvix_response_events {
 } kavvix_response_events;
 
 KAVVIX_EXPORT kavvix_response *kavvix_response_open(const kavvix_response_events *events);
-KAVVIX_EXPORT int kavvix_response_feed(kavvix_response *response, const void *bytes,
-                                       size_t length);
+KAVVIX_EXPORT int kavvix_response_feed(kavvix_response *response, const void *bytes, size_t length);
 /* Forgets what was received and a pending acknowledgement. */
 KAVVIX_EXPORT int kavvix_response_reset(kavvix_response *response);
 KAVVIX_EXPORT int kavvix_response_close(kavvix_response *response);
@@ -197,8 +196,7 @@ typedef struct kavvix_job_events {
  * NULL when the arguments are wrong, the database cannot be opened or lacks the meet. */
 KAVVIX_EXPORT kavvix_job *kavvix_upload_start(const char *database, const char *meet_id,
                                               const char *event_id, const char *order,
-                                              const char *device,
-                                              const kavvix_job_events *events);
+                                              const char *device, const kavvix_job_events *events);
 /* Starts the connection test: the version request, then about six seconds of waiting. */
 KAVVIX_EXPORT kavvix_job *kavvix_connection_test_start(const char *device,
                                                        const kavvix_job_events *events);

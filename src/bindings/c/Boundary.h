@@ -72,7 +72,8 @@ public:
     }
     template <class Handle> std::shared_ptr<Object> find(Handle *handle) const {
         if (handle == nullptr)
-            throw Failure{KAVVIX_ERROR_INVALID_ARGUMENT, QStringLiteral("the %1 is NULL").arg(m_kind)};
+            throw Failure{KAVVIX_ERROR_INVALID_ARGUMENT,
+                          QStringLiteral("the %1 is NULL").arg(m_kind)};
         std::lock_guard lock(m_mutex);
         const auto it = m_objects.find(reinterpret_cast<std::uintptr_t>(handle));
         if (it == m_objects.end())

@@ -56,7 +56,8 @@ std::shared_ptr<JobHandle> findJob(kavvix_job *job) {
 }
 
 kavvix_job *startJob(std::unique_ptr<Bindings::HostJob> job, const kavvix_job_events *events) {
-    auto handle = std::make_shared<JobHandle>(std::move(job), events ? *events : kavvix_job_events{});
+    auto handle =
+        std::make_shared<JobHandle>(std::move(job), events ? *events : kavvix_job_events{});
     handle->host->start();
     return jobs().add<kavvix_job>(std::move(handle));
 }

@@ -39,8 +39,8 @@ int kavvix_daktronics_parse(kavvix_daktronics *parser, const char *text, kavvix_
 
 int kavvix_daktronics_contains_valid_command(kavvix_daktronics *parser, const char *text) {
     return guarded([&] {
-        return int(daktronics().find(parser)->parser.ContainsValidCommand(
-            textArgument(text, "text")));
+        return int(
+            daktronics().find(parser)->parser.ContainsValidCommand(textArgument(text, "text")));
     });
 }
 

@@ -30,13 +30,20 @@ ProcessorHandle::ProcessorHandle(const kavvix_processor_events &events) {
         if (!events.dive_result)
             return;
         const Bindings::DiveResultValues v = Bindings::readDiveResult(*dive);
-        kavvix_dive_result result{v.EventNumberN,        v.EventNumberA.c_str(),
-                                  v.Stage.c_str(),       v.InsertOrder.c_str(),
-                                  v.DiveRound,           v.DivingOrder,
-                                  v.DiveNumber.c_str(),  v.DivePos.c_str(),
-                                  v.DiveDD,              {},
-                                  v.BALKflag.c_str(),    v.FAILflag.c_str(),
-                                  v.DiveTotal,           v.TotalScore,
+        kavvix_dive_result result{v.EventNumberN,
+                                  v.EventNumberA.c_str(),
+                                  v.Stage.c_str(),
+                                  v.InsertOrder.c_str(),
+                                  v.DiveRound,
+                                  v.DivingOrder,
+                                  v.DiveNumber.c_str(),
+                                  v.DivePos.c_str(),
+                                  v.DiveDD,
+                                  {},
+                                  v.BALKflag.c_str(),
+                                  v.FAILflag.c_str(),
+                                  v.DiveTotal,
+                                  v.TotalScore,
                                   v.BoardLevel.c_str()};
         for (std::size_t i = 0; i < v.JScores.size(); ++i)
             result.JScore[i] = v.JScores[i];

@@ -19,12 +19,18 @@ template <class Parser> void reportScoreSet(ParserHandle<Parser> &handle, kavvix
     if (out == nullptr)
         return;
     const Bindings::ScoreSetValues &v = handle.values;
-    *out = kavvix_score_set{v.DataIsValid,         v.PrimaryDiver.c_str(),
-                            v.SynchroPartner.c_str(), v.DiverNumber,
-                            v.CurrentRound,        v.DiveNumber.c_str(),
-                            v.DivePosition.c_str(), v.DiveDD,
-                            {},                    v.DiveTotal,
-                            v.StartingScore,       v.CurrentTotal};
+    *out = kavvix_score_set{v.DataIsValid,
+                            v.PrimaryDiver.c_str(),
+                            v.SynchroPartner.c_str(),
+                            v.DiverNumber,
+                            v.CurrentRound,
+                            v.DiveNumber.c_str(),
+                            v.DivePosition.c_str(),
+                            v.DiveDD,
+                            {},
+                            v.DiveTotal,
+                            v.StartingScore,
+                            v.CurrentTotal};
     for (std::size_t i = 0; i < v.JudgeScores.size(); ++i)
         out->JudgeScore[i] = v.JudgeScores[i];
 }

@@ -45,8 +45,7 @@ private:
 
 void bindDakResponse(py::module_ &m) {
     py::class_<DakResponse> cls(
-        m, "DakResponse",
-        "Listens for the timing console's answers to the frames of an upload.");
+        m, "DakResponse", "Listens for the timing console's answers to the frames of an upload.");
     cls.def(py::init<py::object, py::object>(), py::kw_only(),
             py::arg("on_response_ok") = py::none(), py::arg("on_packet_error") = py::none(),
             "Callbacks, both optional: on_response_ok(), "

@@ -77,8 +77,9 @@ private:
 } // namespace
 
 void bindJob(py::module_ &m) {
-    py::class_<Job>(m, "_Job", "An upload or a connection test; use kavvix.upload() and "
-                               "kavvix.test_connection().")
+    py::class_<Job>(m, "_Job",
+                    "An upload or a connection test; use kavvix.upload() and "
+                    "kavvix.test_connection().")
         .def_static("upload", &Job::upload, py::arg("database"), py::arg("meet_id"),
                     py::arg("event_id"), py::arg("order"), py::arg("device"))
         .def_static("connection_test", &Job::connectionTest, py::arg("device"))

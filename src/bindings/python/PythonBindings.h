@@ -85,8 +85,7 @@ private:
 // The bytes of a bytes-like object (bytes, bytearray, memoryview of bytes).
 std::pair<const char *, qsizetype> bytesOf(const py::buffer &data);
 
-template <class Parser>
-Bindings::ScoreSetValues parseText(Parser &parser, const py::handle &text) {
+template <class Parser> Bindings::ScoreSetValues parseText(Parser &parser, const py::handle &text) {
     const QString message = parser.ParseData(textOf(text));
     if (!message.isEmpty())
         throw ParseFailure(message.toStdString());

@@ -56,11 +56,12 @@ void bindScoreSet(py::module_ &m) {
     cls.def_readonly("DiveTotal", &ScoreSetValues::DiveTotal)
         .def_readonly("StartingScore", &ScoreSetValues::StartingScore)
         .def_readonly("CurrentTotal", &ScoreSetValues::CurrentTotal);
-    addValueMethods(cls, {"DataIsValid", "PrimaryDiver", "SynchroPartner", "DiverNumber",
-                          "CurrentRound", "DiveNumber", "DivePosition", "DiveDD", "Judge1Score",
-                          "Judge2Score", "Judge3Score", "Judge4Score", "Judge5Score",
-                          "Judge6Score", "Judge7Score", "Judge8Score", "Judge9Score",
-                          "Judge10Score", "DiveTotal", "StartingScore", "CurrentTotal"});
+    addValueMethods(cls, {"DataIsValid",  "PrimaryDiver", "SynchroPartner", "DiverNumber",
+                          "CurrentRound", "DiveNumber",   "DivePosition",   "DiveDD",
+                          "Judge1Score",  "Judge2Score",  "Judge3Score",    "Judge4Score",
+                          "Judge5Score",  "Judge6Score",  "Judge7Score",    "Judge8Score",
+                          "Judge9Score",  "Judge10Score", "DiveTotal",      "StartingScore",
+                          "CurrentTotal"});
 }
 
 void bindDiveResult(py::module_ &m) {
@@ -83,11 +84,11 @@ void bindDiveResult(py::module_ &m) {
         .def_readonly("DiveTotal", &DiveResultValues::DiveTotal)
         .def_readonly("TotalScore", &DiveResultValues::TotalScore)
         .def_readonly("BoardLevel", &DiveResultValues::BoardLevel);
-    addValueMethods(cls, {"EventNumberN", "EventNumberA", "Stage", "InsertOrder", "DiveRound",
-                          "DivingOrder", "DiveNumber", "DivePos", "DiveDD", "J1Score", "J2Score",
-                          "J3Score", "J4Score", "J5Score", "J6Score", "J7Score", "J8Score",
-                          "J9Score", "BALKflag", "FAILflag", "DiveTotal", "TotalScore",
-                          "BoardLevel"});
+    addValueMethods(cls, {"EventNumberN", "EventNumberA", "Stage",     "InsertOrder", "DiveRound",
+                          "DivingOrder",  "DiveNumber",   "DivePos",   "DiveDD",      "J1Score",
+                          "J2Score",      "J3Score",      "J4Score",   "J5Score",     "J6Score",
+                          "J7Score",      "J8Score",      "J9Score",   "BALKflag",    "FAILflag",
+                          "DiveTotal",    "TotalScore",   "BoardLevel"});
 }
 
 } // namespace
@@ -113,8 +114,9 @@ void bindValues(py::module_ &m) {
 
     py::class_<PacketError> packetError(
         m, "PacketError", "The console refused the last frame, or its answer was damaged.");
-    packetError.def(py::init<std::string, std::string>(), py::arg("message"),
-                    py::arg("response_code") = "")
+    packetError
+        .def(py::init<std::string, std::string>(), py::arg("message"),
+             py::arg("response_code") = "")
         .def_readonly("message", &PacketError::message)
         .def_readonly("response_code", &PacketError::response_code);
     addValueMethods(packetError, {"message", "response_code"});
