@@ -132,9 +132,12 @@ int kavvix_job_cancel(kavvix_job *job) {
 
 int kavvix_job_close(kavvix_job *job) {
     return guarded([&] {
-        if (job != nullptr)
-            findJob(job)->host->job().cancel();
+        if (job == nullptr)
+            return KAVVIX_OK;
+        // Closed before the cancel, so a finished callback that closes it again is told so.
+        const auto handle = findJob(job);
         jobs().remove(job);
+        handle->host->job().cancel();
         return KAVVIX_OK;
     });
 }
