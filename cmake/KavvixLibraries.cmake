@@ -37,7 +37,7 @@ target_link_libraries(kavvix_wire PUBLIC Qt6::Core Qt6::Sql PRIVATE kavvix_warni
 function(kavvix_add_internal_library)
     add_library(kavvix_internal STATIC
         $<TARGET_OBJECTS:kavvix> $<TARGET_OBJECTS:kavvix_wire> $<TARGET_OBJECTS:kavvix_simulator>
-        $<TARGET_OBJECTS:kavvix_service>)
+        $<TARGET_OBJECTS:kavvix_service> $<TARGET_OBJECTS:kavvix_bindings>)
     target_include_directories(kavvix_internal PUBLIC
         ${PROJECT_SOURCE_DIR}/include ${PROJECT_BINARY_DIR}/include ${PROJECT_SOURCE_DIR}/src)
     target_link_libraries(kavvix_internal PUBLIC Qt6::Core Qt6::Sql Qt6::Widgets Qt6::SerialPort

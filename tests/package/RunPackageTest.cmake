@@ -1,5 +1,7 @@
 # Installs the built library into a temporary prefix, then builds and runs an outside host
-# program against it twice: through find_package(Kavvix) and through pkg-config.
+# program against it twice: through find_package(Kavvix) and through pkg-config. Then the C
+# example host against the installed C interface, and, when PYTHON is given, the Python package
+# from where that interpreter looks for packages under the prefix.
 include(${CMAKE_CURRENT_LIST_DIR}/PackageTestSupport.cmake)
 require_defined(BUILD_DIR HOST_SOURCE WORK_DIR)
 set(prefix ${WORK_DIR}/prefix)
@@ -19,3 +21,12 @@ endif()
 separate_arguments(flags UNIX_COMMAND "${flags}")
 run(c++ ${HOST_SOURCE}/main.cpp ${flags} -o ${WORK_DIR}/kavvix_host_pc)
 run(${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${prefix}/lib ${WORK_DIR}/kavvix_host_pc)
+
+run(cc -std=c11 ${C_EXAMPLE} -I${prefix}/include -L${prefix}/lib -lkavvix -o ${WORK_DIR}/kavvix_c_host)
+run(${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${prefix}/lib ${WORK_DIR}/kavvix_c_host ${CAPTURE})
+
+if(PYTHON)
+    run(${PYTHON} -c "import site, sys; sys.path[:0] = site.getsitepackages(['${prefix}']); \
+import kavvix; assert kavvix.ColoradoData().parse('x').DataIsValid is False; \
+print('kavvix', kavvix.__version__, 'from', kavvix.__file__)")
+endif()

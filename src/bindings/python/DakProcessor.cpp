@@ -1,0 +1,75 @@
+// kavvix.DakProcessor: the timing console's versions, judged dives and errors.
+#include "PythonBindings.h"
+#include "Values.h"
+
+#include "bindings/common/ByteFeed.h"
+
+#include <kavvix/cDakProcessor.h>
+
+namespace Kavvix::Python {
+
+namespace {
+
+class DakProcessor {
+public:
+    DakProcessor(py::object onVersion, py::object onError, py::object onDive)
+        : m_onVersion(std::move(onVersion)), m_onError(std::move(onError)),
+          m_onDive(std::move(onDive)) {
+        auto processor = std::make_shared<cDakProcessor>();
+        QObject::connect(processor.get(), &cDakProcessor::SoftwareVersion,
+                         [this](const QString &s) {
+                             m_sink.raise(py::cast(SoftwareVersion{s.toStdString()}), m_onVersion,
+                                          py::make_tuple(toPython(s)));
+                         });
+        QObject::connect(processor.get(), &cDakProcessor::COMMError, [this](const QString &s) {
+            m_sink.raise(py::cast(CommError{s.toStdString()}), m_onError,
+                         py::make_tuple(toPython(s)));
+        });
+        QObject::connect(processor.get(), &cDakProcessor::DiveResult, [this](cDiveResult *dive) {
+            py::object result = py::cast(Bindings::readDiveResult(*dive));
+            m_sink.raise(result, m_onDive, py::make_tuple(result));
+        });
+        m_processor.open(std::move(processor));
+    }
+
+    py::list feed(const py::buffer &data) {
+        const auto processor = m_processor.get();
+        const auto [bytes, size] = bytesOf(data);
+        Bindings::feedBytes(*processor, bytes, size);
+        return m_sink.take();
+    }
+    py::bytes softwareVersionRequest() const {
+        const QByteArray frame = m_processor.get()->SoftwareVersionRequest().toLatin1();
+        return py::bytes(frame.constData(), size_t(frame.size()));
+    }
+    void close() { m_processor.close(); }
+
+private:
+    py::object m_onVersion, m_onError, m_onDive;
+    EventSink m_sink;
+    Closable<cDakProcessor> m_processor{"DakProcessor"};
+};
+
+} // namespace
+
+void bindDakProcessor(py::module_ &m) {
+    py::class_<DakProcessor> cls(
+        m, "DakProcessor",
+        "Follows the timing console: feed it the bytes the serial line delivers; it reports "
+        "the console's software version, judged dives and errors.");
+    cls.def(py::init<py::object, py::object, py::object>(), py::kw_only(),
+            py::arg("on_software_version") = py::none(), py::arg("on_comm_error") = py::none(),
+            py::arg("on_dive_result") = py::none(),
+            "Callbacks, all optional: on_software_version(version: str), "
+            "on_comm_error(message: str), on_dive_result(dive: DiveResult).")
+        .def("feed", &DakProcessor::feed, py::arg("data"),
+             "Takes received bytes (any number, in arrival order) and returns the events they "
+             "completed: SoftwareVersion, CommError and DiveResult objects, after calling the "
+             "callbacks. When a callback raises, the remaining bytes are still taken in but no "
+             "further callback runs, and feed() raises that exception.")
+        .def("software_version_request", &DakProcessor::softwareVersionRequest,
+             "The frame that asks the console for its software version, to send as it is.");
+    addClosing(cls);
+}
+
+} // namespace Kavvix::Python

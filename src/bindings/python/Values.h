@@ -1,0 +1,33 @@
+#pragma once
+
+#include "PythonBindings.h"
+
+#include <string>
+
+// The plain objects the module hands out: the receivers' events and a job's result (the score
+// set and the dive result are the shared value types of bindings/common).
+namespace Kavvix::Python {
+
+struct SoftwareVersion {
+    std::string version;
+};
+
+struct CommError {
+    std::string message;
+};
+
+struct ResponseOK {};
+
+struct PacketError {
+    std::string message;
+    std::string response_code; // "" for a damaged answer
+};
+
+struct JobOutcome {
+    std::string kind;
+    bool succeeded = false;
+    std::string response_code;
+    std::string detail;
+};
+
+} // namespace Kavvix::Python

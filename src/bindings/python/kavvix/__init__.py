@@ -1,0 +1,87 @@
+"""Judging console text, the timing console's frames, and event uploads.
+
+The parsers (ColoradoData, DaktronicsData) turn console text into ScoreSet objects; the
+receivers (DakProcessor, DakResponse) take the bytes the serial line delivers and report what
+the timing console said; upload() and test_connection() talk to the console over a serial
+device and yield the operator's message lines as they happen.
+"""
+
+from typing import Generator
+
+from ._kavvix import (
+    ClosedError,
+    ColoradoData,
+    CommError,
+    DakProcessor,
+    DakResponse,
+    DaktronicsData,
+    DiveResult,
+    JobResult,
+    KavvixError,
+    PacketError,
+    ParseError,
+    ResponseOK,
+    ScoreSet,
+    SoftwareVersion,
+    _Job,
+    __version__,
+)
+
+__all__ = [
+    "ClosedError", "ColoradoData", "CommError", "DakProcessor", "DakResponse", "DaktronicsData",
+    "DiveResult", "JobError", "JobResult", "KavvixError", "PacketError", "ParseError",
+    "ResponseOK", "ScoreSet", "SoftwareVersion", "test_connection", "upload",
+]
+
+
+class JobError(KavvixError):
+    """An upload or a connection test did not succeed; result says how it ended."""
+
+    def __init__(self, result: JobResult) -> None:
+        text = result.kind + (": " + result.detail if result.detail else "")
+        super().__init__(text)
+        self.result = result
+
+
+def upload(database: str, meet_id: str, event_id: str, device: str,
+           order: str = "A") -> Generator[str, None, JobResult]:
+    """Uploads one event of a meet to the timing console on a serial device.
+
+    database is an SQLite file or a postgresql:// URL, order the console's dive order A to D.
+    The device is reached as port number 1 (KAVVIX_COM1 is set to it for this process).
+    Returns a generator of the operator message lines ("Sending packet 1", ...) that runs the
+    upload while it is iterated; it returns the JobResult, and raises JobError when the upload
+    did not end with every frame acknowledged. Leaving the loop early cancels the upload.
+    Raises ValueError or KavvixError at once when an argument, the database or the meet is
+    wrong.
+    """
+    return _follow(_Job.upload(database, meet_id, event_id, order, device))
+
+
+def test_connection(device: str) -> Generator[str, None, JobResult]:
+    """Asks the timing console on a serial device for its software version.
+
+    As upload(): a generator of message lines that returns the JobResult (its detail is the
+    version text) or raises JobError when the console did not answer with its version.
+    """
+    return _follow(_Job.connection_test(device))
+
+
+def _follow(job: _Job, poll_seconds: float = 0.25) -> Generator[str, None, JobResult]:
+    try:
+        while True:
+            lines = job.wait(poll_seconds)
+            yield from lines
+            if job.finished and not lines:
+                break
+        result: JobResult = job.result
+        if not result.succeeded:
+            raise JobError(result)
+        return result
+    finally:
+        job.close()
+
+
+# Keeps pytest from collecting test_connection as a test in modules that import it by name.
+test_connection.__test__ = False  # type: ignore[attr-defined]
+

@@ -1,0 +1,65 @@
+import pytest
+
+import kavvix
+
+UPLOADED = ["Validating the event ...", "Event passed validation checks", "Sending packet 1",
+            "Sending packet 2", "Sending packet 3", "All data has been sent"]
+
+
+def run(generator):
+    """The lines a job yields and what it returned."""
+    lines = []
+    try:
+        while True:
+            lines.append(next(generator))
+    except StopIteration as end:
+        return lines, end.value
+
+
+def test_upload(console, meet):
+    lines, result = run(kavvix.upload(meet, "RIV26", "E12", console(), order="B"))
+    assert lines == UPLOADED
+    assert (result.kind, result.succeeded) == ("sent", True)
+
+
+def test_upload_refused_with_a_response_code(console, meet):
+    lines = []
+    with pytest.raises(kavvix.JobError) as refused:
+        for line in kavvix.upload(meet, "RIV26", "E12", console("--reject", "2:02")):
+            lines.append(line)
+    assert lines[-3:] == ["Sending packet 1", "Sending packet 2",
+                          "Communications ERROR: Checksum Error"]
+    result = refused.value.result
+    assert (result.kind, result.response_code, result.detail) == \
+        ("rejected", "02", "Checksum Error")
+
+
+def test_connection(console):
+    device = console("--version", "Pool Console 7")
+    lines, result = run(kavvix.test_connection(device))
+    assert lines[-1] == "Connection Successful - Pool Console 7"
+    assert (result.kind, result.detail) == ("connected", "Pool Console 7")
+
+
+def test_leaving_early_cancels_and_frees_the_line(console, meet):
+    device = console()
+    for _ in kavvix.upload(meet, "RIV26", "E12", device):
+        break
+    assert run(kavvix.test_connection(device))[1].succeeded
+
+
+@pytest.mark.parametrize("arguments, error, match", [
+    (("NOMEET", "E12", "A"), kavvix.KavvixError, "NOMEET"),
+    (("RIV26", "E12", "Z"), ValueError, "dive order"),
+    (("RIV26", "", "A"), ValueError, "event"),
+])
+def test_upload_arguments(meet, arguments, error, match):
+    meet_id, event_id, order = arguments
+    with pytest.raises(error, match=match):
+        kavvix.upload(meet, meet_id, event_id, "/dev/null", order=order)
+
+
+def test_missing_device_is_a_job_error():
+    with pytest.raises(kavvix.JobError) as failed:
+        run(kavvix.test_connection("/dev/no-such-console"))
+    assert failed.value.result.kind == "port-unavailable"

@@ -1,0 +1,75 @@
+import pytest
+
+import kavvix
+from conftest import EOT, ETB, SOH, STX, SYN
+
+RECORD = "DiverA/DiverB,12,3,105[B],2.4,7.5,8,7,7.5,8,0,0,0,0,0,55.2,100.5,155.7"
+
+
+@pytest.mark.parametrize("text", ["\x02x" + RECORD + "y\x04",
+                                  ("\x02x" + RECORD + "y\x04").encode("latin-1"),
+                                  "W\\0\\101\\" + RECORD.replace(",", "\\") + "\\\\"])
+def test_colorado_record(text):
+    s = kavvix.ColoradoData().parse(text)
+    assert (s.DataIsValid, s.PrimaryDiver, s.SynchroPartner, s.DiverNumber, s.CurrentRound,
+            s.DiveNumber) == (True, "DiverA", "DiverB", 12, 3, "105B")
+    assert [s.DiveDD, s.Judge1Score, s.Judge2Score, s.Judge5Score, s.Judge10Score] == \
+        [2.4, 7.5, 8, 8, 0]
+    assert (s.DiveTotal, s.StartingScore, s.CurrentTotal) == (55.2, 100.5, 155.7)
+
+
+@pytest.mark.parametrize("text, error, match", [
+    ("\x02x1,2,3y\x04", kavvix.ParseError, "Only 3 items of data"),
+    ("\x02x" + RECORD.replace(",12,", ",40000,") + "y\x04", kavvix.ParseError, r"\(6\)"),
+    ("\x02x\udcff,1y\x04", UnicodeEncodeError, "surrogate"),
+    (42, TypeError, "str or bytes"),
+])
+def test_colorado_failures(text, error, match):
+    with pytest.raises(error, match=match):
+        kavvix.ColoradoData().parse(text)
+
+
+def test_colorado_text_beyond_ascii():
+    parser = kavvix.ColoradoData()
+    assert parser.parse("\x02xZoë" + RECORD[13:] + "y\x04").PrimaryDiver == "Zoë"
+    # Bytes are the serial line's characters, one byte each.
+    assert parser.parse(b"\x02xZo\xeb" + RECORD[13:].encode() + b"y\x04").PrimaryDiver == "Zoë"
+    assert not parser.parse("no record here").DataIsValid
+
+
+def test_daktronics_judges_packet():
+    parser = kavvix.DaktronicsData()
+    packet = SOH + b"00421" + b"00081" + STX + b"7.5 8.0 7.0 " + EOT
+    assert parser.contains_valid_command(packet)
+    s = parser.parse(packet)
+    assert (s.Judge1Score, s.Judge2Score, s.Judge3Score) == (7.5, 8.0, 7.0)
+    assert parser.have_judges_scores and not parser.data_is_complete
+    parser.number_of_judges_required = 5
+    assert parser.number_of_judges_required == 5
+    with pytest.raises(kavvix.ParseError, match=r"\(5\)"):
+        parser.parse(SOH + b"004" + STX + b"x" + EOT)
+    parser.initialize_items()
+    assert not parser.have_judges_scores
+
+
+def test_daktronics_real_capture(capture):
+    parser = kavvix.DaktronicsData()
+    frames = [SYN + f.split(ETB)[0] + ETB for f in capture.split(SYN)[1:]]
+    assert len(frames) == 247
+    assert sum(parser.contains_valid_command(f) for f in frames) == 246
+    for f in frames:
+        assert parser.parse(f).DataIsValid
+
+
+@pytest.mark.parametrize("make, use", [
+    (kavvix.ColoradoData, lambda p: p.parse("x")),
+    (kavvix.DaktronicsData, lambda p: p.data_is_complete),
+    (kavvix.DakProcessor, lambda p: p.feed(b"x")),
+    (kavvix.DakResponse, lambda p: p.reset()),
+])
+def test_closed_objects(make, use):
+    with make() as obj:
+        use(obj)
+    with pytest.raises(kavvix.ClosedError):
+        use(obj)
+    obj.close()  # closing again is harmless

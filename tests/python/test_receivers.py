@@ -1,0 +1,89 @@
+import pytest
+
+import kavvix
+from conftest import frame
+
+DIVE_DATA = ("012A10030007 105B2.43M       6.5 7.0 7.0 6.5 7.5 7.0 6.5 " + " " * 10 +
+             " 50.40150.40")
+
+
+def test_dive_result_fields():
+    [dive] = kavvix.DakProcessor().feed(frame("305", DIVE_DATA))
+    assert isinstance(dive, kavvix.DiveResult)
+    assert (dive.EventNumberN, dive.EventNumberA, dive.Stage, dive.InsertOrder,
+            dive.DiveRound, dive.DivingOrder, dive.DiveNumber, dive.DivePos) == \
+        (12, "A", "1", "0", 3, 7, " 105", "B")
+    assert (dive.DiveDD, dive.BoardLevel, dive.J1Score, dive.J5Score, dive.J9Score) == \
+        (2.4, "3M       ", 6.5, 7.5, 0)
+    assert (dive.BALKflag, dive.FAILflag, dive.DiveTotal, dive.TotalScore) == \
+        (" ", " ", 50.4, 150.4)
+
+
+@pytest.mark.parametrize("data, events", [
+    (frame("100", "OmniSport 2000 Ver 3.12".ljust(40)),
+     [kavvix.SoftwareVersion("OmniSport 2000 Ver 3.12")]),
+    (frame("900", "01"), [kavvix.CommError("Buffer Overrun")]),
+    (frame("305", DIVE_DATA[:-1]), [kavvix.CommError("Incorrect data format received")]),
+    (b"\x16\x80\xff\xe9\x17", []),  # bytes above 127 are characters like any other
+    (b"", []),
+])
+def test_processor_events(data, events):
+    assert kavvix.DakProcessor().feed(data) == events
+
+
+def test_processor_real_capture_in_pieces(capture):
+    processor = kavvix.DakProcessor()
+    stream = capture + frame("305", DIVE_DATA)
+    events = [e for i in range(0, len(stream), 7) for e in processor.feed(stream[i:i + 7])]
+    assert [type(e) for e in events] == [kavvix.DiveResult]
+
+
+@pytest.mark.parametrize("data, events", [
+    (frame("900", "06"), [kavvix.PacketError("Not ready to Receive Data", "06")]),
+    (frame("900", "00") + frame("900", "07"), [kavvix.ResponseOK(), kavvix.ResponseOK()]),
+    (frame("900", "00")[:-3] + b"0A\x17", [kavvix.PacketError("Checksum Error", "")]),
+    (frame("305", DIVE_DATA), []),
+])
+def test_response_events(data, events):
+    assert kavvix.DakResponse().feed(memoryview(data)) == events
+
+
+def test_callbacks_get_the_event_fields():
+    seen = []
+    response = kavvix.DakResponse(on_response_ok=lambda: seen.append("ok"),
+                                  on_packet_error=lambda m, c: seen.append((m, c)))
+    response.feed(frame("900", "00") + frame("900", "02"))
+    assert seen == ["ok", ("Checksum Error", "02")]
+
+
+def test_a_raising_callback_raises_from_feed():
+    seen = []
+
+    def on_error(message):
+        seen.append(message)
+        if len(seen) == 1:
+            raise KeyError(message)
+
+    processor = kavvix.DakProcessor(on_comm_error=on_error)
+    with pytest.raises(KeyError, match="Buffer Overrun"):
+        processor.feed(frame("900", "01") + frame("900", "02"))
+    assert seen == ["Buffer Overrun"]  # no callback after the one that raised
+    assert processor.feed(frame("900", "03")) == [kavvix.CommError("Invalid Packet Type")]
+    assert seen[-1] == "Invalid Packet Type"
+
+
+def test_a_callback_may_close_its_receiver():
+    processor = kavvix.DakProcessor(on_comm_error=lambda m: processor.close())
+    processor.feed(frame("900", "01") + frame("900", "02"))
+    with pytest.raises(kavvix.ClosedError):
+        processor.feed(b"x")
+
+
+@pytest.mark.parametrize("data", ["text", 3, memoryview(b"abcd")[::2]])
+def test_feed_takes_bytes_only(data):
+    with pytest.raises((TypeError, ValueError)):
+        kavvix.DakProcessor().feed(data)
+
+
+def test_version_request():
+    assert kavvix.DakProcessor().software_version_request() == frame("200", "")
