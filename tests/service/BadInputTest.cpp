@@ -85,7 +85,7 @@ TEST_F(ServeInput, AThousandFeedClientsComingAndGoingLeaveMemoryFlat) {
         return s_service->log().count(QLatin1String("WS /live closed by the client"));
     };
     const qsizetype closedBefore = closed();
-    long settledKiB = 0;
+    [[maybe_unused]] long settledKiB = 0;
     for (int round = 1; round <= 10; ++round) {
         std::vector<std::unique_ptr<QWebSocket>> sockets;
         for (int i = 0; i < 100; ++i) {
