@@ -16,9 +16,9 @@ class NextDive;
 class ResultsTable;
 
 // The JSON API over HTTP, and the results pages. Reading is open to anyone; the requests that
-// change something (POST, PUT) need "Authorization: Bearer TOKEN" when a token is set. Every error
-// is a JSON object
-// {"error": "..."} with a fitting status; bodies over MaxBodyBytes are refused.
+// change something (POST, PUT) need "Authorization: Bearer TOKEN" when a token is set. Every
+// error is a JSON object {"error": "..."} with a fitting status; bodies over MaxBodyBytes are
+// refused.
 class ApiServer : public QObject {
     Q_OBJECT
 

@@ -107,22 +107,22 @@ class Simulator:
 
 
 class Service:
-    """kavvix serve on a fixed port, so that a restarted one is where the pages look for it."""
+    """kavvix serve on a fixed port, so that a restarted one is where the pages look for it; with a
+    token, as off the loopback address."""
 
     def __init__(self, database, device, journal):
         with socket.socket() as probe:
             probe.bind(('127.0.0.1', 0))
             self.port = probe.getsockname()[1]
         self.arguments = [KAVVIX, 'serve', '--db', database, '--meet', MEET, '--event', EVENT,
-                          '--device', device, '--journal', journal,
+                          '--device', device, '--journal', journal, '--token', TOKEN,
                           '--listen', f'127.0.0.1:{self.port}']
         self.url = f'http://127.0.0.1:{self.port}'
         self.process = None
         self.log = None
 
-    def start(self, *extra):
-        self.process = subprocess.Popen(self.arguments + list(extra), stderr=subprocess.PIPE,
-                                        text=True)
+    def start(self):
+        self.process = subprocess.Popen(self.arguments, stderr=subprocess.PIPE, text=True)
         self.log = Lines(self.process.stderr)
         self.log.wait_for('serving meet')
 

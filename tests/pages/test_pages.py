@@ -97,11 +97,16 @@ def test_board_shows_each_judged_dive_within_a_second(board, simulator, database
     viewport(board, 1920, 1080)
 
 
-def test_markup_in_a_name_shows_as_text(board, simulator, database):
+@pytest.mark.parametrize('order, change, shown', [
+    (4, ('UPDATE kavvix_divers SET DiverName = ? WHERE RegID = ?', (HOSTILE, 103)), HOSTILE),
+    (7, ('DELETE FROM kavvix_divers WHERE RegID = ?', (106,)), 'Diver 106'),
+])
+def test_names_reach_the_board_as_text(board, simulator, database, order, change, shown):
     with sqlite3.connect(database) as db:
-        db.execute('UPDATE kavvix_divers SET DiverName = ? WHERE RegID = 103', (HOSTILE,))
-    simulator.dive(1, 4, 40.0, 40.0)
-    wait_until(lambda: board.find_element(By.ID, 'judged-name').text == HOSTILE)
+        db.execute(*change)
+    simulator.dive(1, order, 40.0, 40.0)
+    wait_until(lambda: board.find_element(By.ID, 'judged-name').text == shown)
+    assert shown in board.execute_script(BOARD_TEXT)['standings']
     assert board.execute_script("return document.querySelectorAll('main img').length") == 0
     with pytest.raises(NoAlertPresentException):
         board.switch_to.alert
@@ -130,7 +135,7 @@ def test_board_reconnects_and_catches_up(board, service, simulator, database):
     conditions = {'offline': True, 'latency': 0, 'downloadThroughput': -1, 'uploadThroughput': -1}
     board.execute_cdp_cmd('Network.enable', {})
     board.execute_cdp_cmd('Network.emulateNetworkConditions', conditions)
-    service.start('--token', TOKEN)
+    service.start()
     simulator.dive(1, 5, 48.0, 48.0)
     simulator.dive(1, 6, 66.0, 66.0)
     service.log.wait_for('order 6: stored')
@@ -181,7 +186,7 @@ def test_operator_uploads_and_shows_a_rejection(browser, service, simulator):
     # A slow console, so that the upload can be seen under way.
     simulator.command(lineRate=300)
     browser.find_element(By.ID, 'upload').click()
-    # The service was restarted with a token: the page asks for it, once.
+    # The service has a token: the page asks for it, once.
     wait_until(lambda: browser.find_element(By.ID, 'token-dialog').get_attribute('open'))
     browser.find_element(By.ID, 'token').send_keys(TOKEN)
     browser.find_element(By.ID, 'token-ok').click()

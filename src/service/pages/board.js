@@ -97,6 +97,7 @@ function onDive(dive) {
     state.eventId = dive.eventId;
     showEvent();
   }
+  state.standings = []; // no rank until the standings with this dive are in
   showJudged(dive);
   refreshTables(false);
 }

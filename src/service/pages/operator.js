@@ -16,7 +16,8 @@ const outcomes = {
   aborted: 'Aborted',
   failed: 'Failed',
 };
-let consolePort = null;
+// The console as last reported; while a job has the line, the receiver's side of it is closed.
+const line = { port: null, open: false, version: null, job: null };
 
 // The time of day in front of each line, as the dialog writes it.
 const clock = () => new Date().toLocaleTimeString('en-GB', { hour12: false });
@@ -34,23 +35,27 @@ function showOutcome(text, result = '') {
   else delete outcome.dataset.result;
 }
 
-function showConsole(open, version) {
+function showConsole() {
   const element = $('console-state');
-  element.dataset.open = String(open);
-  const port = consolePort === null ? '' : `COM ${consolePort} `;
-  element.textContent = `${port}${open ? 'open' : 'closed'}${version ? ` – ${version}` : ''}`;
+  const port = line.port === null ? '' : `COM ${line.port} `;
+  const jobs = { upload: 'in use by the upload', test: 'in use by the connection test' };
+  element.dataset.open = String(line.open || Boolean(line.job));
+  element.textContent = line.job ? `${port}${jobs[line.job] ?? 'in use'}`
+    : `${port}${line.open ? 'open' : 'closed'}${line.version ? ` – ${line.version}` : ''}`;
 }
 
-function setBusy(busy) {
-  for (const id of ['upload', 'test', 'make-current']) $(id).disabled = busy;
+function setJob(job) {
+  line.job = job;
+  for (const id of ['upload', 'test', 'make-current']) $(id).disabled = Boolean(job);
+  showConsole();
 }
 
 async function loadMeet() {
   const { status, body } = await api('/api/meet');
   if (status !== 200) return;
   setText('meet-name', body.meetName || body.meetId);
-  consolePort = body.console.port;
-  showConsole(body.console.open, body.console.version);
+  Object.assign(line, body.console);
+  showConsole();
   setText('current-event', body.currentEvent ?? 'none');
   const select = $('event');
   const chosen = select.value || body.currentEvent;
@@ -94,23 +99,24 @@ async function send(method, path, body) {
   }
 }
 
-async function startJob(path, body) {
+async function startJob(job, path, body) {
   $('messages').replaceChildren();
   showOutcome('');
-  setBusy(true);
+  setJob(job);
   const reply = await send('POST', path, body);
   if (reply.status === 202) {
-    showOutcome('Running…');
+    // A quick job may have finished on the feed before this answer came.
+    if (line.job) showOutcome('Running…');
     return;
   }
-  setBusy(false);
+  setJob(null);
   showOutcome(reply.body?.error ?? `The service answered ${reply.status}`, 'refused');
 }
 
 $('upload').addEventListener('click', () => startJob(
-  `/api/events/${encodeURIComponent($('event').value)}/upload`, { order: $('order').value },
+  'upload', `/api/events/${encodeURIComponent($('event').value)}/upload`, { order: $('order').value },
 ));
-$('test').addEventListener('click', () => startJob('/api/connection-test', {}));
+$('test').addEventListener('click', () => startJob('test', '/api/connection-test', {}));
 $('make-current').addEventListener('click', async () => {
   const reply = await send('PUT', '/api/current-event', { eventId: $('event').value });
   if (reply.status === 200) setText('current-event', reply.body.currentEvent);
@@ -119,11 +125,16 @@ $('make-current').addEventListener('click', async () => {
 
 openFeed({
   onMessage: (message) => {
-    if (message.type === 'message') addMessage(message.text);
-    else if (message.type === 'console') showConsole(message.open, message.version);
-    else if (message.type === 'error') addMessage(message.text);
-    else if (message.type === 'finished') {
-      setBusy(false);
+    if (message.type === 'message') {
+      if (!line.job) setJob(message.job); // started elsewhere
+      addMessage(message.text);
+    } else if (message.type === 'console') {
+      Object.assign(line, { open: message.open, version: message.version });
+      showConsole();
+    } else if (message.type === 'error') {
+      addMessage(message.text);
+    } else if (message.type === 'finished') {
+      setJob(null);
       showOutcome(outcomes[message.result] ?? message.result, message.result);
       loadMeet();
     }
