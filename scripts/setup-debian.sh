@@ -11,7 +11,7 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     clang libclang-rt-14-dev clang-format
     postgresql
-    chromium chromium-driver python3-selenium python3-pytest
+    chromium chromium-driver python3-selenium
 )
 
 missing=()
