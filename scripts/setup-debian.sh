@@ -11,6 +11,7 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     clang libclang-rt-14-dev clang-format
     postgresql
+    chromium chromium-driver python3-selenium
 )
 
 missing=()

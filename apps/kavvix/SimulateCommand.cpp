@@ -3,6 +3,7 @@
 #include "InterruptWatcher.h"
 
 #include "ReplayOption.h"
+#include "SimulatorCommands.h"
 
 #include <kavvix/PortTable.h>
 #include <kavvix/cDiveResult.h>
@@ -76,6 +77,11 @@ void SimulateCommand::describe(QCommandLineParser &parser) const {
          QStringLiteral("MS"), QStringLiteral("1000")},
         {QStringLiteral("line-rate"),
          QStringLiteral("Pace the console's output at 9600 baud, as the real line does.")},
+        {QStringLiteral("commands"),
+         QStringLiteral("Take commands on standard input, one JSON object a line: "
+                        "{\"dive\": {FIELDS}} sends a judged dive, {\"lineRate\": BAUD} "
+                        "paces the output, {\"rejectNext\": \"CODE\"} rejects the next "
+                        "frame.")},
         {QStringLiteral("print-rows"),
          QStringLiteral("On exit, print the diver rows the upload frames carried.")},
     });
@@ -134,9 +140,15 @@ int SimulateCommand::run(const QCommandLineParser &parser, Console &console) {
     });
 
     const auto replay = ReplayOption::start(parser, simulator, console);
+    int divesSent = 0;
+    const auto sendDive = [&](const Kavvix::cDiveResult &dive) {
+        simulator.sendDiveResult(dive);
+        console.out << "sent judged dive " << ++divesSent << '\n';
+        console.out.flush();
+    };
     QTimer dives;
     int divesLeft = 0;
-    int divesSent = 0;
+    int sampleDives = 0;
     if (parser.isSet(QStringLiteral("send-dives"))) {
         divesLeft = positiveNumber(parser.value(QStringLiteral("send-dives")),
                                    QStringLiteral("--send-dives"));
@@ -144,14 +156,21 @@ int SimulateCommand::run(const QCommandLineParser &parser, Console &console) {
                                          QStringLiteral("--dive-interval")));
         QObject::connect(&dives, &QTimer::timeout, [&] {
             Kavvix::cDiveResult dive;
-            Kavvix::SampleMeet::fillJudgedDive(dive, ++divesSent);
-            simulator.sendDiveResult(dive);
-            console.out << "sent judged dive " << divesSent << '\n';
-            console.out.flush();
-            if (divesSent == divesLeft)
+            Kavvix::SampleMeet::fillJudgedDive(dive, ++sampleDives);
+            sendDive(dive);
+            if (sampleDives == divesLeft)
                 dives.stop();
         });
         dives.start();
+    }
+    std::unique_ptr<SimulatorCommands> commands;
+    if (parser.isSet(QStringLiteral("commands"))) {
+        commands = std::make_unique<SimulatorCommands>(simulator);
+        QObject::connect(commands.get(), &SimulatorCommands::diveRequested, sendDive);
+        QObject::connect(commands.get(), &SimulatorCommands::problem, [&](const QString &text) {
+            console.err << "kavvix simulate: " << text << '\n';
+            console.err.flush();
+        });
     }
 
     InterruptWatcher interrupts;

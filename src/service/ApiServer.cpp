@@ -1,8 +1,11 @@
 #include "ApiServer.h"
 
 #include "ConsoleLink.h"
+#include "DiverNames.h"
 #include "JobLauncher.h"
 #include "MeetContext.h"
+#include "NextDive.h"
+#include "PageFiles.h"
 #include "ResultsTable.h"
 #include "Standings.h"
 
@@ -77,10 +80,11 @@ QString requestLine(const QHttpServerRequest &request, int status) {
 
 } // namespace
 
-ApiServer::ApiServer(MeetContext &meet, ResultsTable &table, ConsoleLink &link, JobLauncher &jobs,
-                     QObject *parent)
-    : QObject(parent), m_meet(meet), m_table(table), m_link(link), m_jobs(jobs) {
+ApiServer::ApiServer(Parts parts, QObject *parent)
+    : QObject(parent), m_meet(parts.meet), m_table(parts.table), m_link(parts.link),
+      m_jobs(parts.jobs), m_names(parts.names), m_next(parts.next) {
     addRoutes();
+    addPageRoutes();
 }
 
 quint16 ApiServer::listen(const QHostAddress &address, quint16 port, QString &problem) {
@@ -115,13 +119,19 @@ void ApiServer::addRoutes() {
                    [this](const QString &eventId, const QHttpServerRequest &request) {
                        if (auto refusal = refuse(request, false))
                            return std::move(*refusal);
-                       return results(eventId, false);
+                       return results(eventId, View::Results);
                    });
     m_server.route("/api/events/<arg>/standings", Method::Get,
                    [this](const QString &eventId, const QHttpServerRequest &request) {
                        if (auto refusal = refuse(request, false))
                            return std::move(*refusal);
-                       return results(eventId, true);
+                       return results(eventId, View::Standings);
+                   });
+    m_server.route("/api/events/<arg>/next", Method::Get,
+                   [this](const QString &eventId, const QHttpServerRequest &request) {
+                       if (auto refusal = refuse(request, false))
+                           return std::move(*refusal);
+                       return results(eventId, View::Next);
                    });
     m_server.route("/api/events/<arg>/upload", Method::Post,
                    [this](const QString &eventId, const QHttpServerRequest &request) {
@@ -164,6 +174,22 @@ void ApiServer::addRoutes() {
         });
 }
 
+void ApiServer::addPageRoutes() {
+    for (const auto &[path, file] :
+         {std::pair{"/", "board.html"}, std::pair{"/overlay", "overlay.html"},
+          std::pair{"/operator", "operator.html"}}) {
+        const QString name = QLatin1String(file);
+        m_server.route(QLatin1String(path), Method::Get,
+                       [this, name](const QHttpServerRequest &request) {
+                           return refuse(request, false).value_or(PageFiles::file(name));
+                       });
+    }
+    m_server.route("/pages/<arg>", Method::Get,
+                   [this](const QString &name, const QHttpServerRequest &request) {
+                       return refuse(request, false).value_or(PageFiles::file(name));
+                   });
+}
+
 QHttpServerResponse ApiServer::meet() const {
     return QJsonObject{
         {"meetId", m_meet.meetId()},
@@ -177,7 +203,7 @@ QHttpServerResponse ApiServer::meet() const {
         {"events", m_meet.events()}};
 }
 
-QHttpServerResponse ApiServer::results(const QString &eventId, bool ranked) const {
+QHttpServerResponse ApiServer::results(const QString &eventId, View view) const {
     const auto dives = m_table.results(m_meet.meetId(), eventId);
     if (!dives)
         return error(Status::ServiceUnavailable,
@@ -185,12 +211,30 @@ QHttpServerResponse ApiServer::results(const QString &eventId, bool ranked) cons
     if (dives->isEmpty() && !m_meet.hasEvent(eventId))
         return error(Status::NotFound,
                      QStringLiteral("meet %1 has no event '%2'").arg(m_meet.meetId(), eventId));
-    if (ranked)
-        return standings(*dives);
+    const DiverNames::Map names = m_names.load();
+    const auto named = [&names](QJsonObject object) {
+        DiverNames::annotate(object, names);
+        return object;
+    };
     QJsonArray list;
-    for (const DiveRecord &dive : *dives)
-        list.append(dive.toJson());
-    return list;
+    switch (view) {
+    case View::Results:
+        for (const DiveRecord &dive : *dives)
+            list.append(named(dive.toJson()));
+        return list;
+    case View::Standings:
+        for (const QJsonValue &entry : standings(*dives))
+            list.append(named(entry.toObject()));
+        return list;
+    case View::Next:
+        break;
+    }
+    const auto next = m_next.after(m_meet.meetId(), eventId, *dives);
+    if (!next)
+        return error(Status::ServiceUnavailable,
+                     QStringLiteral("the database cannot be read: %1").arg(m_next.lastError()));
+    return QJsonObject{{"eventId", eventId},
+                       {"next", next->isObject() ? named(next->toObject()) : QJsonValue()}};
 }
 
 QHttpServerResponse ApiServer::upload(const QString &eventId, const QHttpServerRequest &request) {

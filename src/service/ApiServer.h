@@ -9,21 +9,32 @@
 namespace Kavvix {
 
 class ConsoleLink;
+class DiverNames;
 class JobLauncher;
 class MeetContext;
+class NextDive;
 class ResultsTable;
 
-// The JSON API over HTTP. Reading is open to anyone; the requests that change something (POST,
-// PUT) need "Authorization: Bearer TOKEN" when a token is set. Every error is a JSON object
-// {"error": "..."} with a fitting status; bodies over MaxBodyBytes are refused.
+// The JSON API over HTTP, and the results pages. Reading is open to anyone; the requests that
+// change something (POST, PUT) need "Authorization: Bearer TOKEN" when a token is set. Every
+// error is a JSON object {"error": "..."} with a fitting status; bodies over MaxBodyBytes are
+// refused.
 class ApiServer : public QObject {
     Q_OBJECT
 
 public:
     static constexpr qsizetype MaxBodyBytes = 64 * 1024;
 
-    ApiServer(MeetContext &meet, ResultsTable &table, ConsoleLink &link, JobLauncher &jobs,
-              QObject *parent = nullptr);
+    struct Parts {
+        MeetContext &meet;
+        ResultsTable &table;
+        ConsoleLink &link;
+        JobLauncher &jobs;
+        const DiverNames &names;
+        NextDive &next;
+    };
+
+    explicit ApiServer(Parts parts, QObject *parent = nullptr);
 
     // Requires the token on the requests that change something; empty: none required.
     void setToken(const QString &token) { m_token = token; }
@@ -38,10 +49,12 @@ signals:
 private:
     using Response = QHttpServerResponse;
     void addRoutes();
+    void addPageRoutes();
     // The refusal of a request that must not go on (too big, not authorised), or nothing.
     std::optional<Response> refuse(const QHttpServerRequest &request, bool changes) const;
     Response meet() const;
-    Response results(const QString &eventId, bool ranked) const;
+    enum class View { Results, Standings, Next };
+    Response results(const QString &eventId, View view) const;
     Response upload(const QString &eventId, const QHttpServerRequest &request);
     Response connectionTest(const QHttpServerRequest &request);
     Response setCurrentEvent(const QHttpServerRequest &request);
@@ -50,6 +63,8 @@ private:
     ResultsTable &m_table;
     ConsoleLink &m_link;
     JobLauncher &m_jobs;
+    const DiverNames &m_names;
+    NextDive &m_next;
     QString m_token;
     QHttpServer m_server;
 };

@@ -4,9 +4,11 @@
 #include "ConsoleLink.h"
 #include "DiveJournal.h"
 #include "DiveKeeper.h"
+#include "DiverNames.h"
 #include "JobLauncher.h"
 #include "LiveFeed.h"
 #include "MeetContext.h"
+#include "NextDive.h"
 #include "ResultsTable.h"
 
 #include <kavvix/Error.h>
@@ -61,6 +63,13 @@ QString defaultJournalPath(const QString &database, const QString &meetId) {
            QStringLiteral("/kavvix/journal-") + QString::fromLatin1(id) + QStringLiteral(".jsonl");
 }
 
+// The dive as the API shows it, with the diver's name and team.
+QJsonObject namedDive(const DiveRecord &record, const DiverNames &names) {
+    QJsonObject dive = record.toJson();
+    DiverNames::annotate(dive, names.load());
+    return dive;
+}
+
 } // namespace
 
 struct LiveService::Parts {
@@ -68,6 +77,8 @@ struct LiveService::Parts {
     QSqlDatabase db;
     std::unique_ptr<ResultsTable> table;
     std::unique_ptr<MeetContext> meet;
+    std::unique_ptr<DiverNames> names;
+    std::unique_ptr<NextDive> next;
     DiveJournal journal;
     std::unique_ptr<DiveKeeper> keeper;
     std::unique_ptr<ConsoleLink> link;
@@ -140,6 +151,8 @@ void LiveService::openDatabase() {
                         .arg(m_options.meetId, m_options.currentEvent));
     p.meet->setCurrentEvent(m_options.currentEvent);
     p.table = std::make_unique<ResultsTable>(p.db);
+    p.names = std::make_unique<DiverNames>(p.db, m_options.meetId);
+    p.next = std::make_unique<NextDive>(p.db);
     if (!p.table->ensureTable())
         cannotStart(QStringLiteral("database: cannot create kavvix_dive_results: %1")
                         .arg(p.table->lastError()));
@@ -183,7 +196,8 @@ void LiveService::wire() {
     p.keeper = std::make_unique<DiveKeeper>(p.db, *p.table, p.journal);
     p.link = std::make_unique<ConsoleLink>(m_options.portNumber);
     p.jobs = std::make_unique<JobLauncher>(p.db, *p.meet, *p.link);
-    p.api = std::make_unique<ApiServer>(*p.meet, *p.table, *p.link, *p.jobs);
+    p.api = std::make_unique<ApiServer>(
+        ApiServer::Parts{*p.meet, *p.table, *p.link, *p.jobs, *p.names, *p.next});
     p.api->setToken(m_options.token);
     p.feed = std::make_unique<LiveFeed>(p.api->server());
 
@@ -247,7 +261,7 @@ void LiveService::onDive(const DiveRecord &received) {
                            {"text", QStringLiteral("a judged dive could be kept neither in the "
                                                    "database nor in the journal")}});
     else
-        p.feed->broadcast({{"type", "dive"}, {"dive", record.toJson()}});
+        p.feed->broadcast({{"type", "dive"}, {"dive", namedDive(record, *p.names)}});
 }
 
 void LiveService::stop() {

@@ -73,6 +73,31 @@ constexpr const char *Schema[] = {
     "CREATE TABLE tblDiveSheets (MeetID VARCHAR(20) NOT NULL, EventID VARCHAR(20) NOT NULL, "
     "RegID INTEGER NOT NULL, DivingOrder INTEGER, DiveRound INTEGER, DiveNum VARCHAR(10), "
     "DiveDD DOUBLE PRECISION)",
+    "CREATE TABLE kavvix_divers (MeetID VARCHAR(20) NOT NULL, RegID INTEGER NOT NULL, "
+    "DiverName VARCHAR(100), Team VARCHAR(100), PRIMARY KEY (MeetID, RegID))",
+};
+
+struct Diver {
+    int regId;
+    const char *name; // UTF-8
+    const char *team;
+};
+
+// The divers of the 12-diver event by name; the other events' divers stay unnamed. The names
+// hold an apostrophe, accents and 40 characters, as real ones do.
+constexpr Diver NamedDivers[] = {
+    {100, "Aoife O'Sullivan", "Riverside DC"},
+    {101, "Zoë Lefèvre-Núñez", "Lakeside Aquatics"},
+    {102, "Maria Magdalena Hohenstaufen-Lichtenberg", "Northgate Divers"},
+    {103, "Mei Lin Chen", "Harbour City DC"},
+    {104, "Grace Okafor", "Riverside DC"},
+    {105, "Sofía Ramírez", "Lakeside Aquatics"},
+    {106, "Hannah Schmidt", "Northgate Divers"},
+    {107, "Olivia Brooks", "Harbour City DC"},
+    {108, "Ingrid Østergård", "Riverside DC"},
+    {109, "Chloé Dubois", "Lakeside Aquatics"},
+    {110, "Emily Watanabe", "Northgate Divers"},
+    {111, "Ruby Fitzgerald", "Harbour City DC"},
 };
 
 const QVariant NullText{QMetaType::fromType<QString>()};
@@ -130,6 +155,10 @@ void writeRows(const QSqlDatabase &db) {
                                        "combinedevent, CombinedEventID) VALUES (?, ?, ?, ?, ?)"));
     event.run({QString(MeetID), QString(CombinedEvent),
                QStringLiteral("Springboard Combined - Boys"), true, NullText});
+    Statement diver(db, QStringLiteral("INSERT INTO kavvix_divers (MeetID, RegID, DiverName, "
+                                       "Team) VALUES (?, ?, ?, ?)"));
+    for (const Diver &d : NamedDivers)
+        diver.run({QString(MeetID), d.regId, QString::fromUtf8(d.name), QString::fromUtf8(d.team)});
     Statement dive(db, QStringLiteral("INSERT INTO tblDiveSheets (MeetID, EventID, RegID, "
                                       "DivingOrder, DiveRound, DiveNum, DiveDD) "
                                       "VALUES (?, ?, ?, ?, ?, ?, ?)"));

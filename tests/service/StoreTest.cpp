@@ -1,6 +1,9 @@
 // The results table's revision rules, the journal's recovery from a record cut short, and the
-// standings' ranking: the parts of the service that decide "exactly once".
+// standings' ranking: the parts of the service that decide "exactly once"; and who dives next
+// and under which name.
 #include "service/DiveJournal.h"
+#include "service/DiverNames.h"
+#include "service/NextDive.h"
 #include "service/ResultsTable.h"
 #include "service/Standings.h"
 
@@ -9,6 +12,8 @@
 #include <kavvix/service/LiveService.h>
 #include <kavvix/simulator/ConsoleSimulator.h>
 #include <kavvix/simulator/SampleMeet.h>
+
+#include <QSqlQuery>
 
 #include <QFile>
 #include <QJsonArray>
@@ -161,4 +166,58 @@ TEST(LiveServiceInProcess, StartsAgainAfterAnEarlierOneIsGone) {
         LiveService service(options);
         EXPECT_NO_THROW(service.start()) << "run " << run;
     }
+}
+
+TEST(NextDive, IsTheFirstPlannedDiveAfterTheLastJudgedOne) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("meet.db"));
+    QFile(file).open(QIODevice::WriteOnly);
+    const QSqlDatabase db = openMeetDatabase(file, QStringLiteral("next"));
+    SampleMeet::write(db);
+    const struct {
+        QList<DiveRecord> judged;
+        int round, order; // 0: nobody left
+    } cases[] = {
+        {{}, 1, 1},
+        {{dive(1, 1, 0, 1)}, 1, 2},
+        {{dive(1, 3, 0, 2), dive(1, 1, 0, 3)}, 1, 4}, // a late correction does not go back
+        {{dive(1, 12, 0, 1)}, 2, 1},
+        {{dive(6, 12, 0, 1)}, 0, 0},
+    };
+    NextDive next(db);
+    for (const auto &c : cases) {
+        const auto found = next.after(QString(SampleMeet::MeetID), QStringLiteral("E12"), c.judged);
+        ASSERT_TRUE(found);
+        const QJsonObject dive = found->toObject();
+        EXPECT_EQ(dive["round"].toInt(), c.round);
+        EXPECT_EQ(dive["divingOrder"].toInt(), c.order);
+    }
+    // The dive sheets' "5231D" comes apart as the console sends it: number and position.
+    const QJsonObject first = next.after(QString(SampleMeet::MeetID), "E12", {})->toObject();
+    EXPECT_EQ(first["diveNumber"].toString(), "5231");
+    EXPECT_EQ(first["divePos"].toString(), "D");
+    EXPECT_EQ(first["diveDD"].toDouble(), 2.0);
+}
+
+TEST(DiverNames, ComeFromKavvixDiversOrAreNull) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("meet.db"));
+    QFile(file).open(QIODevice::WriteOnly);
+    const QSqlDatabase db = openMeetDatabase(file, QStringLiteral("names"));
+    SampleMeet::write(db);
+    QSqlQuery(db).exec("INSERT INTO kavvix_divers VALUES ('RIV26', 7, '  ', NULL)");
+    const DiverNames names(db, QString(SampleMeet::MeetID));
+    const auto named = [](const DiverNames::Map &map, QJsonValue regId) {
+        QJsonObject object{{"regId", regId}};
+        DiverNames::annotate(object, map);
+        return QJsonObject{{"n", object["diverName"]}, {"t", object["team"]}};
+    };
+    const QJsonValue null;
+    EXPECT_EQ(named(names.load(), 100),
+              (QJsonObject{{"n", "Aoife O'Sullivan"}, {"t", "Riverside DC"}}));
+    EXPECT_EQ(named(names.load(), 300), (QJsonObject{{"n", null}, {"t", null}}));  // not in it
+    EXPECT_EQ(named(names.load(), 7), (QJsonObject{{"n", null}, {"t", null}}));    // blank
+    EXPECT_EQ(named(names.load(), null), (QJsonObject{{"n", null}, {"t", null}})); // no RegID
+    QSqlQuery(db).exec("DROP TABLE kavvix_divers");
+    EXPECT_EQ(named(names.load(), 100), (QJsonObject{{"n", null}, {"t", null}}));
 }

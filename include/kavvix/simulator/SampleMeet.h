@@ -42,8 +42,9 @@ inline constexpr QLatin1String EventOrderGap{"EGP"};      // diving orders 1, 2,
 // total counting the middle three awards, the running total as if every round scored alike.
 KAVVIX_EXPORT void fillJudgedDive(cDiveResult &dive, int n);
 
-// Creates tblMeetInfo, tblEventInfo and tblDiveSheets on db (SQLite or PostgreSQL) and fills
-// them in one transaction. Throws Kavvix::Error when a statement fails (e.g. tables exist).
+// Creates tblMeetInfo, tblEventInfo, tblDiveSheets and kavvix_divers (the names of the divers
+// of Event12Divers) on db (SQLite or PostgreSQL) and fills them in one transaction. Throws
+// Kavvix::Error when a statement fails (e.g. tables exist).
 KAVVIX_EXPORT void write(const QSqlDatabase &db);
 
 } // namespace Kavvix::SampleMeet

@@ -1,0 +1,206 @@
+"""The results pages in a real headless Chromium, over kavvix serve fed by the console
+simulator on a pseudo-terminal. One service, one simulator and one browser serve every test.
+
+KAVVIX_CLI names the kavvix tool; KAVVIX_SCREENSHOT_DIR, when set, is where the screenshots go.
+"""
+import json
+import os
+import re
+import shutil
+import signal
+import socket
+import sqlite3
+import subprocess
+import threading
+import time
+
+import pytest
+
+KAVVIX = os.environ.get('KAVVIX_CLI', 'kavvix')
+CHROMIUM = shutil.which('chromium')
+CHROMEDRIVER = shutil.which('chromedriver')
+MEET = 'RIV26'
+EVENT = 'E12'
+TOKEN = 'pool-side-secret'
+
+# Numbers measured along the way, printed at the end of the run.
+measured = {}
+
+
+def pytest_sessionstart(session):
+    if not (CHROMIUM and CHROMEDRIVER):
+        # Exit code 77 tells CTest the suite was skipped, not passed.
+        pytest.exit('chromium and chromium-driver are not installed: the page tests are skipped', 77)
+
+
+def pytest_terminal_summary(terminalreporter):
+    for name, value in measured.items():
+        terminalreporter.write_line(f'measured: {name}: {value}')
+
+
+def wait_until(condition, timeout=10.0, interval=0.02):
+    """The condition's first truthy value; fails after the timeout."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise AssertionError(f'timed out after {timeout} s waiting for {condition}')
+        time.sleep(interval)
+
+
+class Lines:
+    """Collects the lines a child process writes to one of its pipes."""
+
+    def __init__(self, stream):
+        self.lines = []
+        self._lock = threading.Lock()
+        threading.Thread(target=self._read, args=(stream,), daemon=True).start()
+
+    def _read(self, stream):
+        for line in stream:
+            with self._lock:
+                self.lines.append(line.rstrip('\n'))
+
+    def snapshot(self):
+        with self._lock:
+            return list(self.lines)
+
+    def count(self, text):
+        return sum(text in line for line in self.snapshot())
+
+    def wait_for(self, text, count=1, timeout=10.0):
+        wait_until(lambda: self.count(text) >= count, timeout)
+
+
+class Simulator:
+    """kavvix simulate --commands: judged dives and answers at the test's command."""
+
+    def __init__(self):
+        self.process = subprocess.Popen([KAVVIX, 'simulate', '--port', '3', '--commands'],
+                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+        self.out = Lines(self.process.stdout)
+        self.out.wait_for('Console simulator on ')
+        self.device = re.search(r'on (\S+)', self.out.snapshot()[0]).group(1)
+
+    def command(self, **command):
+        self.process.stdin.write(json.dumps(command) + '\n')
+        self.process.stdin.flush()
+
+    def dive(self, round, order, total, dive_total, number='105', position='B', dd=2.4,
+             awards=(6.5, 7.0, 7.0, 6.5, 7.5, 7.0, 6.5, 0, 0)):
+        """Sends a judged dive; returns the wall-clock time (ms) just before it was asked for."""
+        fields = {'EventNumberN': 12, 'EventNumberA': 'A', 'DiveRound': round,
+                  'DivingOrder': order, 'DiveNumber': number, 'DivePos': position, 'DiveDD': dd,
+                  'DiveTotal': dive_total, 'TotalScore': total, 'BoardLevel': '1M'}
+        fields.update({f'J{i + 1}Score': value for i, value in enumerate(awards)})
+        sent = self.out.count('sent judged dive')
+        started = time.time() * 1000
+        self.command(dive=fields)
+        self.out.wait_for('sent judged dive', sent + 1)
+        return started
+
+    def stop(self):
+        self.process.send_signal(signal.SIGINT)
+        self.process.wait(10)
+
+
+class Service:
+    """kavvix serve on a fixed port, so that a restarted one is where the pages look for it; with a
+    token, as off the loopback address."""
+
+    def __init__(self, database, device, journal):
+        with socket.socket() as probe:
+            probe.bind(('127.0.0.1', 0))
+            self.port = probe.getsockname()[1]
+        self.arguments = [KAVVIX, 'serve', '--db', database, '--meet', MEET, '--event', EVENT,
+                          '--device', device, '--journal', journal, '--token', TOKEN,
+                          '--listen', f'127.0.0.1:{self.port}']
+        self.url = f'http://127.0.0.1:{self.port}'
+        self.process = None
+        self.log = None
+
+    def start(self):
+        self.process = subprocess.Popen(self.arguments, stderr=subprocess.PIPE, text=True)
+        self.log = Lines(self.process.stderr)
+        self.log.wait_for('serving meet')
+
+    def stop(self):
+        self.process.terminate()
+        assert self.process.wait(10) == 0
+
+
+@pytest.fixture(scope='session')
+def database(tmp_path_factory):
+    path = str(tmp_path_factory.mktemp('meet') / 'meet.sqlite')
+    subprocess.run([KAVVIX, 'sample-db', path], check=True, capture_output=True)
+    return path
+
+
+@pytest.fixture(scope='session')
+def simulator():
+    simulator = Simulator()
+    yield simulator
+    simulator.stop()
+
+
+@pytest.fixture(scope='session')
+def service(database, simulator, tmp_path_factory):
+    service = Service(database, simulator.device,
+                      str(tmp_path_factory.mktemp('journal') / 'journal'))
+    service.start()
+    yield service
+    service.stop()
+
+
+@pytest.fixture(scope='session')
+def browser():
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service as DriverService
+
+    options = webdriver.ChromeOptions()
+    options.binary_location = CHROMIUM
+    for argument in ('--headless=new', '--no-sandbox', '--disable-gpu', '--hide-scrollbars',
+                     '--disable-dev-shm-usage', '--window-size=1920,1080'):
+        options.add_argument(argument)
+    started = time.monotonic()
+    driver = webdriver.Chrome(service=DriverService(CHROMEDRIVER), options=options)
+    measured['browser start'] = f'{time.monotonic() - started:.1f} s'
+    driver.set_script_timeout(10)
+    yield driver
+    driver.quit()
+
+
+def viewport(driver, width, height, scale=1):
+    driver.execute_cdp_cmd('Emulation.setDeviceMetricsOverride', {
+        'width': width, 'height': height, 'deviceScaleFactor': scale, 'mobile': width < 700})
+
+
+def screenshot(driver, name, scale=1.0):
+    """Saves the viewport as docs/NAME.png when KAVVIX_SCREENSHOT_DIR says where."""
+    folder = os.environ.get('KAVVIX_SCREENSHOT_DIR')
+    if not folder:
+        return
+    import base64
+    size = driver.execute_script('return [innerWidth, innerHeight]')
+    shot = driver.execute_cdp_cmd('Page.captureScreenshot', {
+        'format': 'png',
+        'clip': {'x': 0, 'y': 0, 'width': size[0], 'height': size[1], 'scale': scale}})
+    with open(os.path.join(folder, f'{name}.png'), 'wb') as file:
+        file.write(base64.b64decode(shot['data']))
+
+
+def sheet_dive(database, order, round):
+    """The planned dive of a diving order and round in the dive sheets: (number, DD)."""
+    with sqlite3.connect(database) as db:
+        return db.execute('SELECT DiveNum, DiveDD FROM tblDiveSheets WHERE MeetID = ? AND '
+                          'EventID = ? AND DivingOrder = ? AND DiveRound = ?',
+                          (MEET, EVENT, order, round)).fetchone()
+
+
+def diver(database, reg_id):
+    """(name, team) of a diver in kavvix_divers."""
+    with sqlite3.connect(database) as db:
+        return db.execute('SELECT DiverName, Team FROM kavvix_divers WHERE MeetID = ? AND '
+                          'RegID = ?', (MEET, reg_id)).fetchone()
