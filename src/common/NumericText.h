@@ -25,7 +25,8 @@ qint32 roundToInt32(double value);
 // Nearest 32-bit float; throws Error (numeric overflow) beyond the float range.
 float toSingle(double value);
 
-// Shortest decimal text: no leading zeros, no point for whole numbers, no trailing zeros.
-QString plainDecimal(double value);
+// Shortest decimal text: no leading zeros, no point for whole numbers, no trailing zeros;
+// followed by suffix (one text made at once).
+QString plainDecimal(double value, QStringView suffix = {});
 
 } // namespace Kavvix::NumericText

@@ -8,8 +8,6 @@
 #include <kavvix/Error.h>
 #include <kavvix/modKavvix.h>
 
-#include <QStringTokenizer>
-
 #include <array>
 #include <limits>
 #include <optional>
@@ -56,6 +54,31 @@ std::optional<QStringView> findRecord(QStringView text) {
     return eot > start ? textAt(text, start, eot - 1 - start) : QStringView();
 }
 
+// The record cut at every separator: its first 18 items and how many there are in all. An empty
+// record has no items; empty items count.
+struct Items {
+    std::array<QStringView, ItemsNeeded> first;
+    qsizetype count = 0;
+};
+
+Items cutIntoItems(QStringView record, QChar separator) {
+    Items items;
+    if (record.isEmpty())
+        return items;
+    const QChar *start = record.begin();
+    const auto endItem = [&](const QChar *end) {
+        if (items.count < ItemsNeeded)
+            items.first[items.count] = QStringView(start, end);
+        ++items.count;
+        start = end + 1;
+    };
+    for (const QChar *c = record.begin(); c != record.end(); ++c)
+        if (*c == separator)
+            endItem(c);
+    endItem(record.end());
+    return items;
+}
+
 // Item 0: "primary/partner", cut at the first slash; nothing is trimmed.
 void SplitDiverNames(ScoreSet &scores, QStringView item) {
     const qsizetype slash = positionOf(item, u'/');
@@ -70,10 +93,9 @@ void SplitDiverNames(ScoreSet &scores, QStringView item) {
 // Item 3: the number in plain decimal, then the position letter that follows the first "[".
 // An item without "[" (or ending right after it) gives the number alone.
 QString BuildDiveNumber(QStringView item) {
-    QString number = NumericText::plainDecimal(NumericText::valueOf(item));
-    if (const qsizetype bracket = positionOf(item, u'['))
-        number += textAt(item, bracket + 1, 1);
-    return number;
+    const qsizetype bracket = positionOf(item, u'[');
+    return NumericText::plainDecimal(NumericText::valueOf(item),
+                                     bracket ? textAt(item, bracket + 1, 1) : QStringView());
 }
 
 // Stores the first 18 items in item order, so that a failure leaves the earlier ones stored.
@@ -108,20 +130,12 @@ QString clsColoradoData::ParseData(const QString &StringFromColorado) {
             return QString();
 
         const QChar separator = record->contains(u',') ? u',' : u'\\';
-        const qsizetype itemCount = record->isEmpty() ? 0 : record->count(separator) + 1;
-        if (itemCount > MostItems)
+        const Items items = cutIntoItems(*record, separator);
+        if (items.count > MostItems)
             throw Error::numericOverflow(QStringLiteral("more than 32768 items in the record"));
-        if (itemCount < ItemsNeeded)
-            return notEnoughInformation(itemCount, StringFromColorado);
-
-        std::array<QStringView, ItemsNeeded> items;
-        auto next = items.begin();
-        for (QStringView item : record->tokenize(separator)) {
-            *next = item;
-            if (++next == items.end())
-                break; // items from 18 on are not read
-        }
-        storeItems(scores(), items);
+        if (items.count < ItemsNeeded)
+            return notEnoughInformation(items.count, StringFromColorado);
+        storeItems(scores(), items.first);
         scores().DataIsValid = true;
         return QString();
     } catch (const Error &error) {
