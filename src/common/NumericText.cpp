@@ -1,5 +1,7 @@
 #include "NumericText.h"
 
+#include "ReusedText.h"
+
 #include <kavvix/Error.h>
 
 #include <algorithm>
@@ -215,7 +217,9 @@ std::optional<double> shortDecimal(QStringView text) {
         ++c;
     if (c != end && (isDigit(c->unicode()) || *c == u'.' || *c == u'E' || *c == u'e'))
         return std::nullopt;
-    const double value = double(digits) / powersOfTen[fractionDigits];
+    double value = double(digits);
+    if (fractionDigits > 0) // a division is slow: whole numbers go without
+        value /= powersOfTen[fractionDigits];
     return (negative ? -value : value) + 0.0; // folds -0 into 0
 }
 
@@ -264,7 +268,7 @@ float toSingle(double value) {
     return static_cast<float>(value);
 }
 
-QString plainDecimal(double value, QStringView suffix) {
+QString plainDecimal(double value, QStringView suffix, QString storage) {
     std::array<char, 400> buffer;
     const char *end = nullptr;
     // A whole number below 10^15 is its integer's digits; the integer is written faster.
@@ -279,7 +283,7 @@ QString plainDecimal(double value, QStringView suffix) {
             return QString::number(value, 'g', 17).append(suffix);
         end = fixedEnd;
     }
-    QString text(qsizetype(end - buffer.data()) + suffix.size(), Qt::Uninitialized);
+    QString text = resizedText(std::move(storage), qsizetype(end - buffer.data()) + suffix.size());
     QChar *out = text.data();
     for (const char *c = buffer.data(); c != end; ++c)
         *out++ = QLatin1Char(*c);

@@ -26,7 +26,7 @@ qint32 roundToInt32(double value);
 float toSingle(double value);
 
 // Shortest decimal text: no leading zeros, no point for whole numbers, no trailing zeros;
-// followed by suffix (one text made at once).
-QString plainDecimal(double value, QStringView suffix = {});
+// followed by suffix, made at once, in storage's memory where it can be reused (ReusedText.h).
+QString plainDecimal(double value, QStringView suffix = {}, QString storage = {});
 
 } // namespace Kavvix::NumericText
