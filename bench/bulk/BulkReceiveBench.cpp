@@ -64,8 +64,8 @@ std::vector<Way> ways() {
     };
 }
 
-// The median of passes timed runs, in seconds.
-double medianSeconds(const Way &way, const QByteArray &stream, int passes) {
+// Seconds of each of passes timed runs, fastest first.
+std::vector<double> timedPasses(const Way &way, const QByteArray &stream, int passes) {
     std::vector<double> seconds;
     for (int pass = 0; pass < passes; ++pass) {
         QElapsedTimer timer;
@@ -74,7 +74,7 @@ double medianSeconds(const Way &way, const QByteArray &stream, int passes) {
         seconds.push_back(double(timer.nsecsElapsed()) / 1e9);
     }
     std::sort(seconds.begin(), seconds.end());
-    return seconds[seconds.size() / 2];
+    return seconds;
 }
 
 QString option(const QStringList &args, const char *name, const QString &fallback) {
@@ -97,19 +97,21 @@ int main(int argc, char **argv) {
     const QString only = option(args, "--only", QString()); // ways whose name holds it
     const QByteArray stream = file.readAll().repeated(repeat);
 
-    std::printf("%lld bytes (%s x %d), median of %d passes\n", (long long)stream.size(),
-                qPrintable(file.fileName()), repeat, passes);
+    std::printf("%lld bytes (%s x %d), %d passes: MB/s of the median and the fastest pass; "
+                "ratio of the medians to the receiver's first way\n",
+                (long long)stream.size(), qPrintable(file.fileName()), repeat, passes);
     QHash<QString, double> firstRates;
     for (const Way &way : ways()) {
         if (!(way.receiver + QLatin1Char(' ') + way.how).contains(only))
             continue;
         way.feedOnce(stream); // warm-up
-        const double rate = double(stream.size()) / medianSeconds(way, stream, passes) / 1e6;
+        const std::vector<double> seconds = timedPasses(way, stream, passes);
+        const double rate = double(stream.size()) / seconds[seconds.size() / 2] / 1e6;
+        const double best = double(stream.size()) / seconds.front() / 1e6;
         if (!firstRates.contains(way.receiver))
             firstRates.insert(way.receiver, rate);
-        const double first = firstRates.value(way.receiver);
-        std::printf("%-18s %-32s %9.1f MB/s  x%.1f\n", qPrintable(way.receiver),
-                    qPrintable(way.how), rate, rate / first);
+        std::printf("%-18s %-32s %8.1f MB/s  (fastest %7.1f)  x%.1f\n", qPrintable(way.receiver),
+                    qPrintable(way.how), rate, best, rate / firstRates.value(way.receiver));
     }
     return 0;
 }

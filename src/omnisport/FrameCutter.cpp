@@ -182,8 +182,8 @@ void FrameCutter::abandonFrame() {
     m_etbFound = false;
     m_synPosition = 0;
     m_etbPosition = 0;
-    // The partial frame's text is left as it is: it means nothing without a SYN found, and a
-    // frame being processed may still share it.
+    // The partial frame's text is left as it is: it means nothing without a SYN found, and the
+    // next SYN starts it afresh in the same memory.
 }
 
 // Called before storing count characters; false when they need not be stored at all.
