@@ -255,7 +255,7 @@ qint32 roundToInt32(double value) {
     return roundTo<qint32>(value);
 }
 
-float toSingle(double value) {
+float nearestSingleBeyondRange(double value) {
     // Beyond the largest float by half a unit in the last place the nearest float is infinity,
     // which no score or total may become. (The cast itself would be undefined out of range.)
     constexpr double largest = std::numeric_limits<float>::max();
