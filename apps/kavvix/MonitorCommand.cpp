@@ -39,6 +39,7 @@ int MonitorCommand::run(const QCommandLineParser &parser, Console &console) {
     Kavvix::comPort port;
     port.setCommPort(portNumber);
     port.setSettings(Kavvix::modKavvix::ConsoleLineSettings);
+    port.setReceiveInBatches(true); // the monitor takes what arrived a batch at a time
     try {
         port.open();
     } catch (const Kavvix::Error &e) {
@@ -75,11 +76,11 @@ int MonitorCommand::run(const QCommandLineParser &parser, Console &console) {
     int exitCode = Success;
     QObject::connect(&port, &Kavvix::comPort::OnComm, [&] {
         if (port.CommEvent() == Kavvix::comPort::Received) {
-            const QString c = port.readChar();
-            if (recording && !c.isEmpty())
-                recording->append(char(c.at(0).toLatin1()));
-            if (!c.isEmpty())
-                processor.AddChar(c);
+            const QByteArray bytes = port.readAll();
+            if (recording)
+                for (const char byte : bytes)
+                    recording->append(byte);
+            processor.AddData(bytes);
         } else if (port.CommEvent() >= Kavvix::comPort::ErrorKind) {
             console.err << "kavvix monitor: the serial line was lost\n";
             exitCode = Failure;

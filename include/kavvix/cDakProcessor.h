@@ -16,9 +16,10 @@ class FrameCutter;
 struct FrameVerification;
 
 // Turns the character stream of the timing console into events. Feed every received character
-// to AddChar; a complete, valid frame raises SoftwareVersion ("100"), DiveResult ("305") or
-// COMMError (a console error code or an unusable reply), synchronously from inside that call.
-// Characters fed from a handler while a frame is being processed are discarded.
+// to AddChar, or what was received in bulk to AddData; a complete, valid frame raises
+// SoftwareVersion ("100"), DiveResult ("305") or COMMError (a console error code or an unusable
+// reply), synchronously from inside that call. Characters fed from a handler while a frame is
+// being processed are discarded.
 //
 // While modKavvix::DebugEnabled() is true each step writes a diagnostic entry through the
 // cUtility created at construction; while it is false that object is never called. A log
@@ -35,8 +36,16 @@ public:
     ~cDakProcessor() override;
 
     Q_INVOKABLE void AddChar(const QString &sChar);
+    // Each byte one character (Latin-1): the same events, log entries and state as AddChar of
+    // each byte in turn, without a text per character. A handler may feed more (it follows the
+    // bytes before it) or delete the processor (the rest is dropped); a log writer's failure
+    // leaves here at the byte that caused it, and the bytes after it are not taken.
+    Q_INVOKABLE void AddData(const QByteArray &bytes);
     // The software version request frame ("200", no data): 17 characters to send as they are.
     Q_INVOKABLE QString SoftwareVersionRequest() const;
+    // The frame whose events are being raised, SYN to ETB, as it was received; empty outside
+    // its handlers.
+    QString currentFrame() const;
 
 signals:
     void SoftwareVersion(const QString &sVersion);

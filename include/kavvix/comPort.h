@@ -14,7 +14,8 @@ namespace Kavvix {
 // The upload dialog's serial port: a port number, a settings text such as "9600,e,8,1", open,
 // close, write a text and read one character at a time, with one OnComm notification per
 // received character, delivered through the owner's event loop. Failures throw Kavvix::Error
-// carrying the platform's description.
+// carrying the platform's description. An owner that takes what arrived in bulk (readAll) may
+// ask for one notification per batch the device delivered instead (setReceiveInBatches).
 //
 // Besides characters received, OnComm reports: the output drained after a write (SendEvent),
 // changes of the clear-to-send, data-set-ready and carrier-detect lines and ring (polled while
@@ -66,8 +67,16 @@ public:
     void write(const QString &text);
     // The next received character, removed from the input; empty when there is none.
     QString readChar();
+    // Every character received and not read yet, removed from the input.
+    QByteArray readAll();
     // Characters received and not read yet.
     qsizetype InBufferCount() const { return m_input.size(); }
+
+    // On: one Received notification for each batch read from the device, however many
+    // characters it holds (then one EndOfFile per end-of-file character in it). Off (at
+    // construction, and what the dialog's routing needs): one per character.
+    void setReceiveInBatches(bool on) { m_receiveInBatches = on; }
+    bool receiveInBatches() const { return m_receiveInBatches; }
 
     // The kind of the notification being delivered.
     qint16 CommEvent() const { return m_event; }
@@ -93,7 +102,7 @@ private:
     void onError(QSerialPort::SerialPortError error);
     void pollModemLines();
     void notify(qint16 kind);
-    void deliverReceived(char c);
+    void deliverReceived(QByteArrayView bytes);
     [[noreturn]] void fail(const QString &device);
 
     QSerialPort m_serial;
@@ -102,6 +111,7 @@ private:
     qint16 m_port = 1;
     QString m_settings = modKavvix::ConsoleLineSettings;
     QByteArray m_input;
+    bool m_receiveInBatches = false;
     qint16 m_event = 0;
     QString m_errorText;
 };

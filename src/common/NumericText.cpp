@@ -1,11 +1,16 @@
 #include "NumericText.h"
 
+#include "ReusedText.h"
+
 #include <kavvix/Error.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 
 namespace Kavvix::NumericText {
@@ -171,9 +176,55 @@ template <typename Int> Int roundTo(double value) {
     return static_cast<Int>(rounded);
 }
 
-} // namespace
+// The common case read directly: leading blanks, an optional sign, at most 15 digits with at
+// most one point, then the end or what cannot continue the number. Of such a number the
+// digits are an exact double and so is the power of ten, and one division rounds them exactly
+// as from_chars does, in any rounding mode. Anything else (blanks within it, an exponent, a
+// radix prefix, more digits) is left to the general reading: nullopt.
+std::optional<double> shortDecimal(QStringView text) {
+    static constexpr double powersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    constexpr qsizetype MostDigits = 15;
+    const QChar *c = text.begin();
+    const QChar *const end = text.end();
+    while (c != end && isBlank(c->unicode()))
+        ++c;
+    bool negative = false;
+    if (c != end && (*c == u'-' || *c == u'+'))
+        negative = *c++ == u'-';
+    std::uint64_t digits = 0; // wraps past 19 digits, but then the count sends it elsewhere
+    const auto readDigits = [&] {
+        const QChar *const first = c;
+        for (; c != end && isDigit(c->unicode()); ++c)
+            digits = digits * 10 + (c->unicode() - u'0');
+        return c - first;
+    };
+    qsizetype digitCount = readDigits();
+    qsizetype fractionDigits = 0;
+    if (c != end && *c == u'.') {
+        ++c;
+        fractionDigits = readDigits();
+        digitCount += fractionDigits;
+    }
+    if (digitCount > MostDigits)
+        return std::nullopt;
+    if (digitCount == 0) // a sign or point alone is 0, unless blanks hide a number behind them
+        return c != end && (isBlank(c->unicode()) || *c == u'&') ? std::nullopt
+                                                                 : std::optional(0.0);
+    // Blanks are skipped inside a number too: only blanks that end the text, or stand before
+    // a character that cannot continue the number, end it.
+    while (c != end && isBlank(c->unicode()))
+        ++c;
+    if (c != end && (isDigit(c->unicode()) || *c == u'.' || *c == u'E' || *c == u'e'))
+        return std::nullopt;
+    double value = double(digits);
+    if (fractionDigits > 0) // a division is slow: whole numbers go without
+        value /= powersOfTen[fractionDigits];
+    return (negative ? -value : value) + 0.0; // folds -0 into 0
+}
 
-double valueOf(QStringView text) {
+// Every form of number; kept out of valueOf so that the common case pays nothing for it.
+Q_NEVER_INLINE double anyNumber(QStringView text) {
     BlankSkippingCursor cursor(text);
     if (cursor.peek() == u'&') {
         BlankSkippingCursor ahead = cursor;
@@ -188,6 +239,14 @@ double valueOf(QStringView text) {
     return decimalNumber(cursor);
 }
 
+} // namespace
+
+double valueOf(QStringView text) {
+    if (const std::optional<double> value = shortDecimal(text))
+        return *value;
+    return anyNumber(text);
+}
+
 qint16 roundToInt16(double value) {
     return roundTo<qint16>(value);
 }
@@ -196,7 +255,7 @@ qint32 roundToInt32(double value) {
     return roundTo<qint32>(value);
 }
 
-float toSingle(double value) {
+float nearestSingleBeyondRange(double value) {
     // Beyond the largest float by half a unit in the last place the nearest float is infinity,
     // which no score or total may become. (The cast itself would be undefined out of range.)
     constexpr double largest = std::numeric_limits<float>::max();
@@ -209,13 +268,27 @@ float toSingle(double value) {
     return static_cast<float>(value);
 }
 
-QString plainDecimal(double value) {
-    std::array<char, 400> buffer{};
-    const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value + 0.0,
-                                         std::chars_format::fixed);
-    if (ec != std::errc())
-        return QString::number(value, 'g', 17);
-    return QString::fromLatin1(buffer.data(), end - buffer.data());
+QString plainDecimal(double value, QStringView suffix, QString storage) {
+    std::array<char, 400> buffer;
+    const char *end = nullptr;
+    // A whole number below 10^15 is its integer's digits; the integer is written faster.
+    if (std::fabs(value) < 1e15 && value == std::trunc(value)) {
+        end = std::to_chars(buffer.data(), buffer.data() + buffer.size(),
+                            static_cast<long long>(value))
+                  .ptr;
+    } else {
+        const auto [fixedEnd, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(),
+                                                  value + 0.0, std::chars_format::fixed);
+        if (ec != std::errc())
+            return QString::number(value, 'g', 17).append(suffix);
+        end = fixedEnd;
+    }
+    QString text = resizedText(std::move(storage), qsizetype(end - buffer.data()) + suffix.size());
+    QChar *out = text.data();
+    for (const char *c = buffer.data(); c != end; ++c)
+        *out++ = QLatin1Char(*c);
+    std::copy(suffix.begin(), suffix.end(), out);
+    return text;
 }
 
 } // namespace Kavvix::NumericText

@@ -4,6 +4,9 @@
 #include <QStringView>
 #include <QtGlobal>
 
+#include <cmath>
+#include <limits>
+
 // The numeric rules shared by every reader of console text and database values.
 namespace Kavvix::NumericText {
 
@@ -22,10 +25,17 @@ double valueOf(QStringView text);
 qint16 roundToInt16(double value);
 qint32 roundToInt32(double value);
 
-// Nearest 32-bit float; throws Error (numeric overflow) beyond the float range.
-float toSingle(double value);
+// Nearest 32-bit float; throws Error (numeric overflow) beyond the float range. The common case
+// inline, the rest in nearestSingleBeyondRange.
+float nearestSingleBeyondRange(double value);
+inline float toSingle(double value) {
+    if (std::fabs(value) <= std::numeric_limits<float>::max())
+        return static_cast<float>(value);
+    return nearestSingleBeyondRange(value);
+}
 
-// Shortest decimal text: no leading zeros, no point for whole numbers, no trailing zeros.
-QString plainDecimal(double value);
+// Shortest decimal text: no leading zeros, no point for whole numbers, no trailing zeros;
+// followed by suffix, made at once, in storage's memory where it can be reused (ReusedText.h).
+QString plainDecimal(double value, QStringView suffix = {}, QString storage = {});
 
 } // namespace Kavvix::NumericText

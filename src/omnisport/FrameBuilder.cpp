@@ -6,16 +6,11 @@
 namespace Kavvix::modKavvix {
 
 QString CalculateChecksum(QStringView text) {
-    unsigned sum = 0;
-    // Summed as the bytes that travel: Latin-1, where a character beyond it goes out as '?'
-    // (as QString::toLatin1 sends it), so the console's sum agrees with ours.
-    for (QChar c : text)
-        sum = (sum + (c.unicode() <= 0xFF ? c.unicode() : u'?')) & 0xFFu;
-    static constexpr char digits[] = "0123456789ABCDEF";
-    QString result(FrameLayout::ChecksumWidth, QChar());
-    result[0] = QLatin1Char(digits[sum >> 4]);
-    result[1] = QLatin1Char(digits[sum & 0xF]);
-    return result;
+    // Summed as the bytes that travel (QString::toLatin1 sends '?' beyond Latin-1), so the
+    // console's sum agrees with ours.
+    const FrameLayout::ChecksumDigits digits = FrameLayout::checksumDigits(text);
+    const QChar result[] = {digits.high, digits.low};
+    return QString(result, FrameLayout::ChecksumWidth);
 }
 
 QString BuildFrame(const QString &command, const QString &data) {

@@ -26,6 +26,20 @@ inline constexpr qsizetype checksumPosition(qsizetype length) {
 }
 inline constexpr qsizetype ChecksumWidth = 2;
 
+// The checksum of the characters as two upper-case hexadecimal digits: their 8-bit additive sum,
+// each counted as the byte that travels (Latin-1; a character beyond it goes out as '?').
+struct ChecksumDigits {
+    char16_t high;
+    char16_t low;
+};
+inline ChecksumDigits checksumDigits(QStringView text) {
+    unsigned sum = 0;
+    for (QChar c : text)
+        sum += c.unicode() <= 0xFF ? c.unicode() : u'?';
+    static constexpr char16_t digits[] = u"0123456789ABCDEF";
+    return {digits[(sum >> 4) & 0xF], digits[sum & 0xF]};
+}
+
 // A "900" frame's data opens with its response code.
 inline constexpr qsizetype ResponseCodeWidth = 2;
 // A "100" frame's data is the version text, blank-padded.

@@ -45,11 +45,18 @@ FrameVerification FrameVerification::of(QStringView frame) {
     v.eotMissing = !isOnly(textAt(frame, eotPosition(length), 1), EOT);
     if (v.eotMissing)
         return v;
-    // The checksum covers everything from the header digit through the EOT.
-    v.computedChecksum = CalculateChecksum(
+    // The checksum covers everything from the header digit through the EOT. Compared without
+    // making texts: they are only wanted to report a mismatch.
+    const FrameLayout::ChecksumDigits computed = checksumDigits(
         textAt(frame, HeaderDigitPosition, eotPosition(length) - HeaderDigitPosition + 1));
-    v.receivedChecksum = textAt(frame, checksumPosition(length), ChecksumWidth).toString();
-    v.checksumMismatch = v.computedChecksum != v.receivedChecksum;
+    const QStringView received = textAt(frame, checksumPosition(length), ChecksumWidth);
+    v.checksumMismatch = received.size() != ChecksumWidth || received[0] != computed.high ||
+                         received[1] != computed.low;
+    if (v.checksumMismatch) {
+        const QChar digits[] = {computed.high, computed.low};
+        v.computedChecksum = QString(digits, ChecksumWidth);
+        v.receivedChecksum = received.toString();
+    }
     return v;
 }
 

@@ -20,7 +20,7 @@ struct FrameVerification {
     bool eotMissing = false;       // (L-3,1) is not EOT
     bool checksumMismatch = false; // (L-2,2) differs from the checksum over (2,L-4)
 
-    // Both are set when the checksum check was made, empty otherwise.
+    // Both are set when the checksum check failed, empty otherwise.
     QString computedChecksum;
     QString receivedChecksum;
 

@@ -71,6 +71,14 @@ void cDakProcessor::AddChar(const QString &sChar) {
     m_cutter->addChar(sChar);
 }
 
+void cDakProcessor::AddData(const QByteArray &bytes) {
+    m_cutter->addData(bytes);
+}
+
+QString cDakProcessor::currentFrame() const {
+    return m_cutter->currentFrame();
+}
+
 QString cDakProcessor::SoftwareVersionRequest() const {
     return modKavvix::BuildFrame(CommandCodes::VersionRequest.toString(), QString());
 }

@@ -29,6 +29,10 @@ void cDakResponse::AddChar(const QString &sChar) {
     m_cutter->addChar(sChar);
 }
 
+void cDakResponse::AddData(const QByteArray &bytes) {
+    m_cutter->addData(bytes);
+}
+
 void cDakResponse::Reset() {
     m_cutter->reset();
     m_acknowledged = false;

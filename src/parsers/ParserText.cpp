@@ -4,14 +4,6 @@
 
 namespace Kavvix::Parsers {
 
-qint16 toInt16(QStringView field) {
-    return NumericText::roundToInt16(NumericText::valueOf(field));
-}
-
-float toFloat(QStringView field) {
-    return NumericText::toSingle(NumericText::valueOf(field));
-}
-
 QStringView trimSpaces(QStringView text) {
     qsizetype first = 0;
     qsizetype end = text.size();

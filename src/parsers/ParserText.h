@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/NumericText.h"
+
 #include <kavvix/Error.h>
 
 #include <QString>
@@ -17,9 +19,13 @@ qsizetype positionOf(QStringView text, Needle what, qsizetype fromPosition = 1) 
 }
 
 // The numeric value of a field, rounded to a 16-bit integer / as the nearest 32-bit float;
-// both throw Error (numeric overflow) out of range.
-qint16 toInt16(QStringView field);
-float toFloat(QStringView field);
+// both throw Error (numeric overflow) out of range. Inline: a record has sixteen of them.
+inline qint16 toInt16(QStringView field) {
+    return NumericText::roundToInt16(NumericText::valueOf(field));
+}
+inline float toFloat(QStringView field) {
+    return NumericText::toSingle(NumericText::valueOf(field));
+}
 
 // The text without its leading and trailing spaces (only the space character counts).
 QStringView trimSpaces(QStringView text);

@@ -77,6 +77,8 @@ void ConsoleJob::selectPort() {
 }
 
 void ConsoleJob::openPort() {
+    // A job routes each character as it comes, even on a line its owner reads in batches.
+    m_line->setReceiveInBatches(false);
     m_line->open();
 }
 

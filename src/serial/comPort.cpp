@@ -12,6 +12,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <utility>
+
 namespace Kavvix {
 
 namespace {
@@ -183,19 +186,28 @@ QString comPort::readChar() {
     return QString(c);
 }
 
+QByteArray comPort::readAll() {
+    return std::exchange(m_input, QByteArray());
+}
+
 void comPort::onReadyRead() {
     const QByteArray bytes = m_serial.readAll();
     m_input += bytes;
+    if (m_receiveInBatches) {
+        QMetaObject::invokeMethod(
+            this, [this, bytes] { deliverReceived(bytes); }, Qt::QueuedConnection);
+        return;
+    }
     // One queued notification per character, as the characters arrived; a handler that lets
     // window events run in the middle gets the next ones nested, in order.
     for (const char c : bytes)
         QMetaObject::invokeMethod(
-            this, [this, c] { deliverReceived(c); }, Qt::QueuedConnection);
+            this, [this, c] { deliverReceived(QByteArrayView(&c, 1)); }, Qt::QueuedConnection);
 }
 
-void comPort::deliverReceived(char c) {
+void comPort::deliverReceived(QByteArrayView bytes) {
     notify(Received);
-    if (c == EndOfFileChar)
+    for (auto n = std::count(bytes.begin(), bytes.end(), EndOfFileChar); n > 0; --n)
         notify(EndOfFile);
 }
 

@@ -20,7 +20,7 @@ ConsoleLink::ConsoleLink(qint16 portNumber, QObject *parent)
     connect(&m_processor, &cDakProcessor::COMMError, this, &ConsoleLink::commError);
     connect(&m_processor, &cDakProcessor::DiveResult, this, [this](cDiveResult *result) {
         DiveRecord record = DiveRecord::fromResult(*result);
-        record.rawFrame = m_frame;
+        record.rawFrame = m_processor.currentFrame();
         emit diveReceived(record);
     });
 }
@@ -33,8 +33,8 @@ void ConsoleLink::open() {
     m_closing = false;
     m_port.setCommPort(m_portNumber);
     m_port.setSettings(modKavvix::ConsoleLineSettings);
+    m_port.setReceiveInBatches(true);
     m_port.open();
-    m_frame.clear();
     m_port.write(m_processor.SoftwareVersionRequest());
     emit consoleChanged(true, m_version);
 }
@@ -54,22 +54,19 @@ void ConsoleLink::onComm() {
     }
     const qint16 kind = m_port.CommEvent();
     if (kind == comPort::Received) {
-        const QString c = m_port.readChar();
-        if (!c.isEmpty())
-            receive(c);
+        const QByteArray bytes = m_port.readAll();
+        if (!bytes.isEmpty())
+            receive(bytes);
     } else if (kind >= comPort::ErrorKind && !m_port.isOpen()) {
         lineLost();
     }
 }
 
-void ConsoleLink::receive(const QString &c) {
+void ConsoleLink::receive(const QByteArray &bytes) {
     if (m_tap)
-        m_tap(char(c.at(0).toLatin1()));
-    // The raw frame of a judged dive: what arrived since the frame's SYN.
-    if (c.at(0) == QChar(modKavvix::SYN) || m_frame.size() >= MaxFrameLength)
-        m_frame.clear();
-    m_frame += c;
-    m_processor.AddChar(c);
+        for (const char byte : bytes)
+            m_tap(byte);
+    m_processor.AddData(bytes);
 }
 
 void ConsoleLink::lineLost() {

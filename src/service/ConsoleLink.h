@@ -14,8 +14,9 @@
 
 namespace Kavvix {
 
-// The service's serial line to the timing console: every received character goes to a
-// cDakProcessor, whose judged dives come out with the raw frame they were cut from. A job
+// The service's serial line to the timing console: what the line receives goes to a
+// cDakProcessor a batch at a time, and its judged dives come out with the raw frame they were
+// cut from. A job
 // (upload, connection test) borrows the port while it runs; the line reopens after it, and
 // after the device went away, retrying every second.
 class ConsoleLink : public QObject {
@@ -23,7 +24,6 @@ class ConsoleLink : public QObject {
 
 public:
     static constexpr int ReopenIntervalMs = 1000;
-    static constexpr int MaxFrameLength = 512;
 
     explicit ConsoleLink(qint16 portNumber, QObject *parent = nullptr);
     ~ConsoleLink() override;
@@ -50,7 +50,7 @@ signals:
 
 private:
     void onComm();
-    void receive(const QString &c);
+    void receive(const QByteArray &bytes);
     void lineLost();
     void tryReopen();
     void jobFinished();
@@ -58,7 +58,6 @@ private:
     qint16 m_portNumber;
     comPort m_port;
     cDakProcessor m_processor;
-    QString m_frame; // characters since the last frame start
     QString m_version;
     QPointer<ConsoleJob> m_job;
     QTimer m_reopen;

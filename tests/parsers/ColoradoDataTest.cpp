@@ -71,6 +71,9 @@ TEST(ColoradoData, ResultTextsAndItems) {
         {stxFrame(withItem(3, "5253.50[D")), "", "true|DiverA|DiverB|12|3|5253.5D|0"},
         {stxFrame(withItem(3, "105[[B")), "", "true|DiverA|DiverB|12|3|105[|0"},
         {stxFrame(withItem(14, "9.5")), "", "true|DiverA|DiverB|12|3|105B|9.5"},
+        // Separators found at every place within a group of characters the cutting reads.
+        {stxFrame("A,-1,-2,-105[B],-2.4," + items.mid(5).join(',')), "", "true|A||-1|-2|-105B|0"},
+        {stxFrame("AB,-1,-2,-105[B],-2.4," + items.mid(5).join(',')), "", "true|AB||-1|-2|-105B|0"},
     };
     for (const auto &[input, outcome, after] : cases) {
         clsColoradoData c;

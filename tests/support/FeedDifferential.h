@@ -1,0 +1,159 @@
+#pragma once
+
+#include <kavvix/Error.h>
+#include <kavvix/cDakProcessor.h>
+#include <kavvix/cDakResponse.h>
+#include <kavvix/cUtility.h>
+#include <kavvix/modKavvix.h>
+
+#include <QByteArray>
+#include <QPointer>
+#include <QStringList>
+
+#include <memory>
+#include <type_traits>
+#include <vector>
+
+// Feeds a receiver a byte stream one character per AddChar call, or by AddData in chunks, and
+// traces everything observable in the order it happens: events, diagnostic log entries and
+// failures, then how the receiver answers a fixed probe (which shows its buffer positions, a
+// frame left pending and a pending acknowledgement). Both ways of feeding must trace the same.
+// Shared by the differential test and the differential fuzz target.
+namespace KavvixTest {
+
+struct FeedPlan {
+    enum class Reaction {
+        None,
+        FeedMore,       // the handler of the reactAt-th event feeds reentryBytes() itself
+        DeleteReceiver, // ... deletes the receiver
+        FailLogWrite,   // the reactAt-th log entry fails to be written
+    };
+    // Empty: one AddChar per character. Otherwise AddData with these chunk sizes, cycled.
+    std::vector<qsizetype> chunkSizes;
+    bool debug = false;
+    Reaction reaction = Reaction::None;
+    int reactAt = 1;
+};
+
+// What a reacting handler feeds: a bare ETB, then a complete accepted answer.
+inline QByteArray reentryBytes() {
+    using namespace Kavvix::modKavvix;
+    return QByteArray(1, char(ETB)) +
+           BuildFrame(QStringLiteral("900"), QStringLiteral("00")).toLatin1();
+}
+
+// After the stream: a bare ETB (reports a frame left pending), "07" (a pending "00"), an
+// accepted answer and a version reply (the positions the buffer has reached).
+inline QByteArray probeBytes() {
+    using namespace Kavvix::modKavvix;
+    return reentryBytes() + BuildFrame(QStringLiteral("900"), QStringLiteral("07")).toLatin1() +
+           BuildFrame(QStringLiteral("100"), QStringLiteral("probe").leftJustified(40)).toLatin1();
+}
+
+namespace Differential {
+
+inline QStringList *g_trace = nullptr;
+inline int g_failWriteAt = 0; // the n-th log entry fails; 0 never
+inline int g_writes = 0;
+
+class TracingUtility : public Kavvix::cUtility {
+public:
+    void WriteLog(qint32 number, const QString &procedure, const QString &message,
+                  qint32 level) override {
+        if (++g_writes == g_failWriteAt)
+            throw Kavvix::Error::invalidArgument(QStringLiteral("log writer failed"));
+        g_trace->append(
+            QStringLiteral("L%1 %2 %3 %4").arg(number).arg(procedure, message).arg(level));
+    }
+};
+
+template <typename Receiver> void connectEvents(Receiver &receiver, QStringList &trace);
+template <> inline void connectEvents(Kavvix::cDakProcessor &p, QStringList &trace) {
+    using P = Kavvix::cDakProcessor;
+    QObject::connect(&p, &P::SoftwareVersion, [&](const QString &s) { trace << "V:" + s; });
+    QObject::connect(&p, &P::COMMError, [&](const QString &s) { trace << "E:" + s; });
+    QObject::connect(&p, &P::DiveResult, [&, rp = &p](Kavvix::cDiveResult *r) {
+        trace << "D:" + r->EventNumberA() + r->DiveNumber() + ":" + rp->currentFrame();
+    });
+}
+template <> inline void connectEvents(Kavvix::cDakResponse &r, QStringList &trace) {
+    using R = Kavvix::cDakResponse;
+    QObject::connect(&r, &R::ResponseOK, [&] { trace << QStringLiteral("OK"); });
+    QObject::connect(&r, &R::PacketError,
+                     [&, rp = &r](const QString &s) { trace << s + "/" + rp->rejectedCode(); });
+}
+
+// Feeds bytes as the plan says; false when the receiver is gone or a failure left it.
+template <typename Receiver>
+bool feed(QPointer<Receiver> &receiver, const QByteArray &bytes, const FeedPlan &plan,
+          QStringList &trace) {
+    try {
+        if (plan.chunkSizes.empty()) {
+            for (const char c : bytes) {
+                if (!receiver)
+                    return false;
+                receiver->AddChar(QString(QLatin1Char(c)));
+            }
+            return bool(receiver);
+        }
+        std::size_t next = 0;
+        for (qsizetype at = 0; at < bytes.size();) {
+            if (!receiver)
+                return false;
+            const qsizetype size =
+                qMax<qsizetype>(1, plan.chunkSizes[next++ % plan.chunkSizes.size()]);
+            receiver->AddData(bytes.mid(at, size));
+            at += size;
+        }
+        return bool(receiver);
+    } catch (const Kavvix::Error &e) {
+        trace << "failure: " + e.description();
+        return false;
+    }
+}
+
+} // namespace Differential
+
+template <typename Receiver> QStringList traceOf(const QByteArray &stream, const FeedPlan &plan) {
+    using namespace Differential;
+    QStringList trace;
+    g_trace = &trace;
+    g_writes = 0;
+    g_failWriteAt = plan.reaction == FeedPlan::Reaction::FailLogWrite ? plan.reactAt : 0;
+    Kavvix::setUtilityFactory([] { return std::make_unique<TracingUtility>(); });
+    Kavvix::modKavvix::setDebugEnabled(plan.debug);
+
+    QPointer<Receiver> receiver = new Receiver;
+    connectEvents(*receiver, trace);
+    int events = 0;
+    const auto react = [&] {
+        if (++events != plan.reactAt || !receiver)
+            return;
+        if (plan.reaction == FeedPlan::Reaction::FeedMore)
+            feed(receiver, reentryBytes(), plan, trace);
+        else if (plan.reaction == FeedPlan::Reaction::DeleteReceiver)
+            delete receiver.data();
+    };
+    if constexpr (std::is_same_v<Receiver, Kavvix::cDakProcessor>) {
+        QObject::connect(receiver, &Receiver::SoftwareVersion, react);
+        QObject::connect(receiver, &Receiver::COMMError, react);
+        QObject::connect(receiver, &Receiver::DiveResult, react);
+    } else {
+        QObject::connect(receiver, &Receiver::ResponseOK, react);
+        QObject::connect(receiver, &Receiver::PacketError, react);
+    }
+
+    feed(receiver, stream, plan, trace);
+    g_failWriteAt = 0;
+    trace << QStringLiteral("probe");
+    if (receiver)
+        feed(receiver, probeBytes(), FeedPlan{}, trace);
+    delete receiver.data();
+
+    Kavvix::modKavvix::setDebugEnabled(false);
+    Kavvix::setUtilityFactory({});
+    g_trace = nullptr;
+    return trace;
+}
+
+} // namespace KavvixTest
