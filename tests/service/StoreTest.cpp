@@ -39,6 +39,15 @@ DiveRecord dive(int round, int order, double total, qint64 receivedAtMs) {
     return record;
 }
 
+// A new SQLite meet database in dir, with the sample meet when asked.
+QSqlDatabase meetFile(const QTemporaryDir &dir, const QString &connection, bool withSample) {
+    const QSqlDatabase db =
+        createMeetDatabase(dir.filePath(connection + QStringLiteral(".db")), connection);
+    if (withSample)
+        SampleMeet::write(db);
+    return db;
+}
+
 } // namespace
 
 TEST(ResultsTableRules, EachSequenceEndsWithTheExpectedRowAndRevision) {
@@ -70,9 +79,7 @@ TEST(ResultsTableRules, EachSequenceEndsWithTheExpectedRowAndRevision) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("meet.db"));
-        QFile(file).open(QIODevice::WriteOnly);
-        ResultsTable table(openMeetDatabase(file, QStringLiteral("rules-%1").arg(++n)));
+        ResultsTable table(meetFile(dir, QStringLiteral("rules-%1").arg(++n), false));
         ASSERT_TRUE(table.ensureTable());
         for (const Step &step : c.steps) {
             DiveRecord record = dive(1, 3, step.total, step.at);
@@ -87,9 +94,7 @@ TEST(ResultsTableRules, EachSequenceEndsWithTheExpectedRowAndRevision) {
 
 TEST(ResultsTableRules, AFailedStoreChangesNothingAndSaysSo) {
     QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("meet.db"));
-    QFile(file).open(QIODevice::WriteOnly);
-    QSqlDatabase db = openMeetDatabase(file, QStringLiteral("closed"));
+    QSqlDatabase db = meetFile(dir, QStringLiteral("closed"), false);
     ResultsTable table(db);
     ASSERT_TRUE(table.ensureTable());
     db.close();
@@ -153,9 +158,7 @@ TEST(Standings, RanksByTheLatestTotalAndTiesShareARank) {
 // A host may run the service, stop it and run it again in one process.
 TEST(LiveServiceInProcess, StartsAgainAfterAnEarlierOneIsGone) {
     QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("meet.sqlite"));
-    SampleMeet::write(createMeetDatabase(file, QStringLiteral("setup")));
-    QSqlDatabase::removeDatabase(QStringLiteral("setup"));
+    const QString file = meetFile(dir, QStringLiteral("again"), true).databaseName();
     ConsoleSimulator simulator;
     modKavvix::MapPort(1, simulator.slavePath());
     for (int run = 1; run <= 2; ++run) {
@@ -170,10 +173,7 @@ TEST(LiveServiceInProcess, StartsAgainAfterAnEarlierOneIsGone) {
 
 TEST(NextDive, IsTheFirstPlannedDiveAfterTheLastJudgedOne) {
     QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("meet.db"));
-    QFile(file).open(QIODevice::WriteOnly);
-    const QSqlDatabase db = openMeetDatabase(file, QStringLiteral("next"));
-    SampleMeet::write(db);
+    const QSqlDatabase db = meetFile(dir, QStringLiteral("next"), true);
     const struct {
         QList<DiveRecord> judged;
         int round, order; // 0: nobody left
@@ -201,10 +201,7 @@ TEST(NextDive, IsTheFirstPlannedDiveAfterTheLastJudgedOne) {
 
 TEST(DiverNames, ComeFromKavvixDiversOrAreNull) {
     QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("meet.db"));
-    QFile(file).open(QIODevice::WriteOnly);
-    const QSqlDatabase db = openMeetDatabase(file, QStringLiteral("names"));
-    SampleMeet::write(db);
+    const QSqlDatabase db = meetFile(dir, QStringLiteral("names"), true);
     QSqlQuery(db).exec("INSERT INTO kavvix_divers VALUES ('RIV26', 7, '  ', NULL)");
     const DiverNames names(db, QString(SampleMeet::MeetID));
     const auto named = [](const DiverNames::Map &map, QJsonValue regId) {
