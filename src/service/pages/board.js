@@ -2,7 +2,7 @@
 // the /live feed and caught up from the API after every (re)connection.
 import { api, openFeed, showFeedState } from './feed.js';
 import {
-  award, awards, dd, diveCode, diverName, el, latest, points, setText, standingOf,
+  dd, diveCode, diverName, el, latest, points, setText, showDive, standingOf,
 } from './results.js';
 
 const params = new URLSearchParams(location.search);
@@ -30,16 +30,7 @@ function showJudged(dive) {
   document.getElementById('waiting').hidden = Boolean(dive);
   document.getElementById('judged').hidden = !dive;
   if (!dive) return;
-  setText('judged-name', diverName(dive));
-  setText('judged-team', dive.team);
-  setText('judged-round', dive.DiveRound);
-  setText('judged-dive', diveCode(dive.DiveNumber, dive.DivePos));
-  setText('judged-dd', dd(dive.DiveDD));
-  document.getElementById('judged-awards').replaceChildren(
-    ...awards(dive).map((value, i) => el('li', null, award(value))),
-  );
-  setText('judged-dive-total', points(dive.DiveTotal));
-  setText('judged-total', points(dive.TotalScore));
+  showDive(dive, 'judged-');
   showRank();
 }
 

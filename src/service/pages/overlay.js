@@ -1,8 +1,6 @@
 // The lower third: each judged dive for ?hold= seconds (8 unless given), then nothing.
 import { api, openFeed } from './feed.js';
-import {
-  award, awards, dd, diveCode, diverName, el, points, setText, standingOf,
-} from './results.js';
+import { setText, showDive, standingOf } from './results.js';
 
 const requested = Number(new URLSearchParams(location.search).get('hold'));
 const holdMs = (Number.isFinite(requested) && requested > 0 ? Math.min(requested, 600) : 8) * 1000;
@@ -18,16 +16,7 @@ async function showRank(dive, mine) {
 
 function show(dive) {
   const mine = ++shown;
-  setText('name', diverName(dive));
-  setText('team', dive.team);
-  setText('round', dive.DiveRound);
-  setText('dive', diveCode(dive.DiveNumber, dive.DivePos));
-  setText('dd', dd(dive.DiveDD));
-  document.getElementById('awards').replaceChildren(
-    ...awards(dive).map((value) => el('li', null, award(value))),
-  );
-  setText('dive-total', points(dive.DiveTotal));
-  setText('total', points(dive.TotalScore));
+  showDive(dive);
   setText('rank', '');
   third.hidden = false;
   clearTimeout(clearTimer);

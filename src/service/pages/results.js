@@ -32,6 +32,21 @@ export const diveCode = (number, position) => `${(number ?? '').trim()}${(positi
 // The nine awards of a dive, J1Score to J9Score.
 export const awards = (dive) => Array.from({ length: 9 }, (_, i) => dive[`J${i + 1}Score`]);
 
+// Fills in a judged dive where the page shows one: the elements named prefix + "name", "team",
+// "round", "dive", "dd", "awards", "dive-total" and "total".
+export function showDive(dive, prefix = '') {
+  setText(`${prefix}name`, diverName(dive));
+  setText(`${prefix}team`, dive.team);
+  setText(`${prefix}round`, dive.DiveRound);
+  setText(`${prefix}dive`, diveCode(dive.DiveNumber, dive.DivePos));
+  setText(`${prefix}dd`, dd(dive.DiveDD));
+  document.getElementById(`${prefix}awards`).replaceChildren(
+    ...awards(dive).map((value) => el('li', null, award(value))),
+  );
+  setText(`${prefix}dive-total`, points(dive.DiveTotal));
+  setText(`${prefix}total`, points(dive.TotalScore));
+}
+
 // The dive judged last: the one that arrived last.
 export function latest(dives) {
   return dives.reduce((last, dive) => (!last || dive.receivedAt >= last.receivedAt ? dive : last), null);
