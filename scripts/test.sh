@@ -6,7 +6,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup-debian.sh"
 
 build_dir=$root/build
-cmake_args=(-DKAVVIX_WERROR=ON)
+# Line tables are all a failure's stack trace needs, and they compile a fifth faster than -g.
+cmake_args=(-DKAVVIX_WERROR=ON "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG"
+            -DCMAKE_CXX_FLAGS_DEBUG=-g1)
 if [ "${1:-}" = "--sanitize" ]; then
     build_dir=$root/build-asan
     export BUILD_TYPE=${BUILD_TYPE:-Debug}
