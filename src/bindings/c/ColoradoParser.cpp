@@ -29,12 +29,7 @@ kavvix_colorado *kavvix_colorado_open(void) {
 }
 
 int kavvix_colorado_parse(kavvix_colorado *parser, const char *text, kavvix_score_set *out) {
-    return guarded([&] {
-        const auto handle = colorados().find(parser);
-        const QString message = handle->parser.ParseData(textArgument(text, "text"));
-        reportScoreSet(*handle, out);
-        return parseStatus(message);
-    });
+    return parseThrough(colorados(), parser, text, out);
 }
 
 int kavvix_colorado_close(kavvix_colorado *parser) {

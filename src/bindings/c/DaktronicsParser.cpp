@@ -29,12 +29,7 @@ kavvix_daktronics *kavvix_daktronics_open(void) {
 }
 
 int kavvix_daktronics_parse(kavvix_daktronics *parser, const char *text, kavvix_score_set *out) {
-    return guarded([&] {
-        const auto handle = daktronics().find(parser);
-        const QString message = handle->parser.ParseData(textArgument(text, "text"));
-        reportScoreSet(*handle, out);
-        return parseStatus(message);
-    });
+    return parseThrough(daktronics(), parser, text, out);
 }
 
 int kavvix_daktronics_contains_valid_command(kavvix_daktronics *parser, const char *text) {

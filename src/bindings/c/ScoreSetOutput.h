@@ -43,4 +43,15 @@ inline int parseStatus(const QString &message) {
     return KAVVIX_ERROR_PARSE;
 }
 
+// One parse through a parser handle of the table: the score set to out, the status returned.
+template <class Table, class CHandle>
+int parseThrough(Table &table, CHandle *parser, const char *text, kavvix_score_set *out) {
+    return guarded([&] {
+        const auto handle = table.find(parser);
+        const QString message = handle->parser.ParseData(textArgument(text, "text"));
+        reportScoreSet(*handle, out);
+        return parseStatus(message);
+    });
+}
+
 } // namespace Kavvix::CInterface
