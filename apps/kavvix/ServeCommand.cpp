@@ -54,6 +54,9 @@ void ServeCommand::describe(QCommandLineParser &parser) const {
         {QStringLiteral("journal"),
          QStringLiteral("Journal file for dives the database cannot take yet."),
          QStringLiteral("FILE")},
+        {QStringLiteral("idle-timeout"),
+         QStringLiteral("Close an HTTP connection idle this long (the /live feed never is)."),
+         QStringLiteral("SECONDS"), QStringLiteral("30")},
     });
 }
 
@@ -70,6 +73,12 @@ int ServeCommand::run(const QCommandLineParser &parser, Console &console) {
                                                           : qEnvironmentVariable("KAVVIX_TOKEN");
     options.journalPath = parser.value(QStringLiteral("journal"));
     options.recordPath = parser.value(QStringLiteral("record"));
+    bool idleOk = false;
+    const double idleSeconds = parser.value(QStringLiteral("idle-timeout")).toDouble(&idleOk);
+    if (!idleOk || !(idleSeconds >= 0.1 && idleSeconds <= 86400))
+        throw UsageError(QStringLiteral("--idle-timeout takes seconds from 0.1 to 86400, not '%1'")
+                             .arg(parser.value(QStringLiteral("idle-timeout"))));
+    options.idleTimeoutMs = int(idleSeconds * 1000);
 
     Kavvix::LiveService service(options);
     QObject::connect(&service, &Kavvix::LiveService::logLine, [&](const QString &line) {

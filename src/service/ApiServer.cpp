@@ -1,6 +1,7 @@
 #include "ApiServer.h"
 
 #include "ConsoleLink.h"
+#include "DiveKeeper.h"
 #include "DiverNames.h"
 #include "JobLauncher.h"
 #include "MeetContext.h"
@@ -82,14 +83,17 @@ QString requestLine(const QHttpServerRequest &request, int status) {
 
 ApiServer::ApiServer(Parts parts, QObject *parent)
     : QObject(parent), m_meet(parts.meet), m_table(parts.table), m_link(parts.link),
-      m_jobs(parts.jobs), m_names(parts.names), m_next(parts.next) {
+      m_jobs(parts.jobs), m_names(parts.names), m_next(parts.next), m_keeper(parts.keeper) {
     addRoutes();
     addPageRoutes();
 }
 
-quint16 ApiServer::listen(const QHostAddress &address, quint16 port, QString &problem) {
+quint16 ApiServer::listen(const QHostAddress &address, quint16 port,
+                          GuardedTcpServer::Limits limits, QString &problem) {
     // A socket of our own, so a failure is ours to explain in one line.
-    auto socket = std::make_unique<QTcpServer>();
+    limits.maxBodyBytes = MaxBodyBytes;
+    auto socket = std::make_unique<GuardedTcpServer>(limits);
+    connect(socket.get(), &GuardedTcpServer::logLine, this, &ApiServer::logLine);
     if (!socket->listen(address, port)) {
         problem = socket->errorString();
         return 0;
@@ -191,6 +195,8 @@ void ApiServer::addPageRoutes() {
 }
 
 QHttpServerResponse ApiServer::meet() const {
+    if (m_keeper.databaseUp())
+        m_meet.refreshWhenOld();
     return QJsonObject{
         {"meetId", m_meet.meetId()},
         {"meetName", m_meet.meetName()},
@@ -204,6 +210,11 @@ QHttpServerResponse ApiServer::meet() const {
 }
 
 QHttpServerResponse ApiServer::results(const QString &eventId, View view) const {
+    // Nothing to wait for while the database is known to be away.
+    if (!m_keeper.databaseUp())
+        return error(Status::ServiceUnavailable,
+                     QStringLiteral("the database is not answering; judged dives are kept in "
+                                    "the journal until it does"));
     const auto dives = m_table.results(m_meet.meetId(), eventId);
     if (!dives)
         return error(Status::ServiceUnavailable,

@@ -6,9 +6,12 @@
 #include <QObject>
 #include <QString>
 
+#include "GuardedTcpServer.h"
+
 namespace Kavvix {
 
 class ConsoleLink;
+class DiveKeeper;
 class DiverNames;
 class JobLauncher;
 class MeetContext;
@@ -32,6 +35,7 @@ public:
         JobLauncher &jobs;
         const DiverNames &names;
         NextDive &next;
+        const DiveKeeper &keeper;
     };
 
     explicit ApiServer(Parts parts, QObject *parent = nullptr);
@@ -39,7 +43,8 @@ public:
     // Requires the token on the requests that change something; empty: none required.
     void setToken(const QString &token) { m_token = token; }
     // The port listened on; 0 (and the reason) when the address cannot be used.
-    quint16 listen(const QHostAddress &address, quint16 port, QString &problem);
+    quint16 listen(const QHostAddress &address, quint16 port, GuardedTcpServer::Limits limits,
+                   QString &problem);
     QHttpServer &server() { return m_server; }
 
 signals:
@@ -65,6 +70,7 @@ private:
     JobLauncher &m_jobs;
     const DiverNames &m_names;
     NextDive &m_next;
+    const DiveKeeper &m_keeper;
     QString m_token;
     QHttpServer m_server;
 };

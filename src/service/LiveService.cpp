@@ -9,6 +9,7 @@
 #include "LiveFeed.h"
 #include "MeetContext.h"
 #include "NextDive.h"
+#include "OpenFileLimit.h"
 #include "ResultsTable.h"
 
 #include <kavvix/Error.h>
@@ -19,6 +20,7 @@
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QUrl>
@@ -40,6 +42,30 @@ QString newConnectionName() {
 // dive goes to the journal instead: long enough for the host's own short writes, short
 // enough not to hold up the line and the clients.
 constexpr int SqliteBusyTimeoutMs = 250;
+// At start the service has nothing to serve yet, and a host writing to the file (or a crash's
+// lock) is waited for this long rather than refused.
+constexpr int SqliteStartBusyTimeoutMs = 30000;
+
+void setSqliteBusyTimeout(QSqlDatabase &db, int timeoutMs) {
+    db.close(); // the option applies from the next open, and to every reconnection
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(timeoutMs));
+    db.open();
+}
+
+// Waits, up to the start-up time-out, until no other program holds the SQLite file locked.
+void waitForSqliteLock(const QString &path) {
+    const QString name = newConnectionName();
+    {
+        QSqlDatabase probe = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        probe.setDatabaseName(path);
+        probe.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1;QSQLITE_OPEN_READONLY")
+                                    .arg(SqliteStartBusyTimeoutMs));
+        if (probe.open())
+            QSqlQuery(QStringLiteral("SELECT count(*) FROM sqlite_master"), probe);
+        probe.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
 
 [[noreturn]] void cannotStart(const QString &text) {
     throw Error(Error::InvalidArgument, text);
@@ -131,19 +157,19 @@ void LiveService::start() {
 
 void LiveService::openDatabase() {
     Parts &p = *m_parts;
+    const bool sqlite = !isPostgresUrl(m_options.database);
     try {
+        if (sqlite && QFileInfo(m_options.database).isFile())
+            waitForSqliteLock(m_options.database);
         p.db = openMeetDatabase(m_options.database, p.connectionName);
-        if (!isPostgresUrl(m_options.database)) {
-            p.db.close(); // the option applies from the next open, and to every reconnection
-            p.db.setConnectOptions(
-                QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(SqliteBusyTimeoutMs));
-            p.db.open();
-        }
+        if (sqlite)
+            setSqliteBusyTimeout(p.db, SqliteStartBusyTimeoutMs);
+        requireMeetTables(p.db);
     } catch (const Error &e) {
         cannotStart(QStringLiteral("database: %1").arg(e.description()));
     }
     p.meet = std::make_unique<MeetContext>(p.db, m_options.meetId);
-    if (!p.meet->hasMeet())
+    if (!p.meet->hasMeet() || !p.meet->refresh())
         cannotStart(QStringLiteral("database: meet '%1' is not in %2")
                         .arg(m_options.meetId, m_options.database));
     if (!m_options.currentEvent.isEmpty() && !p.meet->hasEvent(m_options.currentEvent))
@@ -156,6 +182,8 @@ void LiveService::openDatabase() {
     if (!p.table->ensureTable())
         cannotStart(QStringLiteral("database: cannot create kavvix_dive_results: %1")
                         .arg(p.table->lastError()));
+    if (sqlite)
+        setSqliteBusyTimeout(p.db, SqliteBusyTimeoutMs);
 }
 
 void LiveService::openJournal() {
@@ -164,8 +192,19 @@ void LiveService::openJournal() {
 }
 
 void LiveService::listen() {
+    // Clients may take every open file but those the database, the journal, the line, the
+    // recording and the refusals of clients past the limit need.
+    constexpr long long ReservedFiles = 100;
+    const OpenFileLimit files = OpenFileLimit::raise();
+    GuardedTcpServer::Limits limits;
+    limits.maxConnections =
+        files.soft < 0 ? 1 << 20 : int(std::clamp(files.soft - ReservedFiles, 16LL, 1LL << 20));
+    limits.idleTimeoutMs = m_options.idleTimeoutMs;
+    emit logLine(
+        QStringLiteral("%1; at most %2 clients").arg(files.describe()).arg(limits.maxConnections));
     QString problem;
-    m_parts->httpPort = m_parts->api->listen(m_options.address, m_options.httpPort, problem);
+    m_parts->httpPort =
+        m_parts->api->listen(m_options.address, m_options.httpPort, limits, problem);
     if (m_parts->httpPort == 0)
         cannotStart(QStringLiteral("cannot listen on %1:%2: %3")
                         .arg(m_options.address.toString())
@@ -197,7 +236,7 @@ void LiveService::wire() {
     p.link = std::make_unique<ConsoleLink>(m_options.portNumber);
     p.jobs = std::make_unique<JobLauncher>(p.db, *p.meet, *p.link);
     p.api = std::make_unique<ApiServer>(
-        ApiServer::Parts{*p.meet, *p.table, *p.link, *p.jobs, *p.names, *p.next});
+        ApiServer::Parts{*p.meet, *p.table, *p.link, *p.jobs, *p.names, *p.next, *p.keeper});
     p.api->setToken(m_options.token);
     p.feed = std::make_unique<LiveFeed>(p.api->server());
 

@@ -23,7 +23,11 @@ bool Writer::open(const QString &path) {
     m_file.seek(m_file.size());
     m_startUs = QDateTime::currentMSecsSinceEpoch() * 1000;
     m_clock.start();
-    return m_file.flush();
+    if (!m_file.flush()) {
+        m_errorText = QStringLiteral("recording %1: %2").arg(path, m_file.errorString());
+        return false;
+    }
+    return true;
 }
 
 void Writer::append(char byte, qint64 atUs) {

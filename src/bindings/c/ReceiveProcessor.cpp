@@ -15,6 +15,7 @@ struct ProcessorHandle {
     explicit ProcessorHandle(const kavvix_processor_events &events);
 
     cDakProcessor processor;
+    Bindings::FeedQueue queue;
 };
 
 ProcessorHandle::ProcessorHandle(const kavvix_processor_events &events) {
@@ -52,8 +53,7 @@ ProcessorHandle::ProcessorHandle(const kavvix_processor_events &events) {
 }
 
 HandleTable<ProcessorHandle> &processors() {
-    static HandleTable<ProcessorHandle> table("receive processor");
-    return table;
+    return HandleTable<ProcessorHandle>::of("receive processor");
 }
 
 } // namespace
@@ -75,8 +75,8 @@ int kavvix_processor_feed(kavvix_processor *processor, const void *bytes, size_t
     return guarded([&] {
         const auto handle = processors().find(processor);
         requireBytes(bytes, length);
-        Kavvix::Bindings::feedBytes(handle->processor, static_cast<const char *>(bytes),
-                                    qsizetype(length));
+        Kavvix::Bindings::feedBytes(handle->processor, handle->queue,
+                                    static_cast<const char *>(bytes), qsizetype(length));
         return KAVVIX_OK;
     });
 }
