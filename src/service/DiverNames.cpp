@@ -1,4 +1,5 @@
 #include "DiverNames.h"
+#include "upload/ServerWatchdog.h"
 
 #include <QJsonValue>
 #include <QSqlQuery>
@@ -16,6 +17,7 @@ QJsonValue textOrNull(const QVariant &value) {
 } // namespace
 
 DiverNames::Map DiverNames::load() const {
+    const ServerWatchdog watchdog(m_db);
     // Asked first, so that a database without it does not log a failed statement per request.
     const QStringList relations = m_db.tables(QSql::Tables) + m_db.tables(QSql::Views);
     if (!relations.contains(TableName, Qt::CaseInsensitive))
@@ -31,6 +33,7 @@ DiverNames::Map DiverNames::load() const {
     while (query.next())
         divers.insert(query.value(0).toInt(),
                       Diver{textOrNull(query.value(1)), textOrNull(query.value(2))});
+    m_last = divers;
     return divers;
 }
 

@@ -25,12 +25,15 @@ public:
 
     // The meet's divers by RegID; empty when there is no kavvix_divers or it cannot be read.
     Map load() const;
+    // What load() read last, for when the database is away.
+    const Map &last() const { return m_last; }
     // Adds "diverName" and "team" to an object that carries "regId" (null when unknown).
     static void annotate(QJsonObject &object, const Map &divers);
 
 private:
     QSqlDatabase m_db;
     QString m_meetId;
+    mutable Map m_last;
 };
 
 } // namespace Kavvix

@@ -89,10 +89,11 @@ QString defaultJournalPath(const QString &database, const QString &meetId) {
            QStringLiteral("/kavvix/journal-") + QString::fromLatin1(id) + QStringLiteral(".jsonl");
 }
 
-// The dive as the API shows it, with the diver's name and team.
-QJsonObject namedDive(const DiveRecord &record, const DiverNames &names) {
+// The dive as the API shows it, with the diver's name and team; while the database is away,
+// as last read.
+QJsonObject namedDive(const DiveRecord &record, const DiverNames &names, bool databaseUp) {
     QJsonObject dive = record.toJson();
-    DiverNames::annotate(dive, names.load());
+    DiverNames::annotate(dive, databaseUp ? names.load() : names.last());
     return dive;
 }
 
@@ -115,6 +116,7 @@ struct LiveService::Parts {
     qint64 lastReceivedMs = 0;
     bool consoleOpen = false;
     Recording::Writer recording;
+    QString openFiles; // the limits of open files and connections, logged once started
 };
 
 LiveService::LiveService(LiveServiceOptions options, QObject *parent)
@@ -149,6 +151,7 @@ void LiveService::start() {
     listen();
     openRecording();
     openLine();
+    emit logLine(m_parts->openFiles);
     emit logLine(QStringLiteral("serving meet %1 on http://%2:%3, console on COM %4")
                      .arg(m_options.meetId, m_options.address.toString())
                      .arg(m_parts->httpPort)
@@ -200,8 +203,8 @@ void LiveService::listen() {
     limits.maxConnections =
         files.soft < 0 ? 1 << 20 : int(std::clamp(files.soft - ReservedFiles, 16LL, 1LL << 20));
     limits.idleTimeoutMs = m_options.idleTimeoutMs;
-    emit logLine(
-        QStringLiteral("%1; at most %2 clients").arg(files.describe()).arg(limits.maxConnections));
+    m_parts->openFiles =
+        QStringLiteral("%1; at most %2 clients").arg(files.describe()).arg(limits.maxConnections);
     QString problem;
     m_parts->httpPort =
         m_parts->api->listen(m_options.address, m_options.httpPort, limits, problem);
@@ -300,7 +303,8 @@ void LiveService::onDive(const DiveRecord &received) {
                            {"text", QStringLiteral("a judged dive could be kept neither in the "
                                                    "database nor in the journal")}});
     else
-        p.feed->broadcast({{"type", "dive"}, {"dive", namedDive(record, *p.names)}});
+        p.feed->broadcast(
+            {{"type", "dive"}, {"dive", namedDive(record, *p.names, p.keeper->databaseUp())}});
 }
 
 void LiveService::stop() {

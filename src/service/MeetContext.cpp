@@ -1,4 +1,5 @@
 #include "MeetContext.h"
+#include "upload/ServerWatchdog.h"
 
 #include <kavvix/MeetDatabase.h>
 
@@ -20,6 +21,7 @@ bool exists(const QSqlDatabase &db, const QString &sql, const QStringList &value
 } // namespace
 
 bool MeetContext::refresh() {
+    const ServerWatchdog watchdog(m_db);
     QSqlQuery ids(m_db);
     ids.prepare(QStringLiteral("SELECT EventID FROM tblEventInfo WHERE MeetID = ?"));
     ids.addBindValue(m_meetId);

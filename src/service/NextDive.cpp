@@ -1,4 +1,5 @@
 #include "NextDive.h"
+#include "upload/ServerWatchdog.h"
 
 #include <QJsonObject>
 #include <QSqlError>
@@ -16,6 +17,7 @@ std::optional<QJsonValue> NextDive::after(const QString &meetId, const QString &
             order = dive.divingOrder();
         }
     }
+    const ServerWatchdog watchdog(m_db);
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     // Divers who share a diving order (synchro) go under the lowest RegID, as judged dives do.

@@ -1,5 +1,6 @@
 #include "ResultsTable.h"
 
+#include "upload/ServerWatchdog.h"
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -79,6 +80,7 @@ bool ResultsTable::ensureTable() {
 }
 
 ResultsTable::Outcome ResultsTable::store(DiveRecord &record) {
+    const ServerWatchdog watchdog(m_db);
     if (!m_db.isOpen() || !m_db.transaction()) {
         fail(m_db.isOpen() ? m_db.lastError().text() : QStringLiteral("the database is closed"));
         return Outcome::Failed;
@@ -168,6 +170,7 @@ QVariant ResultsTable::lookUpRegId(const DiveRecord &record) {
 
 std::optional<QList<DiveRecord>> ResultsTable::results(const QString &meetId,
                                                        const QString &eventId) {
+    const ServerWatchdog watchdog(m_db);
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE meet_id = ? AND event_id = ? "

@@ -1,4 +1,5 @@
 // What the service answers to requests it cannot serve, and how it refuses to start.
+#include "SentDive.h"
 #include "ServiceHarness.h"
 #include <kavvix/simulator/ConsoleSimulator.h>
 
@@ -301,9 +302,11 @@ TEST(ServeLimits, TwelveHundredClientsAtAThousandOpenFiles) {
     sendDive(simulator, judged);
     ASSERT_TRUE(service.waitForLog(QStringLiteral("round 1 order 3: stored")))
         << service.log().right(2000).toStdString();
-    for (const auto &client : clients)
-        if (client->connected())
+    for (const auto &client : clients) {
+        if (client->connected()) {
             EXPECT_EQ(client->waitFor(QStringLiteral("dive"), 1, 5000).size(), 1);
+        }
+    }
 
     // An idle connection is closed; and left alone, the service uses next to no time.
     QTcpSocket idle;
