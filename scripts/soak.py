@@ -46,6 +46,7 @@ class Feed(threading.Thread):
         self.port, self.soak = port, soak
         self.dives = []  # (round, order) in arrival order
         self.stop = False
+        self.connected = threading.Event()
 
     def connect(self):
         sock = socket.create_connection(("127.0.0.1", self.port), timeout=5)
@@ -82,6 +83,7 @@ class Feed(threading.Thread):
                 time.sleep(0.5)
                 continue
             buffer = [b""]
+            self.connected.set()
             try:
                 while not self.stop:
                     try:
@@ -110,6 +112,7 @@ class Feed(threading.Thread):
             except (OSError, ValueError):
                 pass
             finally:
+                self.connected.clear()
                 sock.close()
 
 
@@ -133,6 +136,7 @@ class Soak:
         self.counts = {"kills": 0, "hangups": 0, "locks": 0, "db-stops": 0, "sigstops": 0,
                        "oversized": 0, "uploads": 0, "tests": 0}
         self.serve = self.simulator = None
+        self.feeds = []
         self.database = self.make_database()
 
     # --- parts -------------------------------------------------------------------------
@@ -200,6 +204,9 @@ class Soak:
         while time.monotonic() < deadline:
             status, body, _ = self.get("/api/meet", timeout=2)
             if status == 200 and json.loads(body)["console"]["open"]:
+                # Dives are sent once the feed clients are back too.
+                for feed in self.feeds:
+                    feed.connected.wait(max(0.0, deadline - time.monotonic()))
                 self.line_up.set()
                 return
             time.sleep(0.1)
@@ -345,7 +352,7 @@ class Soak:
         self.start_simulator()
         self.start_serve()
         self.t0 = time.monotonic()
-        feeds = [Feed(self.port, self) for _ in range(self.args.clients)]
+        feeds = self.feeds = [Feed(self.port, self) for _ in range(self.args.clients)]
         for feed in feeds:
             feed.start()
         time.sleep(2)

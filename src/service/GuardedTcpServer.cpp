@@ -32,17 +32,22 @@ GuardedTcpServer::GuardedTcpServer(Limits limits, QObject *parent)
 
 GuardedTcpServer::~GuardedTcpServer() = default;
 
+QTcpSocket *GuardedTcpServer::adopt(qintptr descriptor) {
+    auto socket = std::make_unique<QTcpSocket>(this);
+    if (socket->setSocketDescriptor(descriptor))
+        return socket.release();
+    ::close(int(descriptor));
+    return nullptr;
+}
+
 void GuardedTcpServer::incomingConnection(qintptr descriptor) {
     if (m_counts->open >= m_limits.maxConnections) {
         refuse(descriptor);
         return;
     }
-    auto *socket = new QTcpSocket(this);
-    if (!socket->setSocketDescriptor(descriptor)) {
-        delete socket;
-        ::close(int(descriptor));
+    QTcpSocket *socket = adopt(descriptor);
+    if (!socket)
         return;
-    }
     auto *guard = new ConnectionGuard(*socket, {m_limits.maxBodyBytes, MaxHeadBytes,
                                                 qMax(1, m_limits.maxConnections - RoomForRequests),
                                                 m_limits.idleTimeoutMs, m_counts});
@@ -61,12 +66,9 @@ void GuardedTcpServer::refuse(qintptr descriptor) {
         ::close(int(descriptor));
         return;
     }
-    auto *socket = new QTcpSocket(this);
-    if (!socket->setSocketDescriptor(descriptor)) {
-        delete socket;
-        ::close(int(descriptor));
+    QTcpSocket *socket = adopt(descriptor);
+    if (!socket)
         return;
-    }
     ++m_refusing;
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     connect(socket, &QObject::destroyed, this, [this] { --m_refusing; });

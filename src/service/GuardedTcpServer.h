@@ -40,6 +40,8 @@ protected:
     void incomingConnection(qintptr descriptor) override;
 
 private:
+    // A socket for the accepted connection; nullptr (the connection closed) when it fails.
+    QTcpSocket *adopt(qintptr descriptor);
     void refuse(qintptr descriptor);
     void noteRefusal(const QString &why);
 

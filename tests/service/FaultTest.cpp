@@ -28,6 +28,15 @@ SentDive dive(int order) {
     return fields;
 }
 
+// kavvix serve on event E12 of the database, with the simulator and a journal in dir.
+QStringList onE12(const MeetDb &db, const ConsoleSimulator &simulator, const QTemporaryDir &dir) {
+    return {"--db",      db.location(),
+            "--meet",    "RIV26",
+            "--event",   "E12",
+            "--device",  simulator.slavePath(),
+            "--journal", dir.filePath(QStringLiteral("journal"))};
+}
+
 QList<int> divingOrders(ServiceProcess &service) {
     QList<int> orders;
     for (const QJsonValue &row : service.request("GET", "/api/events/E12/results").array())
@@ -49,9 +58,7 @@ TEST(ServeFaults, PostgreSqlStoppedAndStartedMidStream) {
         ASSERT_TRUE(db.skipReason().isEmpty()) << db.skipReason().toStdString();
         db.connection().close();
         ConsoleSimulator simulator;
-        ServiceProcess service({"--db", db.location(), "--meet", "RIV26", "--event", "E12",
-                                "--device", simulator.slavePath(), "--journal",
-                                dir.filePath(QStringLiteral("journal"))});
+        ServiceProcess service(onE12(db, simulator, dir));
         ASSERT_TRUE(service.started()) << service.log().toStdString();
         FeedClient feed(service.port());
 
@@ -82,9 +89,7 @@ TEST(ServeFaults, SqliteFileLockedMidStream) {
     MeetDb db(QStringLiteral("SQLite"), QStringLiteral("locked"));
     QTemporaryDir dir;
     ConsoleSimulator simulator;
-    ServiceProcess service({"--db", db.location(), "--meet", "RIV26", "--event", "E12", "--device",
-                            simulator.slavePath(), "--journal",
-                            dir.filePath(QStringLiteral("journal"))});
+    ServiceProcess service(onE12(db, simulator, dir));
     ASSERT_TRUE(service.started()) << service.log().toStdString();
     FeedClient feed(service.port());
     sendDive(simulator, dive(1));
@@ -120,9 +125,7 @@ TEST(ServeFaults, StartsWhileTheSqliteFileIsLocked) {
         ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN %1").arg(QLatin1String(kind))));
         QObject lockHolder;
         QTimer::singleShot(2000, &lockHolder, [&] { lock.exec(QStringLiteral("ROLLBACK")); });
-        ServiceProcess service({"--db", db.location(), "--meet", "RIV26", "--event", "E12",
-                                "--device", simulator.slavePath(), "--journal",
-                                dir.filePath(QStringLiteral("journal"))});
+        ServiceProcess service(onE12(db, simulator, dir));
         ASSERT_TRUE(service.started()) << service.log().toStdString();
         FeedClient feed(service.port());
         sendDive(simulator, dive(1));
