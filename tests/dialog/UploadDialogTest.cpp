@@ -1,7 +1,7 @@
 #include "../serial/PortEnvironment.h"
 #include "RecordingUtility.h"
 #include "SampleMeetSuite.h"
-#include "upload/DiveSheetPackets.h"
+#include "upload/DiveSheetReader.h"
 #include "upload/dialog/DakUploadSession.h"
 #include "upload/dialog/frmDakUpload.h"
 #include <kavvix/comPort.h>
@@ -147,7 +147,8 @@ TEST_F(UploadDialog, UploadOf12DiversSendsEachFrameAfterTheLastWasAcknowledged) 
     const QSqlDatabase db = QSqlDatabase::database(MeetConnection);
     const QString event = SampleMeet::Event12Divers;
     expected.InitDiverRows(Kavvix::modKavvix::GetLastDiver(SampleMeet::MeetID, event, db));
-    expected.BuildDiverRows(Kavvix::modKavvix::GetDiveSheets(SampleMeet::MeetID, event, db).get());
+    Kavvix::BuildDiverRows(Kavvix::modKavvix::GetDiveSheets(SampleMeet::MeetID, event, db).get(),
+                           expected);
     expected.BuildPackets(QStringLiteral("302"));
     EXPECT_EQ(sim->frames(), expected.Packets().mid(0, 3));
     EXPECT_EQ(sim->received(), expected.Packets().join(QString()).toLatin1());

@@ -1,5 +1,5 @@
 #include "DeviceEnd.h"
-#include "upload/DiveSheetPackets.h"
+#include "upload/DiveSheetReader.h"
 
 #include <kavvix/MeetDatabase.h>
 #include <kavvix/cDakProcessor.h>
@@ -33,7 +33,7 @@ DiveSheetPackets uploadOf(const QString &event) {
         SampleMeet::write(db);
         const auto sheets = modKavvix::GetDiveSheets(SampleMeet::MeetID, event, db);
         packets.InitDiverRows(modKavvix::GetLastDiver(SampleMeet::MeetID, event, db));
-        packets.BuildDiverRows(sheets.get());
+        BuildDiverRows(sheets.get(), packets);
         packets.BuildPackets(QStringLiteral("302"));
     }
     QSqlDatabase::removeDatabase(connection);
