@@ -149,7 +149,7 @@ TEST(Standings, RanksByTheLatestTotalAndTiesShareARank) {
     EXPECT_EQ(entry(0, "rank"), 1);
     EXPECT_EQ(entry(1, "rank"), 1);
     EXPECT_EQ(entry(2, "rank"), 3);
-    EXPECT_EQ(entry(2, "divingOrder"), 3);
+    EXPECT_EQ(entry(2, "DivingOrder"), 3);
     EXPECT_EQ(entry(2, "total"), 90);
     EXPECT_EQ(entry(3, "rank"), 4);
     EXPECT_EQ(entry(0, "divesJudged"), 2);
