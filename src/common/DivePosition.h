@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QChar>
-#include <QStringView>
+#include <QString>
 #include <QtGlobal>
 
 #include <optional>
@@ -19,12 +19,12 @@ QChar letterOf(qint16 index);
 
 // A dive sheet writes a dive as its number followed by one position letter ("105B").
 struct DiveCode {
-    QStringView number; // all but the last character
-    QChar letter;       // the last character as written; null for an empty text
+    QString number; // all but the last character
+    QChar letter;   // the last character as written; null for an empty text
 };
 // The one way a dive sheet's dive number is taken apart: the last character is the position
 // letter, whatever it is, and the rest is the number, as the console receives them.
-inline DiveCode splitDiveNumber(QStringView diveNum) {
+inline DiveCode splitDiveNumber(const QString &diveNum) {
     if (diveNum.isEmpty())
         return {};
     return {diveNum.chopped(1), diveNum.back()};

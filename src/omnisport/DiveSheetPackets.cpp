@@ -30,8 +30,8 @@ QString ddText(float dd) {
 
 // The dive number field: the number without its position letter, right-aligned in four
 // characters, keeping its last four when longer.
-QString diveNumberField(QStringView number) {
-    return (QString(DiveNumberWidth, QLatin1Char(' ')) + number.toString()).right(DiveNumberWidth);
+QString diveNumberField(const QString &number) {
+    return (QString(DiveNumberWidth, QLatin1Char(' ')) + number).right(DiveNumberWidth);
 }
 
 // A start code or row count: at least two digits.

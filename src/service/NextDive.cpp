@@ -42,7 +42,7 @@ std::optional<QJsonValue> NextDive::after(const QString &meetId, const QString &
         {"DiveRound", query.value(0).toInt()},
         {"DivingOrder", query.value(1).toInt()},
         {"regId", query.value(2).toInt()},
-        {"DiveNumber", code.number.toString()},
+        {"DiveNumber", code.number},
         {"DivePos", code.letter.isNull() ? QString() : QString(code.letter.toUpper())},
         // Seven significant digits: a single-precision column reads back as 2.4, not 2.4000001.
         {"DiveDD", dd.isNull() ? QJsonValue() : QString::number(dd.toDouble(), 'g', 7).toDouble()}};
