@@ -1,5 +1,7 @@
 #include "DiveKeeper.h"
 
+#include "upload/dialect/SqlDialect.h"
+
 namespace Kavvix {
 
 DiveKeeper::DiveKeeper(const QSqlDatabase &db, ResultsTable &table, DiveJournal &journal,
@@ -25,7 +27,7 @@ void DiveKeeper::replayJournal() {
 bool DiveKeeper::reconnect() {
     // A dropped server connection stays broken: open a fresh one. An SQLite file that was
     // locked needs nothing: reopening it would only wait out the lock once more.
-    if (m_databaseUp || m_db.driverName() == QLatin1String("QSQLITE"))
+    if (m_databaseUp || SqlDialect::engineOf(m_db) == SqlDialect::Engine::SQLite)
         return true;
     m_db.close();
     return m_db.open() && m_table.ensureTable();

@@ -11,6 +11,7 @@
 #include "NextDive.h"
 #include "OpenFileLimit.h"
 #include "ResultsTable.h"
+#include "upload/dialect/SqlDialect.h"
 
 #include <kavvix/Error.h>
 #include <kavvix/MeetDatabase.h>
@@ -38,30 +39,33 @@ QString newConnectionName() {
     return QStringLiteral("kavvix-service-%1").arg(++count);
 }
 
-// How long a write waits for a lock another program holds on an SQLite meet file before the
-// dive goes to the journal instead: long enough for the host's own short writes, short
-// enough not to hold up the line and the clients.
-constexpr int SqliteBusyTimeoutMs = 250;
+// How long a write waits for a lock another program holds on a meet file before the dive goes
+// to the journal instead: long enough for the host's own short writes, short enough not to
+// hold up the line and the clients.
+constexpr int LockWaitMs = 250;
 // At start the service has nothing to serve yet, and a host writing to the file (or a crash's
 // lock) is waited for this long rather than refused.
-constexpr int SqliteStartBusyTimeoutMs = 30000;
+constexpr int StartLockWaitMs = 30000;
 
-void setSqliteBusyTimeout(QSqlDatabase &db, int timeoutMs) {
+void setLockWait(QSqlDatabase &db, int ms) {
+    const QString wait = SqlDialect::lockWaitOptions(db, ms);
+    if (wait.isEmpty())
+        return;
     db.close(); // the option applies from the next open, and to every reconnection
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(timeoutMs));
+    db.setConnectOptions(wait);
     db.open();
 }
 
-// Waits, up to the start-up time-out, until no other program holds the SQLite file locked.
-void waitForSqliteLock(const QString &path) {
+// Waits, up to the start-up time-out, until no other program holds the meet file locked.
+void waitForLock(const QString &path) {
     const QString name = newConnectionName();
     {
-        QSqlDatabase probe = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        QSqlDatabase probe =
+            QSqlDatabase::addDatabase(SqlDialect::driverOf(SqlDialect::Engine::SQLite), name);
         probe.setDatabaseName(path);
-        probe.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1;QSQLITE_OPEN_READONLY")
-                                    .arg(SqliteStartBusyTimeoutMs));
+        probe.setConnectOptions(SqlDialect::lockWaitOptions(probe, StartLockWaitMs));
         if (probe.open())
-            QSqlQuery(QStringLiteral("SELECT count(*) FROM sqlite_master"), probe);
+            QSqlQuery(SqlDialect::openProbe(SqlDialect::Engine::SQLite), probe);
         probe.close();
     }
     QSqlDatabase::removeDatabase(name);
@@ -71,15 +75,10 @@ void waitForSqliteLock(const QString &path) {
     throw Error(Error::InvalidArgument, text);
 }
 
-bool isUrl(const QString &database) {
-    return database.startsWith(QLatin1String("postgresql://")) ||
-           database.startsWith(QLatin1String("postgres://"));
-}
-
 // Beside an SQLite file; for a server database, in the user's data folder under a name of
 // its own for each database and meet.
 QString defaultJournalPath(const QString &database, const QString &meetId) {
-    if (!isUrl(database))
+    if (SqlDialect::engineNamedBy(database) == SqlDialect::Engine::SQLite)
         return database + QStringLiteral(".") + meetId + QStringLiteral(".journal");
     const QByteArray id =
         QCryptographicHash::hash((database + u'\n' + meetId).toUtf8(), QCryptographicHash::Sha1)
@@ -160,13 +159,12 @@ void LiveService::start() {
 
 void LiveService::openDatabase() {
     Parts &p = *m_parts;
-    const bool sqlite = !isPostgresUrl(m_options.database);
     try {
-        if (sqlite && QFileInfo(m_options.database).isFile())
-            waitForSqliteLock(m_options.database);
+        if (SqlDialect::engineNamedBy(m_options.database) == SqlDialect::Engine::SQLite &&
+            QFileInfo(m_options.database).isFile())
+            waitForLock(m_options.database);
         p.db = openMeetDatabase(m_options.database, p.connectionName);
-        if (sqlite)
-            setSqliteBusyTimeout(p.db, SqliteStartBusyTimeoutMs);
+        setLockWait(p.db, StartLockWaitMs);
         requireMeetTables(p.db);
     } catch (const Error &e) {
         cannotStart(QStringLiteral("database: %1").arg(e.description()));
@@ -185,8 +183,7 @@ void LiveService::openDatabase() {
     if (!p.table->ensureTable())
         cannotStart(QStringLiteral("database: cannot create kavvix_dive_results: %1")
                         .arg(p.table->lastError()));
-    if (sqlite)
-        setSqliteBusyTimeout(p.db, SqliteBusyTimeoutMs);
+    setLockWait(p.db, LockWaitMs);
 }
 
 void LiveService::openJournal() {
