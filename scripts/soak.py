@@ -240,7 +240,8 @@ class Soak:
             time.sleep(1 / self.args.rate)
             if not self.line_up.is_set():
                 continue
-            round_, order = number // 12 + 1, number % 12 + 1
+            # The console's frame has two digits for the round and four for the order.
+            round_, order = number // 999 + 1, number % 999 + 1
             command = {"dive": {"DiveRound": round_, "DivingOrder": order,
                                 "TotalScore": 10.0 + number, "DiveTotal": 10.0 + number}}
             try:
@@ -277,7 +278,14 @@ class Soak:
         self.pause_line()
         self.simulator.kill()
         self.simulator.wait()
-        time.sleep(1.5)
+        # What the new console sends before the service has let go of the old line and opened
+        # the new one is not sent while the line is up: wait for the service to see it go.
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline:
+            status, body, _ = self.get("/api/meet", timeout=2)
+            if status == 200 and not json.loads(body)["console"]["open"]:
+                break
+            time.sleep(0.1)
         self.start_simulator()
         self.wait_for_line()
         self.counts["hangups"] += 1

@@ -134,7 +134,7 @@ TEST_F(ServeInput, OversizedRequestsAreRefusedBeforeTheyAreRead) {
         {"a head that never ends", "GET /api/meet HTTP/1.1\r\nHost: x\r\nX-Filler: ", 64 << 20,
          QByteArray(0x4000, 'y'), "HTTP/1.1 431 Request Header Fields Too Large"},
     };
-    const long residentBefore = s_service->residentKiB();
+    [[maybe_unused]] const long residentBefore = s_service->residentKiB();
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(rawExchange(s_service->port(), c.head, c.bodyBytes, c.piece), c.statusLine);
@@ -159,7 +159,7 @@ TEST_F(ServeInput, FeedClientsSendingTooMuchAreClosed) {
     };
     FeedClient bystander(s_service->port());
     ASSERT_TRUE(bystander.connected());
-    const long residentBefore = s_service->residentKiB();
+    [[maybe_unused]] const long residentBefore = s_service->residentKiB();
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         QWebSocket client;
