@@ -123,6 +123,7 @@ ServeSettings ServeSettings::load(const QCommandLineParser &parser) {
     // The console's line is one setting: a port or a device on the command line replaces
     // both of the file's.
     if (parser.isSet(QStringLiteral("port")) || parser.isSet(QStringLiteral("device"))) {
+        PortOption::resolve(parser); // an empty or wrong value is refused as the other commands do
         settings.m_values.remove(QStringLiteral("port"));
         settings.m_values.remove(QStringLiteral("device"));
     }
