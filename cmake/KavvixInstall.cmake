@@ -28,8 +28,14 @@ install(FILES ${PROJECT_BINARY_DIR}/KavvixConfig.cmake
               ${PROJECT_BINARY_DIR}/KavvixConfigVersion.cmake
         DESTINATION ${KAVVIX_CMAKE_DIR} COMPONENT development)
 
-# The .pc file finds the prefix from its own place: LIBDIR/pkgconfig -> up as many levels.
-file(RELATIVE_PATH KAVVIX_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
+# The .pc file finds the prefix from its own place: LIBDIR/pkgconfig -> up as many levels. Under
+# /usr (a package) it says /usr, so that pkg-config knows the system folders and leaves them out.
+if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+    set(KAVVIX_PC_PREFIX /usr)
+else()
+    file(RELATIVE_PATH to_prefix ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
+    set(KAVVIX_PC_PREFIX "\${pcfiledir}/${to_prefix}")
+endif()
 foreach(pc IN ITEMS kavvix kavvix-c)
     configure_file(${PROJECT_SOURCE_DIR}/cmake/${pc}.pc.in ${PROJECT_BINARY_DIR}/${pc}.pc @ONLY)
     install(FILES ${PROJECT_BINARY_DIR}/${pc}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig

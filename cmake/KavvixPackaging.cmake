@@ -75,6 +75,9 @@ set(CPACK_COMPONENTS_ALL ${components})
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The libraries' shlibs file, and ldconfig run after they are installed or removed.
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 # The tool and the module need the libraries of their own version; dpkg-shlibdeps cannot
 # tell, since the libraries are not installed while the packages are built.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
@@ -85,9 +88,10 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(library_dependency "libkavvix${PROJECT_VERSION_MAJOR} (= ${PROJECT_VERSION})")
 
 set(CPACK_COMPONENT_TOOL_DESCRIPTION "diving meet console communications: tool and service
- The kavvix tool parses judging console text, uploads dive sheets to the timing console and,
- as the systemd service kavvix.service, stores judged dives in the meet database and serves
- live results pages, an HTTP API and a WebSocket feed.")
+ The kavvix tool parses judging console text, uploads dive sheets to the
+ timing console and, as the systemd service kavvix.service, stores judged
+ dives in the meet database and serves live results pages, an HTTP API and a
+ WebSocket feed.")
 set(CPACK_DEBIAN_TOOL_PACKAGE_DEPENDS "${library_dependency}, adduser")
 set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_TOOL_PACKAGE_CONTROL_EXTRA
@@ -95,23 +99,23 @@ set(CPACK_DEBIAN_TOOL_PACKAGE_CONTROL_EXTRA
     ${packaging_dir}/debian/postrm ${packaging_dir}/debian/prerm)
 
 set(CPACK_COMPONENT_LIBRARIES_DESCRIPTION "diving meet console communications: shared libraries
- The libraries parse judging console text, speak the timing console's serial protocol, upload
- dive sheets and run the live results service; with a C interface for hosts without Qt.")
+ The libraries parse judging console text, speak the timing console's serial
+ protocol, upload dive sheets and run the live results service; with a C
+ interface for hosts without Qt.")
 set(CPACK_DEBIAN_LIBRARIES_PACKAGE_SECTION libs)
-set(CPACK_DEBIAN_LIBRARIES_PACKAGE_GENERATE_SHLIBS ON)
-set(CPACK_DEBIAN_LIBRARIES_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(CPACK_DEBIAN_LIBRARIES_PACKAGE_CONTROL_EXTRA ${packaging_dir}/debian/triggers)
 
 set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION "diving meet console communications: development files
- Headers, the CMake package (find_package(Kavvix)) and the pkg-config files kavvix (C++ and
- Qt) and kavvix-c (the C interface alone).")
+ Headers, the CMake package (find_package(Kavvix)) and the pkg-config files
+ kavvix (C++ and Qt) and kavvix-c (the C interface alone).")
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS
     "${library_dependency}, qt6-base-dev, qt6-serialport-dev")
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 
 set(CPACK_COMPONENT_PYTHON_DESCRIPTION "diving meet console communications: Python module
- The module kavvix: the score data parsers, the timing console's receivers, and uploads and
- connection tests as generators of the operator's message lines.")
+ The module kavvix: the score data parsers, the timing console's receivers,
+ and uploads and connection tests as generators of the operator's message
+ lines.")
 set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "${library_dependency}, python3")
 set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
 

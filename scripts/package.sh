@@ -33,7 +33,7 @@ cmake "$build_dir" -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_INSTALL_LIBDIR="lib/$mult
     -DKAVVIX_PYTHON_INSTALL_DIR=lib/python3/dist-packages >/dev/null
 cmake --build "$build_dir" -j"$(nproc)"
 rm -rf "$build_dir/packages"
-(cd "$build_dir" && cpack --config CPackConfig.cmake >/dev/null)
+(cd "$build_dir" && cpack --config CPackConfig.cmake >/dev/null 2>&1) || (cd "$build_dir" && cpack --config CPackConfig.cmake)
 rm -rf "$build_dir/packages/_CPack_Packages"
 
 status=0
