@@ -85,10 +85,11 @@ struct LiveService::Parts {
     std::unique_ptr<DiveKeeper> keeper;
     std::unique_ptr<ConsoleLink> link;
     std::unique_ptr<JobLauncher> jobs;
+    // Before the API, which answers from them, so that they outlive it.
+    ServiceMetrics metrics;
+    std::unique_ptr<HealthCheck> health;
     std::unique_ptr<ApiServer> api;
     std::unique_ptr<LiveFeed> feed;
-    std::unique_ptr<HealthCheck> health;
-    ServiceMetrics metrics;
     quint16 httpPort = 0;
     qint64 lastReceivedMs = 0;
     bool consoleOpen = false;

@@ -1,7 +1,7 @@
 """The systemd unit's command line, run as the unit runs it but with a configuration file and a
 token file of the test's own and a notification socket in systemd's place: readiness and the
-watchdog, health and metrics over HTTP, the token read from its file and again on SIGHUP, and
-health turning to 503 when the console's device goes away.
+watchdog, health and metrics over HTTP, the token read from its file and the log reopened on
+SIGHUP, and health turning to 503 when the console's device goes away.
 
 KAVVIX_CLI names the kavvix tool, KAVVIX_UNIT the unit file (the installed ones in CI).
 """
@@ -20,7 +20,7 @@ import urllib.request
 import pytest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), '..', 'pages'))
-from conftest import Lines, Simulator, wait_until  # noqa: E402  (the pages' helpers)
+from conftest import Simulator, wait_until  # noqa: E402  (the pages' helpers)
 
 KAVVIX = os.environ.get('KAVVIX_CLI', 'kavvix')
 UNIT = os.environ['KAVVIX_UNIT']
@@ -43,6 +43,26 @@ def request(url, method='GET', token=None, body=None):
             return answer.status, answer.read().decode()
     except urllib.error.HTTPError as error:
         return error.code, error.read().decode()
+
+
+class LogFile:
+    """The service's log file, and the one a log rotator moved away before it."""
+
+    def __init__(self, path):
+        self.path = path
+        self.moved = path.with_suffix('.log.1')
+
+    def text(self):
+        return ''.join(path.read_text() for path in (self.moved, self.path) if path.exists())
+
+    def count(self, text):
+        return self.text().count(text)
+
+    def wait_for(self, text, count=1):
+        wait_until(lambda: self.count(text) >= count)
+
+    def rotate(self):
+        self.path.rename(self.moved)
 
 
 def received(notifications, until=None):
@@ -82,7 +102,7 @@ def served(tmp_path_factory):
     config.write_text(f'# as an administrator writes it\n'
                       f'database = {database}\nmeet = RIV26\nevent = E12\n'
                       f'device = {by_id}\nlisten = 127.0.0.1:{port}\n'
-                      f'token-file = {token_file}\n')
+                      f'token-file = {token_file}\nlog = {folder / "serve.log"}\n')
 
     # What systemd gives a Type=notify service with WatchdogSec=.
     notifications = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
@@ -93,8 +113,8 @@ def served(tmp_path_factory):
     assert command[1:3] == ['serve', '--config'] and '--token' not in command
     command[0] = KAVVIX
     command[command.index('--config') + 1] = str(config)
-    process = subprocess.Popen(command, stderr=subprocess.PIPE, text=True, env=environment)
-    log = Lines(process.stderr)
+    process = subprocess.Popen(command, env=environment)
+    log = LogFile(folder / 'serve.log')
     log.wait_for('serving meet')
     wait_until(lambda: log.count('console: line open') or
                request(f'http://127.0.0.1:{port}/healthz')[0] == 200)
@@ -127,8 +147,10 @@ def test_token_comes_from_the_token_file_and_again_on_sighup(served):
     assert request(change, 'PUT', 'first-secret', {'eventId': 'E12'})[0] == 200
 
     served['token_file'].write_text('second-secret\n')
+    served['log'].rotate()
     served['process'].send_signal(signal.SIGHUP)
     served['log'].wait_for('reload: configuration read again')
+    assert 'reload: configuration read again' in served['log'].path.read_text()
     assert 'RELOADING=1' in received(served['notifications'], until='READY=1')
     assert request(change, 'PUT', 'first-secret', {'eventId': 'E12'})[0] == 401
     assert request(change, 'PUT', 'second-secret', {'eventId': 'E12'})[0] == 200
