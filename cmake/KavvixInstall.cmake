@@ -1,6 +1,7 @@
 # Installs the libraries as one CMake package (find_package(Kavvix), targets Kavvix::Kavvix,
-# Kavvix::Simulator and Kavvix::Service) and the core as two pkg-config files: kavvix.pc for C++
-# hosts (Qt and C++20 with it), kavvix-c.pc for hosts of the C interface (the library alone).
+# Kavvix::Core, Kavvix::Simulator and Kavvix::Service) and three pkg-config files: kavvix.pc
+# (the core and the upload dialog), kavvix-core.pc (the core alone, without widgets), both for
+# C++ hosts, and kavvix-c.pc for hosts of the C interface (no C++ or Qt flags).
 # Install components, one Debian package each: libraries (the shared libraries), development
 # (headers, CMake package, pkg-config files, the libraries' link names).
 include(GNUInstallDirs)
@@ -9,7 +10,7 @@ include(CMakePackageConfigHelpers)
 set(KAVVIX_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Kavvix)
 
 set_target_properties(kavvix PROPERTIES EXPORT_NAME Kavvix)
-install(TARGETS kavvix kavvix_simulator kavvix_service EXPORT KavvixTargets
+install(TARGETS kavvix_core kavvix kavvix_simulator kavvix_service EXPORT KavvixTargets
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT libraries
             NAMELINK_COMPONENT development
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
@@ -36,7 +37,7 @@ else()
     file(RELATIVE_PATH to_prefix ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
     set(KAVVIX_PC_PREFIX "\${pcfiledir}/${to_prefix}")
 endif()
-foreach(pc IN ITEMS kavvix kavvix-c)
+foreach(pc IN ITEMS kavvix kavvix-core kavvix-c)
     configure_file(${PROJECT_SOURCE_DIR}/cmake/${pc}.pc.in ${PROJECT_BINARY_DIR}/${pc}.pc @ONLY)
     install(FILES ${PROJECT_BINARY_DIR}/${pc}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
             COMPONENT development)

@@ -107,7 +107,7 @@ set(CPACK_DEBIAN_LIBRARIES_PACKAGE_CONTROL_EXTRA ${packaging_dir}/debian/trigger
 
 set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION "diving meet console communications: development files
  Headers, the CMake package (find_package(Kavvix)) and the pkg-config files
- kavvix (C++ and Qt) and kavvix-c (the C interface alone).")
+ kavvix and kavvix-core (C++ and Qt) and kavvix-c (the C interface alone).")
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS
     "${library_dependency}, qt6-base-dev, qt6-serialport-dev")
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
