@@ -5,14 +5,14 @@
 #include <QHttpServerResponse>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 namespace Kavvix {
 
 class ConsoleLink;
-class DiverNames;
+class EventReader;
 class JobLauncher;
 class MeetContext;
-class NextDive;
 class ResultsTable;
 
 // The JSON API over HTTP, and the results pages. Reading is open to anyone; the requests that
@@ -30,9 +30,11 @@ public:
         ResultsTable &table;
         ConsoleLink &link;
         JobLauncher &jobs;
-        const DiverNames &names;
-        NextDive &next;
+        EventReader &reader;
     };
+
+    // What the broadcast overlays show: one graphic on air, or none.
+    static inline const QStringList OverlayGraphics = {"dive", "standings", "next", "none"};
 
     explicit ApiServer(Parts parts, QObject *parent = nullptr);
 
@@ -41,10 +43,12 @@ public:
     // The port listened on; 0 (and the reason) when the address cannot be used.
     quint16 listen(const QHostAddress &address, quint16 port, QString &problem);
     QHttpServer &server() { return m_server; }
+    const QString &overlayShow() const { return m_overlayShow; }
 
 signals:
     void logLine(const QString &text);
     void currentEventChanged(const QString &eventId);
+    void overlayChanged(const QString &show);
 
 private:
     using Response = QHttpServerResponse;
@@ -53,8 +57,10 @@ private:
     // The refusal of a request that must not go on (too big, not authorised), or nothing.
     std::optional<Response> refuse(const QHttpServerRequest &request, bool changes) const;
     Response meet() const;
-    enum class View { Results, Standings, Next };
-    Response results(const QString &eventId, View view) const;
+    enum class View { Results, Standings, Next, Summary, Csv };
+    Response results(const QString &eventId, View view);
+    Response qrCode(const QHttpServerRequest &request) const;
+    Response setOverlay(const QHttpServerRequest &request);
     Response upload(const QString &eventId, const QHttpServerRequest &request);
     Response connectionTest(const QHttpServerRequest &request);
     Response setCurrentEvent(const QHttpServerRequest &request);
@@ -63,9 +69,9 @@ private:
     ResultsTable &m_table;
     ConsoleLink &m_link;
     JobLauncher &m_jobs;
-    const DiverNames &m_names;
-    NextDive &m_next;
+    EventReader &m_reader;
     QString m_token;
+    QString m_overlayShow = QStringLiteral("dive");
     QHttpServer m_server;
 };
 

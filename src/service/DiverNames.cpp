@@ -1,5 +1,6 @@
 #include "DiverNames.h"
 
+#include <QDateTime>
 #include <QJsonValue>
 #include <QSqlQuery>
 #include <QStringList>
@@ -32,6 +33,30 @@ DiverNames::Map DiverNames::load() const {
         divers.insert(query.value(0).toInt(),
                       Diver{textOrNull(query.value(1)), textOrNull(query.value(2))});
     return divers;
+}
+
+QVariant DiverNames::changeMark(PreparedStatements &statements) const {
+    if (m_db.driverName() == QLatin1String("QSQLITE")) {
+        // Counts the commits of other connections to the file, our own never.
+        QSqlQuery *query = statements.bind(QStringLiteral("PRAGMA data_version"), {});
+        QVariant version;
+        if (query && query->exec() && query->next())
+            version = query->value(0);
+        if (query)
+            query->finish();
+        if (!version.isNull())
+            return version;
+    }
+    return QDateTime::currentMSecsSinceEpoch() / ReloadAfterMs;
+}
+
+const DiverNames::Map &DiverNames::current(PreparedStatements &statements) {
+    const QVariant mark = changeMark(statements);
+    if (m_readAtMark.isNull() || mark != m_readAtMark) {
+        m_current = load();
+        m_readAtMark = mark;
+    }
+    return m_current;
 }
 
 void DiverNames::annotate(QJsonObject &object, const Map &divers) {
