@@ -2,6 +2,7 @@
 
 #include "ConsoleLink.h"
 #include "EventReader.h"
+#include "EventSummary.h"
 #include "JobLauncher.h"
 #include "JudgePanel.h"
 #include "MeetContext.h"
@@ -9,7 +10,6 @@
 #include "QrCode.h"
 #include "ResultsCsv.h"
 #include "ResultsTable.h"
-#include "EventSummary.h"
 
 #include <kavvix/UploadJob.h>
 
@@ -119,36 +119,19 @@ void ApiServer::addRoutes() {
     m_server.route("/api/meet", Method::Get, [this](const QHttpServerRequest &request) {
         return refuse(request, false).value_or(meet());
     });
-    m_server.route("/api/events/<arg>/results", Method::Get,
-                   [this](const QString &eventId, const QHttpServerRequest &request) {
-                       if (auto refusal = refuse(request, false))
-                           return std::move(*refusal);
-                       return results(eventId, View::Results);
-                   });
-    m_server.route("/api/events/<arg>/results.csv", Method::Get,
-                   [this](const QString &eventId, const QHttpServerRequest &request) {
-                       if (auto refusal = refuse(request, false))
-                           return std::move(*refusal);
-                       return results(eventId, View::Csv);
-                   });
-    m_server.route("/api/events/<arg>/summary", Method::Get,
-                   [this](const QString &eventId, const QHttpServerRequest &request) {
-                       if (auto refusal = refuse(request, false))
-                           return std::move(*refusal);
-                       return results(eventId, View::Summary);
-                   });
-    m_server.route("/api/events/<arg>/standings", Method::Get,
-                   [this](const QString &eventId, const QHttpServerRequest &request) {
-                       if (auto refusal = refuse(request, false))
-                           return std::move(*refusal);
-                       return results(eventId, View::Standings);
-                   });
-    m_server.route("/api/events/<arg>/next", Method::Get,
-                   [this](const QString &eventId, const QHttpServerRequest &request) {
-                       if (auto refusal = refuse(request, false))
-                           return std::move(*refusal);
-                       return results(eventId, View::Next);
-                   });
+    // What the pages read of an event, each view from one reading of it.
+    for (const auto &[path, view] : {std::pair{"/api/events/<arg>/results", View::Results},
+                                     std::pair{"/api/events/<arg>/results.csv", View::Csv},
+                                     std::pair{"/api/events/<arg>/summary", View::Summary},
+                                     std::pair{"/api/events/<arg>/standings", View::Standings},
+                                     std::pair{"/api/events/<arg>/next", View::Next}}) {
+        m_server.route(QLatin1String(path), Method::Get,
+                       [this, view](const QString &eventId, const QHttpServerRequest &request) {
+                           if (auto refusal = refuse(request, false))
+                               return std::move(*refusal);
+                           return results(eventId, view);
+                       });
+    }
     m_server.route("/api/events/<arg>/upload", Method::Post,
                    [this](const QString &eventId, const QHttpServerRequest &request) {
                        if (auto refusal = refuse(request, true))
@@ -236,7 +219,8 @@ QHttpServerResponse ApiServer::meet() const {
     for (const QJsonValue &value : m_meet.events()) {
         QJsonObject event = value.toObject();
         const QString eventId = event[QLatin1String("eventId")].toString();
-        const ResultsTable::EventCount count = counts ? counts->value(eventId) : ResultsTable::EventCount{};
+        const ResultsTable::EventCount count =
+            counts ? counts->value(eventId) : ResultsTable::EventCount{};
         event.insert(QStringLiteral("divesJudged"), count.dives);
         event.insert(QStringLiteral("divesPlanned"), planned.value(eventId));
         event.insert(QStringLiteral("round"), count.lastRound);
@@ -301,8 +285,9 @@ QHttpServerResponse ApiServer::qrCode(const QHttpServerRequest &request) const {
     static const QRegularExpression plainHost(QStringLiteral("^[A-Za-z0-9.:\\[\\]-]{1,255}$"));
     if (!plainHost.match(QString::fromLatin1(host)).hasMatch())
         return error(Status::BadRequest, QStringLiteral("the request names no usable host"));
-    QHttpServerResponse response("image/svg+xml",
-                                 QrCode::svg(QStringLiteral("http://%1/meet").arg(QString::fromLatin1(host))));
+    QHttpServerResponse response(
+        "image/svg+xml",
+        QrCode::svg(QStringLiteral("http://%1/meet").arg(QString::fromLatin1(host))));
     response.setHeader("Content-Security-Policy", PageFiles::ContentSecurityPolicy);
     response.setHeader("Cache-Control", "no-cache");
     return response;
@@ -315,9 +300,8 @@ QHttpServerResponse ApiServer::setOverlay(const QHttpServerRequest &request) {
         return error(Status::BadRequest, problem);
     const QJsonValue show = body->value(QLatin1String("show"));
     if (!show.isString() || !OverlayGraphics.contains(show.toString()))
-        return error(Status::BadRequest,
-                     QStringLiteral("\"show\" must be one of %1")
-                         .arg(OverlayGraphics.join(QStringLiteral(", "))));
+        return error(Status::BadRequest, QStringLiteral("\"show\" must be one of %1")
+                                             .arg(OverlayGraphics.join(QStringLiteral(", "))));
     m_overlayShow = show.toString();
     emit overlayChanged(m_overlayShow);
     return QJsonObject{{"show", m_overlayShow}};

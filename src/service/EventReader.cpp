@@ -24,10 +24,9 @@ std::optional<EventReader::Event> EventReader::read(const QString &eventId,
         return std::nullopt;
     }
     event.names = names();
-    event.summary = EventSummary::build(
-        {event.dives, event.plan, event.names,
-         [this] { return m_table.meetPanel(m_meet.meetId()); }},
-        judged);
+    event.summary = EventSummary::build({event.dives, event.plan, event.names,
+                                         [this] { return m_table.meetPanel(m_meet.meetId()); }},
+                                        judged);
     event.panel = event.summary.panel;
     return event;
 }

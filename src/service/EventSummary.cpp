@@ -49,7 +49,8 @@ EventSummary EventSummary::build(const Sources &sources, const std::optional<Div
     EventSummary summary;
     summary.panel = JudgePanel::positionsAwarding(dives);
     if (summary.panel.isEmpty())
-        summary.panel = JudgePanel::panelOf({}, sources.meetPanel ? sources.meetPanel() : QList<int>{});
+        summary.panel =
+            JudgePanel::panelOf({}, sources.meetPanel ? sources.meetPanel() : QList<int>{});
 
     std::optional<DiveRecord> focus = judged;
     if (!focus)

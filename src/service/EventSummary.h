@@ -18,10 +18,10 @@ class EventPlan;
 // its dive sheets: the judged dive, the standings with each diver's place before it, who dives
 // next and where the event stands.
 struct EventSummary {
-    QJsonObject judged;      // the dive, with "awards", "placeBefore" and "place"; empty: none
-    QJsonArray standings;    // best first, each with "previousRank"
-    QJsonValue next;         // null when nobody is left
-    QJsonObject progress;    // round, rounds, diver, divers, judged, planned, state
+    QJsonObject judged;   // the dive, with "awards", "placeBefore" and "place"; empty: none
+    QJsonArray standings; // best first, each with "previousRank"
+    QJsonValue next;      // null when nobody is left
+    QJsonObject progress; // round, rounds, diver, divers, judged, planned, state
     QList<int> panel;
 
     struct Sources {

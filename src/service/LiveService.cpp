@@ -206,13 +206,12 @@ void LiveService::wire() {
                                       : QStringLiteral("console: line closed"));
                 m_parts->consoleOpen = open;
                 const ConsoleLink &link = *m_parts->link;
-                m_parts->feed->broadcast(
-                    {{"type", "console"},
-                     {"open", open},
-                     {"since", link.since().toString(Qt::ISODateWithMs)},
-                     {"answering", link.answering()},
-                     {"version", version.isEmpty() ? QJsonValue() : version},
-                     {"versionCurrent", link.versionCurrent()}});
+                m_parts->feed->broadcast({{"type", "console"},
+                                          {"open", open},
+                                          {"since", link.since().toString(Qt::ISODateWithMs)},
+                                          {"answering", link.answering()},
+                                          {"version", version.isEmpty() ? QJsonValue() : version},
+                                          {"versionCurrent", link.versionCurrent()}});
             });
     connect(p.link.get(), &ConsoleLink::commError, this, [this](const QString &text) {
         emit logLine(QStringLiteral("console error: %1").arg(text));

@@ -9,10 +9,9 @@ namespace Kavvix::ResultsCsv {
 
 namespace {
 
-const QStringList Header = {"meet",     "event", "round", "diving order", "RegID",
-                            "diver",    "team",  "dive",  "position",     "DD",
-                            "awards",   "dive total",     "total",        "revision",
-                            "received at"};
+const QStringList Header = {"meet",   "event",      "round", "diving order", "RegID",
+                            "diver",  "team",       "dive",  "position",     "DD",
+                            "awards", "dive total", "total", "revision",     "received at"};
 
 QString fixed(const QJsonValue &value, int decimals) {
     return QString::number(value.toDouble(), 'f', decimals);
@@ -51,15 +50,15 @@ QByteArray write(const QList<DiveRecord> &dives, const DiverNames::Map &names,
         QStringList awards;
         for (const QJsonValue &award : JudgePanel::awards(dive, panel))
             awards << fixed(award[QLatin1String("award")], 1);
-        text += row({record.meetId, record.eventId, QString::number(record.round()),
-                     QString::number(record.divingOrder()), textOf(dive[QLatin1String("regId")]),
-                     textOf(dive[QLatin1String("diverName")]), textOf(dive[QLatin1String("team")]),
-                     textOf(dive[QLatin1String("DiveNumber")]),
-                     textOf(dive[QLatin1String("DivePos")]), fixed(dive[QLatin1String("DiveDD")], 1),
-                     awards.join(u' '), fixed(dive[QLatin1String("DiveTotal")], 2),
-                     fixed(dive[QLatin1String("TotalScore")], 2),
-                     textOf(dive[QLatin1String("revision")]),
-                     textOf(dive[QLatin1String("receivedAt")])});
+        text += row(
+            {record.meetId, record.eventId, QString::number(record.round()),
+             QString::number(record.divingOrder()), textOf(dive[QLatin1String("regId")]),
+             textOf(dive[QLatin1String("diverName")]), textOf(dive[QLatin1String("team")]),
+             textOf(dive[QLatin1String("DiveNumber")]), textOf(dive[QLatin1String("DivePos")]),
+             fixed(dive[QLatin1String("DiveDD")], 1), awards.join(u' '),
+             fixed(dive[QLatin1String("DiveTotal")], 2),
+             fixed(dive[QLatin1String("TotalScore")], 2), textOf(dive[QLatin1String("revision")]),
+             textOf(dive[QLatin1String("receivedAt")])});
     }
     return text.toUtf8();
 }

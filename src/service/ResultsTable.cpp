@@ -128,14 +128,13 @@ ResultsTable::Outcome ResultsTable::storeInTransaction(DiveRecord &record) {
 
     const QStringList columns = RowColumns + fieldColumns();
     const DiveRecord &r = record;
-    QVariantList values = {
-        r.meetId,
-        r.eventId,
-        r.regId.isNull() ? QVariant(QMetaType::fromType<int>()) : r.regId,
-        r.revision,
-        r.rawFrame,
-        r.receivedAtMs,
-        r.toJson().value(QLatin1String("receivedAt")).toString()};
+    QVariantList values = {r.meetId,
+                           r.eventId,
+                           r.regId.isNull() ? QVariant(QMetaType::fromType<int>()) : r.regId,
+                           r.revision,
+                           r.rawFrame,
+                           r.receivedAtMs,
+                           r.toJson().value(QLatin1String("receivedAt")).toString()};
     for (const QMetaProperty &property : diveFieldProperties())
         values.append(r.fields.value(QLatin1String(property.name())).toVariant());
     QSqlQuery *insert =

@@ -234,16 +234,16 @@ TEST(JudgePanel, DiscardsByTheRuleOnlyWhenTheConsoleTotalAgrees) {
         double dd, total;
         QList<int> discarded; // indices into awards
     } cases[] = {
-        {{6.5, 7.0, 7.5, 6.0, 8.0}, 2.0, 42.0, {3, 4}},             // 5: lowest and highest
-        {{7.0, 7.0, 7.0, 7.0, 7.0}, 2.0, 42.0, {0, 4}},             // ties: one of each
-        {{6.5, 7.0, 7.5, 6.0, 8.0}, 2.0, 40.0, {}},                 // a penalty: none
-        {{6.5, 7.0, 7.5, 6.0, 8.0}, 2.0, 42.009, {3, 4}},           // within 0.01
-        {{6.5, 7.0, 7.5, 6.0, 8.0}, 2.0, 42.02, {}},                // beyond it
+        {{6.5, 7.0, 7.5, 6.0, 8.0}, 2.0, 42.0, {3, 4}},                 // 5: lowest and highest
+        {{7.0, 7.0, 7.0, 7.0, 7.0}, 2.0, 42.0, {0, 4}},                 // ties: one of each
+        {{6.5, 7.0, 7.5, 6.0, 8.0}, 2.0, 40.0, {}},                     // a penalty: none
+        {{6.5, 7.0, 7.5, 6.0, 8.0}, 2.0, 42.009, {3, 4}},               // within 0.01
+        {{6.5, 7.0, 7.5, 6.0, 8.0}, 2.0, 42.02, {}},                    // beyond it
         {{8.0, 7.5, 7.0, 6.5, 6.0, 8.5, 9.0}, 3.0, 67.5, {3, 4, 5, 6}}, // 7: two at each end
         {{7.0, 7.0, 6.0, 6.0, 8.0, 8.0, 7.0}, 1.0, 21.0, {2, 3, 4, 5}},
-        {{0, 0, 0, 0, 0}, 2.0, 0, {}},                              // a failed dive
-        {{6.0, 6.5, 7.0}, 2.0, 39.0, {}},                           // no rule for three
-        {{6, 6, 6, 6, 6, 6, 6, 6, 6}, 3.0, 54.0, {}},               // a synchronised panel
+        {{0, 0, 0, 0, 0}, 2.0, 0, {}},                // a failed dive
+        {{6.0, 6.5, 7.0}, 2.0, 39.0, {}},             // no rule for three
+        {{6, 6, 6, 6, 6, 6, 6, 6, 6}, 3.0, 54.0, {}}, // a synchronised panel
     };
     for (const auto &c : cases)
         EXPECT_EQ(JudgePanel::discarded(c.awards, c.dd, c.total), c.discarded)
@@ -275,15 +275,16 @@ TEST(JudgePanel, IsWhoeverAwardedInTheEventElseAtTheMeetElseFive) {
     ASSERT_EQ(awards.size(), 5);
     EXPECT_EQ(awards[3].toObject(),
               (QJsonObject{{"judge", 4}, {"award", 6.0}, {"discarded", true}}));
-    for (const auto &[flag, set] : {std::pair{" ", false}, std::pair{"0", false},
-                                    std::pair{"N", false}, std::pair{"F", true},
-                                    std::pair{"Y", true}, std::pair{"1", true}})
+    for (const auto &[flag, set] :
+         {std::pair{" ", false}, std::pair{"0", false}, std::pair{"N", false}, std::pair{"F", true},
+          std::pair{"Y", true}, std::pair{"1", true}})
         EXPECT_EQ(JudgePanel::flagSet(QString::fromLatin1(flag)), set) << flag;
 }
 
 TEST(ResultsCsv, QuotesWhatWouldBreakARow) {
     for (const auto &[text, written] :
-         {std::pair{"Grace Okafor", "Grace Okafor"}, std::pair{"O'Sullivan, A.", "\"O'Sullivan, A.\""},
+         {std::pair{"Grace Okafor", "Grace Okafor"},
+          std::pair{"O'Sullivan, A.", "\"O'Sullivan, A.\""},
           std::pair{"say \"hi\"", "\"say \"\"hi\"\"\""}, std::pair{"two\nlines", "\"two\nlines\""},
           std::pair{"", ""}})
         EXPECT_EQ(ResultsCsv::field(QString::fromUtf8(text)), QString::fromUtf8(written));

@@ -86,7 +86,14 @@ function layoutStandings() {
     sign.textContent = '';
     return;
   }
-  const rows = rowsThatFit(container, entries[0]);
+  // A long list gets the wider half of the screen and denser rows, in two columns.
+  const main = document.querySelector('main');
+  main.classList.remove('dense');
+  let rows = rowsThatFit(container, entries[0]);
+  if (entries.length > rows) {
+    main.classList.add('dense');
+    rows = rowsThatFit(container, entries[0]);
+  }
   const columns = entries.length > rows && container.clientWidth >= 700 ? 2 : 1;
   const perPage = rows * columns;
   const pages = Math.ceil(entries.length / perPage);

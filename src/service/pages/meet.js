@@ -37,7 +37,10 @@ function showEvents() {
 
 // Every diver whose name or team holds what was typed (any case, accents ignored), with the
 // events they dive in.
-const fold = (text) => (text ?? '').normalize('NFD').replace(/\p{M}/gu, '').toLowerCase();
+// Letters that do not come apart into a base letter and a mark are folded by hand.
+const Letters = { ø: 'o', æ: 'ae', œ: 'oe', ß: 'ss', ł: 'l', đ: 'd', ð: 'd', þ: 'th', ı: 'i' };
+const fold = (text) => (text ?? '').toLowerCase().normalize('NFD').replace(/\p{M}/gu, '')
+  .replace(/[øæœßłđðþı]/g, (letter) => Letters[letter]);
 
 function showFound() {
   const wanted = fold(search.value.trim());

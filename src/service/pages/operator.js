@@ -46,10 +46,10 @@ function showConsole() {
     : line.versionCurrent ? ` – ${line.version}` : ` – last version ${line.version} (not current)`;
   element.textContent = line.job ? `${port}${jobs[line.job] ?? 'in use'}`
     : line.open ? `${port}open${version}`
-      : `Console disconnected since ${timeOfDay(line.since)}${version}`;
+      : `${port}disconnected since ${timeOfDay(line.since)}${version}`;
   const retry = $('console-retry');
   retry.hidden = line.open || Boolean(line.job);
-  retry.textContent = `The service tries to open ${port.trim() || 'the line'} again every second.`;
+  retry.textContent = 'The service tries to open the line again every second.';
   status.console(line);
 }
 

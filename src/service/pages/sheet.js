@@ -38,7 +38,9 @@ function render() {
       const row = el('tr', 'dive');
       const awards = el('ol', 'awards');
       awards.append(...awardTiles(dive, state.panel));
-      const code = cell('dive', el('span', null, diveCode(dive.DiveNumber, dive.DivePos)), ...flagWords(dive));
+      const flags = el('span', 'flags');
+      flags.append(...flagWords(dive));
+      const code = cell('dive', el('span', null, diveCode(dive.DiveNumber, dive.DivePos)), flags);
       row.append(el('td', 'round', dive.DiveRound), code, el('td', 'dd', dd(dive.DiveDD)),
         cell('awards', awards), el('td', 'points', points(dive.DiveTotal)),
         el('td', 'running', points(dive.TotalScore)));
@@ -97,7 +99,7 @@ async function catchUp() {
   render();
 }
 
-setText('printed', `Printed ${new Date().toLocaleString('en-GB', { dateStyle: 'medium', timeStyle: 'short' })}`);
+setText('printed', ` · Printed ${new Date().toLocaleString('en-GB', { dateStyle: 'medium', timeStyle: 'short' })}`);
 if (eventId) document.getElementById('board-link').href = `/?event=${encodeURIComponent(eventId)}`;
 openFeed({
   onMessage: (message) => {
