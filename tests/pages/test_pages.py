@@ -129,6 +129,7 @@ def test_board_shows_each_judged_dive_within_a_second(board, simulator, database
     (7, ('DELETE FROM kavvix_divers WHERE RegID = ?', (106,)), 'Diver 106'),
 ])
 def test_names_reach_the_board_as_text(board, simulator, database, order, change, shown):
+    name, team = diver(database, 99 + order)
     with sqlite3.connect(database) as db:
         db.execute(*change)
     simulator.dive(1, order, 40.0, 40.0)
@@ -137,6 +138,9 @@ def test_names_reach_the_board_as_text(board, simulator, database, order, change
     assert board.execute_script("return document.querySelectorAll('img:not([src=\"/qr.svg\"])').length") == 0
     with pytest.raises(NoAlertPresentException):
         board.switch_to.alert
+    with sqlite3.connect(database) as db:
+        db.execute('INSERT OR REPLACE INTO kavvix_divers VALUES (?, ?, ?, ?)',
+                   ('RIV26', 99 + order, name, team))
 
 
 @pytest.mark.parametrize('path, content_type', [
@@ -255,7 +259,7 @@ def judged_total(browser):
 # (discarded tiles, words). Each row is the same diver's dive sent again: a correction.
 AWARDS = [
     ('agrees', (8.0, 7.5, 7.0, 6.5, 6.0, 8.5, 9.0), 3.0, 67.5, {}, [3, 4, 5, 6], []),
-    ('penalty', (8.0, 7.5, 7.0, 6.5, 6.0, 8.5, 9.0), 3.0, 45.0, {}, [], ['Corrected']),
+    ('penalty', (8.0, 7.5, 7.0, 6.5, 6.0, 8.5, 9.0), 3.0, 60.0, {}, [], ['Corrected']),
     ('failed', (0,) * 7, 3.0, 0.0, {'failed': 'F'}, [], ['Failed dive', 'Corrected']),
     ('balk', (5.0, 5.5, 5.0, 5.0, 4.5, 5.0, 5.0), 3.0, 45.0, {'balked': 'B'}, [0, 1, 4, 6],
      ['Balk', 'Corrected']),
@@ -268,10 +272,10 @@ def test_board_marks_discarded_awards_only_when_they_give_the_total(
         browser, service, simulator, case, awards, dd, dive_total, flags, discarded, words):
     if browser.current_url != service.url + '/':
         open_page(browser, service, '/')
-    total = 500 + dive_total  # never seen before, so the board has surely moved on
+    total = 101.4 + dive_total  # after round 2's 101.40
     simulator.dive(3, 1, total, dive_total, dd=dd, awards=awards, **flags)
-    wait_until(lambda: judged_total(browser) == f'{total:.2f}')
-    shown = browser.execute_script(BOARD_TEXT)
+    shown = wait_until(lambda: (b := browser.execute_script(BOARD_TEXT))['total'] == f'{total:.2f}'
+                       and b['flags'] == words and b)
     assert shown['awards'] == [f'{a:.1f}' for a in awards]  # seven tiles, failed or not
     assert shown['discarded'] == discarded
     assert shown['flags'] == words
@@ -322,7 +326,7 @@ def test_forty_divers_fit_a_1920x1080_board(browser, service, simulator, databas
     assert service.request('PUT', '/api/current-event', {'eventId': EVENT})[0] == 200
 
 
-def test_results_sheet_prints_and_downloads(browser, service):
+def test_results_sheet_prints_and_downloads(browser, service, database):
     open_page(browser, service, f'/results?event={EVENT}', 1280, 900)
     stored = service.json(f'/api/events/{EVENT}/results')
     standings = service.json(f'/api/events/{EVENT}/standings')
@@ -349,7 +353,13 @@ def test_results_sheet_prints_and_downloads(browser, service):
     assert abs(float(box[1]) - 595.3) < 2 and abs(float(box[2]) - 841.9) < 2  # A4 portrait
     save_doc(f'results-{EVENT}.pdf', pdf)
 
+    quoted = 'Chen, Mei Lin "May"'
+    with sqlite3.connect(database) as db:
+        db.execute('UPDATE kavvix_divers SET DiverName = ? WHERE RegID = 103', (quoted,))
+    stored = service.json(f'/api/events/{EVENT}/results')
     status, headers, text = service.request('GET', f'/api/events/{EVENT}/results.csv')
+    with sqlite3.connect(database) as db:
+        db.execute('UPDATE kavvix_divers SET DiverName = ? WHERE RegID = 103', ('Mei Lin Chen',))
     assert status == 200 and headers['Content-Type'].startswith('text/csv')
     rows = list(csv.reader(io.StringIO(text, newline='')))
     assert rows[0] == ['meet', 'event', 'round', 'diving order', 'RegID', 'diver', 'team', 'dive',
@@ -362,7 +372,7 @@ def test_results_sheet_prints_and_downloads(browser, service):
         assert row[5] == (dive['diverName'] or '') and row[11] == f'{dive["DiveTotal"]:.2f}'
         assert row[10].split(' ') == [f'{a["award"]:.1f}' for a in dive['awards']]
     assert text.count('\r\n') == len(rows)
-    assert HOSTILE in text  # a name with markup is data in a CSV, quoted where it must be
+    assert '"Chen, Mei Lin ""May"""' in text  # quoted where it must be
 
 
 def test_meet_page_picks_an_event_and_finds_a_diver(browser, service):
