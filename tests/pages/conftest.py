@@ -146,11 +146,14 @@ class Service:
         self.process.terminate()
         assert self.process.wait(10) == 0
 
-    def request(self, method, path, body=None):
-        """(status, headers, body text) of a request with the token."""
+    def request(self, method, path, body=None, token=TOKEN):
+        """(status, headers, body text) of a request, with the token unless told otherwise."""
         data = None if body is None else json.dumps(body).encode()
-        request = urllib.request.Request(self.url + path, data=data, method=method, headers={
-            'Authorization': f'Bearer {TOKEN}', 'Content-Type': 'application/json'})
+        headers = {'Content-Type': 'application/json'}
+        if token:
+            headers['Authorization'] = f'Bearer {token}'
+        request = urllib.request.Request(self.url + path, data=data, method=method,
+                                         headers=headers)
         try:
             with urllib.request.urlopen(request) as reply:
                 return reply.status, reply.headers, reply.read().decode('utf-8')

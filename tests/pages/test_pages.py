@@ -117,6 +117,8 @@ def test_board_shows_each_judged_dive_within_a_second(board, simulator, database
             "return [...document.querySelectorAll('#standings td.change')].map((e) => e.textContent)")
         assert changes == [move(before, totals, o) for o in ranked]
     measured['frame to board (ms)'] = ', '.join(f'{ms:.0f}' for ms in latencies)
+    # The QR code for phones is drawn by the service: an SVG from the same origin.
+    assert board.execute_script("return document.querySelector('.phone img').naturalWidth") > 0
     assert max(latencies) < 1000
     screenshot(board, 'board-7-judges', scale=0.5)
     viewport(board, 390, 844, scale=2)
@@ -452,6 +454,7 @@ def test_overlays_scale_key_and_follow_the_director(browser, service, simulator)
             browser.execute_script("document.documentElement.style.background = ''")
             viewport(browser, 1280, 720)
     assert service.request('PUT', '/api/overlay', {'show': 'everything'})[0] == 400
+    assert service.request('PUT', '/api/overlay', {'show': 'none'}, token=None)[0] == 401
     assert service.json('/api/meet')['overlay'] == 'dive'
     for handle in list(tabs.values()):
         browser.switch_to.window(handle)
