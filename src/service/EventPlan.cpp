@@ -37,10 +37,37 @@ bool EventPlan::load(PreparedStatements &statements, const QString &meetId,
     return true;
 }
 
-QJsonValue EventPlan::next(const QList<DiveRecord> &judged) const {
+namespace {
+
+// The last judged dive: highest round, then diving order.
+std::pair<int, int> lastJudged(const QList<DiveRecord> &judged) {
     std::pair<int, int> last{0, 0};
     for (const DiveRecord &dive : judged)
         last = std::max(last, std::pair(int(dive.round()), int(dive.divingOrder())));
+    return last;
+}
+
+} // namespace
+
+QHash<int, EventPlan::Upcoming> EventPlan::upcoming(const QList<DiveRecord> &judged) const {
+    const std::pair<int, int> last = lastJudged(judged);
+    QHash<int, Upcoming> next;
+    int before = 0;
+    std::pair<int, int> previous{-1, -1};
+    for (const Dive &dive : m_dives) {
+        const std::pair<int, int> key{dive.round, dive.divingOrder};
+        if (key <= last || key == previous)
+            continue; // judged, or the second diver of a synchronised pair
+        previous = key;
+        if (!next.contains(dive.divingOrder))
+            next.insert(dive.divingOrder, Upcoming{dive.round, before});
+        ++before;
+    }
+    return next;
+}
+
+QJsonValue EventPlan::next(const QList<DiveRecord> &judged) const {
+    const std::pair<int, int> last = lastJudged(judged);
     // Divers who share a diving order (synchro) go under the lowest RegID, as judged dives do:
     // the first row of the order is theirs.
     const auto found = std::find_if(m_dives.begin(), m_dives.end(), [&last](const Dive &dive) {

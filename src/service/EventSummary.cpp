@@ -65,10 +65,17 @@ EventSummary EventSummary::build(const Sources &sources, const std::optional<Div
     const QHash<int, int> previous = ranks(Kavvix::standings(before));
     const QJsonArray table = Kavvix::standings(dives);
     const QHash<int, int> now = ranks(table);
+    const QHash<int, EventPlan::Upcoming> upcoming = sources.plan.upcoming(dives);
     for (const QJsonValue &value : table) {
         QJsonObject entry = value.toObject();
-        entry.insert(QStringLiteral("previousRank"),
-                     rankOrNull(previous, entry[QLatin1String("divingOrder")].toInt()));
+        const int order = entry[QLatin1String("divingOrder")].toInt();
+        entry.insert(QStringLiteral("previousRank"), rankOrNull(previous, order));
+        // When the diver is up again: the round, and how many dives come first.
+        const auto coming = upcoming.constFind(order);
+        entry.insert(QStringLiteral("nextRound"),
+                     coming == upcoming.constEnd() ? QJsonValue() : coming->round);
+        entry.insert(QStringLiteral("divesBefore"),
+                     coming == upcoming.constEnd() ? QJsonValue() : coming->divesBefore);
         DiverNames::annotate(entry, sources.names);
         summary.standings.append(entry);
     }

@@ -341,6 +341,16 @@ def test_results_sheet_prints_and_downloads(browser, service, database):
         "return [...document.querySelectorAll('tr.dive')].map((r) => "
         "r.querySelectorAll('[data-discarded]').length)")
     assert sorted(marked) == sorted(sum(a['discarded'] for a in d['awards']) for d in stored)
+    # A parent sees when their diver is up again.
+    again = browser.execute_script(
+        "return Object.fromEntries([...document.querySelectorAll('tbody.diver')].map((b) => "
+        "[b.id, b.querySelector('tr.next')?.textContent ?? null]))")
+    for e in standings:
+        before = e['divesBefore']
+        assert again[f'diver-{e["divingOrder"]}'] == (
+            None if before is None else 'Dives next' if before == 0 else
+            f'Dives again in round {e["nextRound"]}, after {before} more dive'
+            + ('s' if before > 1 else ''))
     screenshot(browser, 'results-page', scale=0.75)
 
     browser.execute_cdp_cmd('Emulation.setEmulatedMedia', {'media': 'print'})

@@ -318,6 +318,11 @@ TEST(EventSummary, PlacesBeforeAndAfterTheJudgedDive) {
     for (const QJsonValue &entry : summary.standings)
         moves.append({entry["divingOrder"].toInt(), entry["previousRank"].toInt()});
     EXPECT_EQ(moves, (QList<std::pair<int, int>>{{4, 0}, {2, 1}, {3, 2}, {1, 3}}));
+    // When each is up again: after the rest of round 1 (orders 5 to 12) and those before them.
+    QList<std::pair<int, int>> coming; // next round, dives before
+    for (const QJsonValue &entry : summary.standings)
+        coming.append({entry["nextRound"].toInt(), entry["divesBefore"].toInt()});
+    EXPECT_EQ(coming, (QList<std::pair<int, int>>{{2, 11}, {2, 9}, {2, 10}, {2, 8}}));
     dives.append(dive(2, 1, 100, 5)); // the last one climbs to the top
     summary = summaryAfter(dives);
     EXPECT_EQ(summary.judged["placeBefore"].toInt(), 4);

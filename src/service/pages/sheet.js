@@ -8,7 +8,7 @@ import {
 
 const eventId = new URLSearchParams(location.search).get('event');
 const status = lineStatus(document.getElementById('feed'));
-const state = { dives: new Map(), standings: [], panel: [], next: null };
+const state = { dives: new Map(), standings: [], panel: [] };
 const diveKey = (dive) => `${dive.DiveRound}/${dive.DivingOrder}`;
 
 function cell(className, ...children) {
@@ -46,9 +46,12 @@ function render() {
         el('td', 'running', points(dive.TotalScore)));
       body.append(row);
     }
-    if (state.next?.divingOrder === entry.divingOrder) {
+    if (entry.nextRound !== null && entry.nextRound !== undefined) {
+      // When this diver is up again, for whoever follows them on a phone.
       const row = el('tr', 'next');
-      const text = el('td', null, `Dives next: round ${state.next.round}, ${diveCode(state.next.diveNumber, state.next.divePos)}`);
+      const when = entry.divesBefore === 0 ? 'Dives next'
+        : `Dives again in round ${entry.nextRound}, after ${entry.divesBefore} more ${entry.divesBefore === 1 ? 'dive' : 'dives'}`;
+      const text = el('td', null, when);
       text.colSpan = 6;
       row.append(text);
       body.append(row);
@@ -72,7 +75,6 @@ function render() {
 function applySummary(summary) {
   state.standings = summary.standings ?? state.standings;
   state.panel = summary.panel ?? state.panel;
-  state.next = summary.next ?? null;
   setText('progress', progressText(summary.progress));
 }
 
