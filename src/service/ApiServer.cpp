@@ -19,6 +19,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QNetworkInterface>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QUrl>
@@ -286,11 +287,30 @@ QHttpServerResponse ApiServer::qrCode(const QHttpServerRequest &request) const {
     if (!plainHost.match(QString::fromLatin1(host)).hasMatch())
         return error(Status::BadRequest, QStringLiteral("the request names no usable host"));
     QHttpServerResponse response(
-        "image/svg+xml",
-        QrCode::svg(QStringLiteral("http://%1/meet").arg(QString::fromLatin1(host))));
+        "image/svg+xml", QrCode::svg(QStringLiteral("http://%1/meet").arg(phoneHost(host))));
     response.setHeader("Content-Security-Policy", PageFiles::ContentSecurityPolicy);
     response.setHeader("Cache-Control", "no-cache");
     return response;
+}
+
+// A screen by the pool often asks as localhost, which no phone can reach: while the service
+// listens on every address, the phones get the machine's first network address instead.
+QString ApiServer::phoneHost(const QByteArray &host) const {
+    const QUrl asked(QStringLiteral("http://") + QString::fromLatin1(host));
+    const QHostAddress address(asked.host());
+    const bool loopback = asked.host() == QLatin1String("localhost") || address.isLoopback();
+    bool everywhere = false;
+    for (const QTcpServer *server : m_server.servers())
+        everywhere = everywhere || server->serverAddress() == QHostAddress::Any ||
+                     server->serverAddress() == QHostAddress::AnyIPv4;
+    if (!loopback || !everywhere)
+        return QString::fromLatin1(host);
+    for (const QHostAddress &candidate : QNetworkInterface::allAddresses())
+        if (candidate.protocol() == QAbstractSocket::IPv4Protocol && !candidate.isLoopback())
+            return asked.port() > 0
+                       ? QStringLiteral("%1:%2").arg(candidate.toString()).arg(asked.port())
+                       : candidate.toString();
+    return QString::fromLatin1(host);
 }
 
 QHttpServerResponse ApiServer::setOverlay(const QHttpServerRequest &request) {

@@ -60,6 +60,7 @@ private:
     enum class View { Results, Standings, Next, Summary, Csv };
     Response results(const QString &eventId, View view);
     Response qrCode(const QHttpServerRequest &request) const;
+    QString phoneHost(const QByteArray &host) const;
     Response setOverlay(const QHttpServerRequest &request);
     Response upload(const QString &eventId, const QHttpServerRequest &request);
     Response connectionTest(const QHttpServerRequest &request);
