@@ -1,5 +1,7 @@
 #include "DiverNames.h"
 
+#include "upload/dialect/SqlDialect.h"
+
 #include <QDateTime>
 #include <QJsonValue>
 #include <QSqlQuery>
@@ -36,16 +38,16 @@ DiverNames::Map DiverNames::load() const {
 }
 
 QVariant DiverNames::changeMark(PreparedStatements &statements) const {
-    if (m_db.driverName() == QLatin1String("QSQLITE")) {
-        // Counts the commits of other connections to the file, our own never.
-        QSqlQuery *query = statements.bind(QStringLiteral("PRAGMA data_version"), {});
-        QVariant version;
+    // SQLite counts the commits of other connections to the file, never our own.
+    if (const QString sql = SqlDialect::otherWritersMark(m_db); !sql.isEmpty()) {
+        QSqlQuery *query = statements.bind(sql, {});
+        QVariant mark;
         if (query && query->exec() && query->next())
-            version = query->value(0);
+            mark = query->value(0);
         if (query)
             query->finish();
-        if (!version.isNull())
-            return version;
+        if (!mark.isNull())
+            return mark;
     }
     return QDateTime::currentMSecsSinceEpoch() / ReloadAfterMs;
 }

@@ -1,5 +1,7 @@
 #include "EventPlan.h"
 
+#include "common/DivePosition.h"
+
 #include <QJsonObject>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -75,22 +77,17 @@ QJsonValue EventPlan::next(const QList<DiveRecord> &judged) const {
     });
     if (found == m_dives.end())
         return QJsonValue();
-    // The dive sheets write the position letter at the end of the dive number ("105B").
-    QString number = found->diveNumber;
-    QString position;
-    if (!number.isEmpty() && number.back().isLetter()) {
-        position = number.back().toUpper();
-        number.chop(1);
-    }
+    // Dive fields go by the names of the console's dive results, as in the results.
+    const DivePosition::DiveCode code = DivePosition::splitDiveNumber(found->diveNumber);
     const QVariant &dd = found->diveDD;
     return QJsonObject{
-        {"round", found->round},
-        {"divingOrder", found->divingOrder},
+        {"DiveRound", found->round},
+        {"DivingOrder", found->divingOrder},
         {"regId", found->regId},
-        {"diveNumber", number},
-        {"divePos", position},
+        {"DiveNumber", code.number},
+        {"DivePos", code.letter.isNull() ? QString() : QString(code.letter.toUpper())},
         // Seven significant digits: a single-precision column reads back as 2.4, not 2.4000001.
-        {"diveDD", dd.isNull() ? QJsonValue() : QString::number(dd.toDouble(), 'g', 7).toDouble()}};
+        {"DiveDD", dd.isNull() ? QJsonValue() : QString::number(dd.toDouble(), 'g', 7).toDouble()}};
 }
 
 int EventPlan::rounds() const {

@@ -26,7 +26,7 @@ public:
     bool load(PreparedStatements &statements, const QString &meetId, const QString &eventId);
     QString lastError() const { return m_lastError; }
 
-    // {"round", "divingOrder", "regId", "diveNumber", "divePos", "diveDD"} of the first planned
+    // {"DiveRound", "DivingOrder", "regId", "DiveNumber", "DivePos", "DiveDD"} of the first planned
     // dive after the last judged one (highest round, then diving order): the next diving order
     // in the round, or the first of the next round; null when nothing is left.
     QJsonValue next(const QList<DiveRecord> &judged) const;

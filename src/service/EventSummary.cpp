@@ -18,7 +18,7 @@ bool sameDive(const DiveRecord &a, const DiveRecord &b) {
 QHash<int, int> ranks(const QJsonArray &table) {
     QHash<int, int> byOrder;
     for (const QJsonValue &entry : table)
-        byOrder.insert(entry[QLatin1String("divingOrder")].toInt(),
+        byOrder.insert(entry[QLatin1String("DivingOrder")].toInt(),
                        entry[QLatin1String("rank")].toInt());
     return byOrder;
 }
@@ -68,7 +68,7 @@ EventSummary EventSummary::build(const Sources &sources, const std::optional<Div
     const QHash<int, EventPlan::Upcoming> upcoming = sources.plan.upcoming(dives);
     for (const QJsonValue &value : table) {
         QJsonObject entry = value.toObject();
-        const int order = entry[QLatin1String("divingOrder")].toInt();
+        const int order = entry[QLatin1String("DivingOrder")].toInt();
         entry.insert(QStringLiteral("previousRank"), rankOrNull(previous, order));
         // When the diver is up again: the round, and how many dives come first.
         const auto coming = upcoming.constFind(order);

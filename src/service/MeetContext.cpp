@@ -45,7 +45,7 @@ QJsonArray MeetContext::entries() const {
     if (query.exec())
         while (query.next())
             list.append(QJsonObject{{"eventId", query.value(0).toString()},
-                                    {"divingOrder", query.value(1).toInt()},
+                                    {"DivingOrder", query.value(1).toInt()},
                                     {"regId", query.value(2).toInt()}});
     return list;
 }

@@ -17,7 +17,7 @@ public:
     QString meetName() const;
     // [{"eventId", "eventName"}] of the meet's events that are not combined events.
     QJsonArray events() const;
-    // [{"eventId", "divingOrder", "regId"}]: who dives in which event, from the dive sheets.
+    // [{"eventId", "DivingOrder", "regId"}]: who dives in which event, from the dive sheets.
     QJsonArray entries() const;
     // Planned dives (one per round and diving order) by event, from the dive sheets.
     QHash<QString, int> plannedDives() const;

@@ -1,5 +1,7 @@
 #include "ResultsTable.h"
 
+#include "upload/dialect/SqlDialect.h"
+
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -9,17 +11,6 @@ namespace Kavvix {
 namespace {
 
 const QString TableName = QStringLiteral("kavvix_dive_results");
-
-QString columnType(const QMetaProperty &property) {
-    switch (property.metaType().id()) {
-    case QMetaType::Float:
-        return QStringLiteral("DOUBLE PRECISION");
-    case QMetaType::Short:
-        return QStringLiteral("INTEGER");
-    default:
-        return QStringLiteral("VARCHAR(64)");
-    }
-}
 
 QStringList fieldColumns() {
     QStringList names;
@@ -69,11 +60,11 @@ bool ResultsTable::ensureTable() {
                            "received_ms BIGINT NOT NULL",
                            "received_at VARCHAR(32) NOT NULL"};
     for (const QMetaProperty &property : diveFieldProperties())
-        columns << QLatin1String(property.name()) + u' ' + columnType(property);
+        columns << QLatin1String(property.name()) + u' ' +
+                       SqlDialect::columnType(m_db, property.metaType());
     columns << QStringLiteral("PRIMARY KEY (meet_id, event_id, DiveRound, DivingOrder)");
     QSqlQuery query(m_db);
-    if (!query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
-                        .arg(TableName, columns.join(QStringLiteral(", ")))))
+    if (!query.exec(SqlDialect::createTableIfMissing(m_db, TableName, columns)))
         return fail(query.lastError().text());
     return true;
 }

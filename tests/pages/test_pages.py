@@ -335,7 +335,7 @@ def test_results_sheet_prints_and_downloads(browser, service, database):
     wait_until(lambda: len(browser.find_elements(By.CSS_SELECTOR, 'tr.dive')) == len(stored))
     order = browser.execute_script(
         "return [...document.querySelectorAll('tbody.diver')].map((b) => b.id)")
-    assert order == [f'diver-{entry["divingOrder"]}' for entry in standings]
+    assert order == [f'diver-{entry["DivingOrder"]}' for entry in standings]
     # Each round's dive with its awards, the discarded ones marked as on the board.
     marked = browser.execute_script(
         "return [...document.querySelectorAll('tr.dive')].map((r) => "
@@ -347,7 +347,7 @@ def test_results_sheet_prints_and_downloads(browser, service, database):
         "[b.id, b.querySelector('tr.next')?.textContent ?? null]))")
     for e in standings:
         before = e['divesBefore']
-        assert again[f'diver-{e["divingOrder"]}'] == (
+        assert again[f'diver-{e["DivingOrder"]}'] == (
             None if before is None else 'Dives next' if before == 0 else
             f'Dives again in round {e["nextRound"]}, after {before} more dive'
             + ('s' if before > 1 else ''))

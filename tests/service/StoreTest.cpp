@@ -19,6 +19,7 @@
 #include <QSqlQuery>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QTemporaryDir>
 
@@ -151,7 +152,7 @@ TEST(Standings, RanksByTheLatestTotalAndTiesShareARank) {
     EXPECT_EQ(entry(0, "rank"), 1);
     EXPECT_EQ(entry(1, "rank"), 1);
     EXPECT_EQ(entry(2, "rank"), 3);
-    EXPECT_EQ(entry(2, "divingOrder"), 3);
+    EXPECT_EQ(entry(2, "DivingOrder"), 3);
     EXPECT_EQ(entry(2, "total"), 90);
     EXPECT_EQ(entry(3, "rank"), 4);
     EXPECT_EQ(entry(0, "divesJudged"), 2);
@@ -171,6 +172,33 @@ TEST(LiveServiceInProcess, StartsAgainAfterAnEarlierOneIsGone) {
         options.httpPort = 0;
         LiveService service(options);
         EXPECT_NO_THROW(service.start()) << "run " << run;
+    }
+}
+
+// One rule, in any letter case, tells a server URL from a file: it chooses the driver and
+// where the journal goes (beside a file; in the data folder for a server, never in a folder
+// named after the scheme).
+TEST(LiveServiceInProcess, DatabaseUrlRuleChoosesTheJournalPlace) {
+    const std::pair<const char *, bool> cases[] = {
+        {"postgresql://kim@host/meets", true},
+        {"POSTGRESQL://kim@host/meets", true},
+        {"Postgres://kim@host/meets", true},
+        {"postgresq://kim@host/meets", false},
+        {"meet.sqlite", false},
+        {"./postgresql://meet.sqlite", false},
+    };
+    for (const auto &[text, isUrl] : cases) {
+        EXPECT_EQ(isPostgresUrl(QLatin1String(text)), isUrl) << text;
+        LiveServiceOptions options;
+        options.database = QLatin1String(text);
+        options.meetId = QStringLiteral("M1");
+        const QString journal = LiveService(options).journalPath();
+        if (isUrl) {
+            EXPECT_TRUE(QFileInfo(journal).isAbsolute()) << text << " " << journal.toStdString();
+            EXPECT_TRUE(journal.contains(QLatin1String("/kavvix/journal-"))) << text;
+        } else {
+            EXPECT_EQ(journal, QLatin1String(text) + QStringLiteral(".M1.journal"));
+        }
     }
 }
 
@@ -197,14 +225,14 @@ TEST(EventPlan, NextIsTheFirstPlannedDiveAfterTheLastJudgedOne) {
     EXPECT_EQ(plan.diverNumber(13), 0);
     for (const auto &c : cases) {
         const QJsonObject dive = plan.next(c.judged).toObject();
-        EXPECT_EQ(dive["round"].toInt(), c.round);
-        EXPECT_EQ(dive["divingOrder"].toInt(), c.order);
+        EXPECT_EQ(dive["DiveRound"].toInt(), c.round);
+        EXPECT_EQ(dive["DivingOrder"].toInt(), c.order);
     }
     // The dive sheets' "5231D" comes apart as the console sends it: number and position.
     const QJsonObject first = plan.next({}).toObject();
-    EXPECT_EQ(first["diveNumber"].toString(), "5231");
-    EXPECT_EQ(first["divePos"].toString(), "D");
-    EXPECT_EQ(first["diveDD"].toDouble(), 2.0);
+    EXPECT_EQ(first["DiveNumber"].toString(), "5231");
+    EXPECT_EQ(first["DivePos"].toString(), "D");
+    EXPECT_EQ(first["DiveDD"].toDouble(), 2.0);
 }
 
 TEST(DiverNames, ComeFromKavvixDiversOrAreNull) {
@@ -308,7 +336,7 @@ TEST(EventSummary, PlacesBeforeAndAfterTheJudgedDive) {
     EXPECT_EQ(summary.progress["diver"].toInt(), 3);
     EXPECT_EQ(summary.progress["rounds"].toInt(), 6);
     EXPECT_EQ(summary.progress["state"].toString(), "in-progress");
-    EXPECT_EQ(summary.next["divingOrder"].toInt(), 4);
+    EXPECT_EQ(summary.next["DivingOrder"].toInt(), 4);
 
     dives.append(dive(1, 4, 60, 4)); // a new leader pushes everyone down one place
     summary = summaryAfter(dives);
@@ -316,7 +344,7 @@ TEST(EventSummary, PlacesBeforeAndAfterTheJudgedDive) {
     EXPECT_EQ(summary.judged["place"].toInt(), 1);
     QList<std::pair<int, int>> moves; // diving order, previous rank
     for (const QJsonValue &entry : summary.standings)
-        moves.append({entry["divingOrder"].toInt(), entry["previousRank"].toInt()});
+        moves.append({entry["DivingOrder"].toInt(), entry["previousRank"].toInt()});
     EXPECT_EQ(moves, (QList<std::pair<int, int>>{{4, 0}, {2, 1}, {3, 2}, {1, 3}}));
     // When each is up again: after the rest of round 1 (orders 5 to 12) and those before them.
     QList<std::pair<int, int>> coming; // next round, dives before

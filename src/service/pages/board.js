@@ -36,9 +36,9 @@ function showNext(next) {
   if (!next) return;
   setText('next-name', diverName(next));
   setText('next-team', next.team);
-  setText('next-round', next.round);
-  setText('next-dive', diveCode(next.diveNumber, next.divePos));
-  setText('next-dd', dd(next.diveDD));
+  setText('next-round', next.DiveRound);
+  setText('next-dive', diveCode(next.DiveNumber, next.DivePos));
+  setText('next-dd', dd(next.DiveDD));
 }
 
 function standingsTable(entries, judgedOrder) {
@@ -52,7 +52,7 @@ function standingsTable(entries, judgedOrder) {
     el('th', 'count', 'Dives'), el('th', 'total', 'Total'));
   const body = el('tbody');
   body.append(...entries.map((entry) => {
-    const row = el('tr', entry.divingOrder === judgedOrder ? 'current' : null);
+    const row = el('tr', entry.DivingOrder === judgedOrder ? 'current' : null);
     const who = el('td', 'diver');
     who.append(el('span', 'name', diverName(entry)), el('span', 'team', entry.team));
     const change = changeOf(entry);

@@ -54,7 +54,7 @@ function showFound() {
     const item = el('li');
     const event = state.events.find((e) => e.eventId === entry.eventId);
     const results = el('a', 'name', diverName(entry));
-    results.href = `/results?event=${encodeURIComponent(entry.eventId)}#diver-${entry.divingOrder}`;
+    results.href = `/results?event=${encodeURIComponent(entry.eventId)}#diver-${entry.DivingOrder}`;
     item.append(results, el('span', 'team', entry.team),
       el('span', 'where', `${event ? event.eventName : entry.eventId} – ${event ? stateText(event) : ''}`));
     return item;

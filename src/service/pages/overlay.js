@@ -69,9 +69,9 @@ function fill() {
   if (next) {
     setText('next-name', diverName(next));
     setText('next-team', next.team);
-    setText('next-round', next.round);
-    setText('next-dive', diveCode(next.diveNumber, next.divePos));
-    setText('next-dd', dd(next.diveDD));
+    setText('next-round', next.DiveRound);
+    setText('next-dive', diveCode(next.DiveNumber, next.DivePos));
+    setText('next-dd', dd(next.DiveDD));
   }
 }
 

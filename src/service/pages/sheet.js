@@ -25,7 +25,7 @@ function render() {
   }
   const bodies = state.standings.map((entry) => {
     const body = el('tbody', 'diver');
-    body.id = `diver-${entry.divingOrder}`;
+    body.id = `diver-${entry.DivingOrder}`;
     const who = el('tr', 'who');
     const name = el('td');
     name.colSpan = 5;
@@ -33,7 +33,7 @@ function render() {
       el('span', 'team', entry.team));
     who.append(name, el('td', 'final', points(entry.total)));
     body.append(who);
-    const dives = (byOrder.get(entry.divingOrder) ?? []).sort((a, b) => a.DiveRound - b.DiveRound);
+    const dives = (byOrder.get(entry.DivingOrder) ?? []).sort((a, b) => a.DiveRound - b.DiveRound);
     for (const dive of dives) {
       const row = el('tr', 'dive');
       const awards = el('ol', 'awards');
