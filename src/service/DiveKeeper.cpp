@@ -29,6 +29,8 @@ bool DiveKeeper::reconnect() {
     // locked needs nothing: reopening it would only wait out the lock once more.
     if (m_databaseUp || SqlDialect::engineOf(m_db) == SqlDialect::Engine::SQLite)
         return true;
+    // Its statements are prepared anew on the fresh connection.
+    m_table.forgetStatements();
     m_db.close();
     return m_db.open() && m_table.ensureTable();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QJsonArray>
 #include <QSqlDatabase>
 #include <QString>
@@ -28,6 +29,10 @@ public:
     const QString &meetName() const { return m_meetName; }
     // [{"eventId", "eventName"}] of the meet's events that are not combined events.
     const QJsonArray &events() const { return m_events; }
+    // [{"eventId", "DivingOrder", "regId"}]: who dives in which event, from the dive sheets.
+    QJsonArray entries() const;
+    // Planned dives (one per round and diving order) by event, from the dive sheets.
+    QHash<QString, int> plannedDives() const;
     bool hasMeet() const;
     // Any event of the meet, combined ones too; an event not seen yet is looked for again.
     bool hasEvent(const QString &eventId);
