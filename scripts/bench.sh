@@ -12,7 +12,7 @@ BUILD_DIR=$root/build-release BUILD_TYPE=Release "$root/scripts/build.sh" \
     -DKAVVIX_BUILD_TESTS=OFF -DKAVVIX_BUILD_BENCH=ON >/dev/null
 export QT_QPA_PLATFORM=offscreen
 areas=("$@")
-[ ${#areas[@]} -gt 0 ] || areas=(parsers omnisport bulk upload serial service)
+[ ${#areas[@]} -gt 0 ] || areas=(parsers omnisport bulk upload serial service feed)
 for area in "${areas[@]}"; do
     echo "== $area"
     if [ "$area" = feed ]; then
