@@ -100,8 +100,6 @@ void LiveFeed::closeAll() {
                               QStringLiteral("the service is stopping"));
         client->socket->flush();
     }
-    m_sending = false;
-    std::erase_if(m_clients, [](const auto &client) { return !client->socket; });
     m_clients.clear();
 }
 
