@@ -106,7 +106,8 @@ def test_names_reach_the_board_as_text(board, simulator, database, order, change
         db.execute(*change)
     simulator.dive(1, order, 40.0, 40.0)
     wait_until(lambda: board.find_element(By.ID, 'judged-name').text == shown)
-    assert shown in board.execute_script(BOARD_TEXT)['standings']
+    # The judged dive shows as its message arrives; the standings follow their own request.
+    wait_until(lambda: shown in board.execute_script(BOARD_TEXT)['standings'])
     assert board.execute_script("return document.querySelectorAll('main img').length") == 0
     with pytest.raises(NoAlertPresentException):
         board.switch_to.alert
