@@ -39,4 +39,8 @@ QStringList creatableNames() {
     return names;
 }
 
+QString libraryVersion() {
+    return QStringLiteral(KAVVIX_VERSION_STRING);
+}
+
 } // namespace Kavvix

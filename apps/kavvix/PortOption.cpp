@@ -16,7 +16,15 @@ void PortOption::describe(QCommandLineParser &parser, bool allowDevice) {
                           QStringLiteral("PATH")});
 }
 
-qint16 PortOption::resolve(const QCommandLineParser &parser) {
+QString ChosenPort::device() const {
+    return Kavvix::modKavvix::PortDevice(number);
+}
+
+QString ChosenPort::name() const {
+    return byDevice ? device() : QStringLiteral("COM %1").arg(number);
+}
+
+ChosenPort PortOption::resolve(const QCommandLineParser &parser) {
     const bool hasPort = parser.isSet(QStringLiteral("port"));
     const bool hasDevice = parser.optionNames().contains(QStringLiteral("device")) &&
                            parser.isSet(QStringLiteral("device"));
@@ -36,7 +44,7 @@ qint16 PortOption::resolve(const QCommandLineParser &parser) {
     }
     if (hasDevice)
         Kavvix::modKavvix::MapPort(port, devicePath(parser.value(QStringLiteral("device"))));
-    return port;
+    return {port, hasDevice};
 }
 
 QString PortOption::devicePath(const QString &device) {

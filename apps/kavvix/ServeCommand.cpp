@@ -39,11 +39,16 @@ void ServeCommand::describe(QCommandLineParser &parser) const {
          QStringLiteral("DB")},
         {QStringLiteral("meet"), QStringLiteral("The meet identifier (MeetID)."),
          QStringLiteral("MEET")},
-        {QStringLiteral("listen"), QStringLiteral("Address and port for HTTP and /live."),
-         QStringLiteral("ADDR:PORT"), QStringLiteral("127.0.0.1:8470")},
+        optionWithDefault(QStringLiteral("listen"),
+                          QStringLiteral("Address and port for HTTP and /live."),
+                          QStringLiteral("ADDR:PORT"), QStringLiteral("127.0.0.1:8470")),
         {QStringLiteral("event"),
-         QStringLiteral("The meet event judged dives belong to until an upload names another."),
+         QStringLiteral("The meet event judged dives belong to until an upload names another "
+                        "(default: none, or the last one uploaded through the service)."),
          QStringLiteral("EVENT")},
+        {QStringLiteral("no-console"),
+         QStringLiteral("Serve the meet's stored results without a console line (after the "
+                        "meet); uploads and connection tests are refused.")},
         {QStringLiteral("token"),
          QStringLiteral("Bearer token for POST and PUT (default $KAVVIX_TOKEN); needed off "
                         "the loopback address."),
@@ -52,14 +57,23 @@ void ServeCommand::describe(QCommandLineParser &parser) const {
          QStringLiteral("Append every byte received, with its arrival time, to a recording."),
          QStringLiteral("FILE")},
         {QStringLiteral("journal"),
-         QStringLiteral("Journal file for dives the database cannot take yet."),
+         QStringLiteral("Journal file for dives the database cannot take yet (default: "
+                        "beside an SQLite file, else in ~/.local/share/kavvix)."),
          QStringLiteral("FILE")},
     });
 }
 
 int ServeCommand::run(const QCommandLineParser &parser, Console &console) {
     Kavvix::LiveServiceOptions options;
-    options.portNumber = PortOption::resolve(parser);
+    options.withConsole = !parser.isSet(QStringLiteral("no-console"));
+    if (options.withConsole) {
+        const ChosenPort port = PortOption::resolve(parser);
+        options.portNumber = port.number;
+        if (port.byDevice)
+            options.portName = port.device();
+    } else if (parser.isSet(QStringLiteral("port")) || parser.isSet(QStringLiteral("device"))) {
+        throw UsageError(QStringLiteral("--no-console takes no --port or --device"));
+    }
     options.database = parser.value(QStringLiteral("db"));
     options.meetId = parser.value(QStringLiteral("meet"));
     if (options.database.isEmpty() || options.meetId.isEmpty())

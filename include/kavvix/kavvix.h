@@ -34,4 +34,9 @@ KAVVIX_EXPORT QObject *createObject(const QString &progId, QObject *parent = nul
 // The creation names createObject knows, in a fixed order.
 KAVVIX_EXPORT QStringList creatableNames();
 
+// The library's version, "1.6.0.0": the one the CMake package, pkg-config, the tool, the C
+// interface and the Python module report. The classes' DLLVersion gives its first three
+// numbers.
+KAVVIX_EXPORT QString libraryVersion();
+
 } // namespace Kavvix
