@@ -50,7 +50,7 @@ void ServeCommand::describe(QCommandLineParser &parser) const {
          QStringLiteral("Serve the meet's stored results without a console line (after the "
                         "meet); uploads and connection tests are refused.")},
         {QStringLiteral("token"),
-         QStringLiteral("Bearer token for POST and PUT (default $KAVVIX_TOKEN); needed off "
+         QStringLiteral("Bearer token for POST and PUT (default: $KAVVIX_TOKEN); needed off "
                         "the loopback address."),
          QStringLiteral("TOKEN")},
         {QStringLiteral("record"),

@@ -429,7 +429,7 @@ TEST(OpenMeetDatabase, RefusesWhatItCannotOpenWithOneClearLine) {
         {"postgresql://kim:s3cret@%2Fno-such-folder:5/meets",
          "Cannot open meet database postgresql://kim@/no-such-folder:5/meets:"},
         {missing, "Meet database file not found: "},
-        {text, "file is not a database"},
+        {text, "notes.txt is not an SQLite meet database"},
     };
     for (const auto &[input, expected] : cases) {
         SCOPED_TRACE(input.toStdString());
