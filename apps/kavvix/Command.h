@@ -35,8 +35,7 @@ public:
 
 // An option taking a value whose help names its default: "<description> (default: VALUE).".
 inline QCommandLineOption optionWithDefault(const QString &name, QString description,
-                                            const QString &valueName,
-                                            const QString &defaultValue) {
+                                            const QString &valueName, const QString &defaultValue) {
     if (description.endsWith(u'.'))
         description.chop(1);
     return {name, description + QStringLiteral(" (default: %1).").arg(defaultValue), valueName,

@@ -50,8 +50,8 @@ int DemoCommand::run(const QCommandLineParser &parser, Console &console) {
     console.out << "Sample meet " << meetId << " (" << Kavvix::modKavvix::GetMeetName(meetId, db)
                 << ") written to " << file << "\n"
                 << "Console simulator on " << simulator.slavePath() << ", mapped to "
-                << demoPort.name() << " through " << Kavvix::modKavvix::PortVariable(demoPort.number)
-                << "\n\n"
+                << demoPort.name() << " through "
+                << Kavvix::modKavvix::PortVariable(demoPort.number) << "\n\n"
                 << "Connection test on " << demoPort.name() << ":\n";
     console.out.flush();
 

@@ -46,7 +46,8 @@ void JobRunner::requireUsablePort(const ChosenPort &port) {
                             .arg(Kavvix::modKavvix::PortVariable(port.number)));
     const Kavvix::DeviceCheck check = Kavvix::DeviceCheck::of(device);
     if (!check.usable())
-        throw UserError(port.byDevice ? check.text : port.name() + QStringLiteral(": ") + check.text);
+        throw UserError(port.byDevice ? check.text
+                                      : port.name() + QStringLiteral(": ") + check.text);
 }
 
 Kavvix::JobResult JobRunner::upload(const QSqlDatabase &db, const QString &meetId,
@@ -106,14 +107,14 @@ int JobRunner::conclude(const Kavvix::JobResult &result) const {
                             .arg(QString::fromLocal8Bit(::strsignal(m_signal))),
                         128 + m_signal);
     const QString port = m_port.name();
-    const QString detail = result.detail.isEmpty() ? m_messages.value(m_messages.size() - 1)
-                                                   : result.detail;
+    const QString detail =
+        result.detail.isEmpty() ? m_messages.value(m_messages.size() - 1) : result.detail;
     switch (result.kind) {
     case Kind::ValidationFailed:
         throw UserError(QStringLiteral("event %1 cannot be uploaded: %2").arg(m_eventId, detail));
     case Kind::Rejected:
-        throw UserError(QStringLiteral("the console on %1 answered with an error: %2")
-                            .arg(port, detail));
+        throw UserError(
+            QStringLiteral("the console on %1 answered with an error: %2").arg(port, detail));
     case Kind::NoAnswer:
         throw UserError(QStringLiteral("no answer from the console on %1: is it switched on "
                                        "and its cable plugged in?")
@@ -121,10 +122,10 @@ int JobRunner::conclude(const Kavvix::JobResult &result) const {
     case Kind::LineLost:
         throw UserError(QStringLiteral("the line to the console on %1 was lost").arg(port));
     case Kind::PortUnavailable:
-        throw UserError(detail.contains(m_port.device()) ? detail : port + QStringLiteral(": ") + detail);
+        throw UserError(detail.contains(m_port.device()) ? detail
+                                                         : port + QStringLiteral(": ") + detail);
     default:
-        throw UserError(detail.isEmpty() ? QStringLiteral("%1 failed").arg(result.name())
-                                         : detail);
+        throw UserError(detail.isEmpty() ? QStringLiteral("%1 failed").arg(result.name()) : detail);
     }
 }
 

@@ -49,7 +49,7 @@ private:
 
     Console &m_console;
     QStringList m_messages;
-    int m_signal = 0; // the signal that cancelled the last job, 0 when none
+    int m_signal = 0;  // the signal that cancelled the last job, 0 when none
     ChosenPort m_port; // of the last job
     QString m_eventId; // of the last upload, empty after a connection test
 };

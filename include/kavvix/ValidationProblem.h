@@ -33,13 +33,13 @@ struct KAVVIX_EXPORT ValidationProblem {
     static constexpr int MaxListed = 50;
 
     Check check = Check::DatabaseError;
-    QString line;       // the operator message line the check wrote
-    bool fatal = true;  // false for a warning, which does not stop the upload
-    int divers = 0;     // TooManyDivers: how many divers the event has
-    int diveCount = 0;  // all dives at fault; dives holds the first MaxListed of them
-    QList<DiveAtFault> dives;        // by diving order, round, RegID
-    QList<qint16> missingOrders;     // OrderNotSequential: from 1 up, at most MaxListed
-    int missingOrderCount = 0;       // OrderNotSequential: all missing diving orders
+    QString line;                // the operator message line the check wrote
+    bool fatal = true;           // false for a warning, which does not stop the upload
+    int divers = 0;              // TooManyDivers: how many divers the event has
+    int diveCount = 0;           // all dives at fault; dives holds the first MaxListed of them
+    QList<DiveAtFault> dives;    // by diving order, round, RegID
+    QList<qint16> missingOrders; // OrderNotSequential: from 1 up, at most MaxListed
+    int missingOrderCount = 0;   // OrderNotSequential: all missing diving orders
 
     bool operator==(const ValidationProblem &) const = default;
 

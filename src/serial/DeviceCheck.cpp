@@ -39,13 +39,13 @@ DeviceCheck notAllowed(const QString &device, const struct stat &info) {
     const bool groupMayUse = (info.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
     const QString group = groupMayUse ? groupName(info.st_gid) : QStringLiteral("dialout");
     return found(DeviceCheck::Verdict::NoPermission,
-                   QStringLiteral("you may not open %1 (owner %2, group %3, mode %4): join the "
-                                  "%5 group (sudo usermod -aG %5 $USER, then log in again)")
-                       .arg(device)
-                       .arg(userName(info.st_uid))
-                       .arg(groupName(info.st_gid))
-                       .arg(info.st_mode & 07777, 4, 8, QLatin1Char('0'))
-                       .arg(group));
+                 QStringLiteral("you may not open %1 (owner %2, group %3, mode %4): join the "
+                                "%5 group (sudo usermod -aG %5 $USER, then log in again)")
+                     .arg(device)
+                     .arg(userName(info.st_uid))
+                     .arg(groupName(info.st_gid))
+                     .arg(info.st_mode & 07777, 4, 8, QLatin1Char('0'))
+                     .arg(group));
 }
 
 QString processName(const QString &pid) {
@@ -64,9 +64,9 @@ QString lockHolder(const QString &device) {
     QString name = device.startsWith(QLatin1String("/dev/")) ? device.mid(5) : device;
     name = QStringLiteral("LCK..") + name.replace(u'/', u'_');
     const QString self = QString::number(::getpid());
-    for (const QString &folder : {QStringLiteral("/run/lock"), QStringLiteral("/var/lock"),
-                                  QStringLiteral("/tmp"), QStringLiteral("/var/tmp"),
-                                  QDir::tempPath()}) {
+    for (const QString &folder :
+         {QStringLiteral("/run/lock"), QStringLiteral("/var/lock"), QStringLiteral("/tmp"),
+          QStringLiteral("/var/tmp"), QDir::tempPath()}) {
         QFile lock(folder + u'/' + name);
         if (!lock.open(QIODevice::ReadOnly))
             continue;
@@ -81,9 +81,9 @@ QString lockHolder(const QString &device) {
 
 DeviceCheck missing(const QString &device) {
     return found(DeviceCheck::Verdict::Missing,
-                   QStringLiteral("%1 does not exist: is the console's cable or USB serial "
-                                  "adapter plugged in?")
-                       .arg(device));
+                 QStringLiteral("%1 does not exist: is the console's cable or USB serial "
+                                "adapter plugged in?")
+                     .arg(device));
 }
 
 } // namespace
@@ -96,7 +96,7 @@ DeviceCheck DeviceCheck::of(const QString &device) {
     if (::stat(path.constData(), &info) != 0) {
         if (errno == EACCES)
             return found(Verdict::NoPermission,
-                           QStringLiteral("you may not look into the folder of %1").arg(device));
+                         QStringLiteral("you may not look into the folder of %1").arg(device));
         return missing(device);
     }
     if (!S_ISCHR(info.st_mode))
@@ -110,9 +110,9 @@ DeviceCheck DeviceCheck::of(const QString &device) {
             return inUse(device);
         if (error == ENOENT || error == ENXIO || error == ENODEV)
             return missing(device);
-        return found(Verdict::Failed, QStringLiteral("cannot open %1: %2")
-                                            .arg(device, QString::fromLocal8Bit(
-                                                             std::strerror(error))));
+        return found(Verdict::Failed,
+                     QStringLiteral("cannot open %1: %2")
+                         .arg(device, QString::fromLocal8Bit(std::strerror(error))));
     }
     termios settings{};
     const bool terminal = ::tcgetattr(fd, &settings) == 0;
@@ -127,9 +127,9 @@ DeviceCheck DeviceCheck::of(const QString &device) {
 DeviceCheck DeviceCheck::inUse(const QString &device) {
     const QStringList names = holders(device);
     return found(Verdict::InUse,
-                   names.isEmpty()
-                       ? QStringLiteral("%1 is in use by another program").arg(device)
-                       : QStringLiteral("%1 is in use by %2").arg(device, names.join(u", ")));
+                 names.isEmpty()
+                     ? QStringLiteral("%1 is in use by another program").arg(device)
+                     : QStringLiteral("%1 is in use by %2").arg(device, names.join(u", ")));
 }
 
 QStringList DeviceCheck::holders(const QString &device) {

@@ -200,10 +200,10 @@ QHttpServerResponse ApiServer::meet() const {
         {"currentEvent",
          m_meet.currentEvent().isEmpty() ? QJsonValue() : QJsonValue(m_meet.currentEvent())},
         {"console",
-         QJsonObject{{"port", m_jobs.lineAvailable() ? QJsonValue(m_link.portNumber())
-                                                     : QJsonValue()},
-                     {"open", m_link.isOpen()},
-                     {"version", m_link.version().isEmpty() ? QJsonValue() : m_link.version()}}},
+         QJsonObject{
+             {"port", m_jobs.lineAvailable() ? QJsonValue(m_link.portNumber()) : QJsonValue()},
+             {"open", m_link.isOpen()},
+             {"version", m_link.version().isEmpty() ? QJsonValue() : m_link.version()}}},
         {"events", m_meet.events()}};
 }
 

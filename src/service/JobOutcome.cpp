@@ -9,12 +9,11 @@ namespace {
 QJsonObject problemJson(const ValidationProblem &problem) {
     QJsonArray dives;
     for (const DiveAtFault &dive : problem.dives)
-        dives.append(QJsonObject{{"regId", dive.regId},
-                                 {"divingOrder", dive.divingOrder},
-                                 {"round", dive.round}});
-    QJsonObject json{{"check", problem.name()},  {"line", problem.line},
-                     {"fatal", problem.fatal},   {"text", problem.describe()},
-                     {"dives", dives},           {"diveCount", problem.diveCount}};
+        dives.append(QJsonObject{
+            {"regId", dive.regId}, {"divingOrder", dive.divingOrder}, {"round", dive.round}});
+    QJsonObject json{{"check", problem.name()}, {"line", problem.line},
+                     {"fatal", problem.fatal},  {"text", problem.describe()},
+                     {"dives", dives},          {"diveCount", problem.diveCount}};
     if (problem.check == ValidationProblem::Check::TooManyDivers)
         json.insert(QStringLiteral("divers"), problem.divers);
     if (problem.check == ValidationProblem::Check::OrderNotSequential) {

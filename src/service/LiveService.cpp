@@ -238,7 +238,9 @@ void LiveService::wire() {
     connect(p.jobs.get(), &JobLauncher::finished, this,
             [this](const QString &job, const JobResult &result) {
                 emit logLine(QStringLiteral("%1 finished: %2").arg(job, result.name()) +
-                             (result.detail.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(result.detail)));
+                             (result.detail.isEmpty()
+                                  ? QString()
+                                  : QStringLiteral(" (%1)").arg(result.detail)));
                 m_parts->feed->broadcast(JobOutcome::finishedMessage(job, result));
             });
     connect(p.api.get(), &ApiServer::currentEventChanged, this, [this](const QString &eventId) {

@@ -150,8 +150,9 @@ bool ValidateEvent(const QString &sMeetID, const QString &sEventID, const QSqlDa
             report(problemOf(Check::NoDivers, QStringLiteral("-- Invalid event, Unable to "
                                                              "determine number of divers")));
         } else if (divers > MaxDivers) {
-            ValidationProblem problem = problemOf(
-                Check::TooManyDivers, QStringLiteral("-- Cannot upload event with more than 25 divers"));
+            ValidationProblem problem =
+                problemOf(Check::TooManyDivers,
+                          QStringLiteral("-- Cannot upload event with more than 25 divers"));
             problem.divers = divers;
             report(problem);
         }
@@ -175,15 +176,16 @@ bool ValidateEvent(const QString &sMeetID, const QString &sEventID, const QSqlDa
         if (!isSequential(orders)) {
             ValidationProblem problem = problemOf(
                 Check::OrderNotSequential,
-                QStringLiteral("-- Diving order is not sequential (starting with 1) for this event"));
+                QStringLiteral(
+                    "-- Diving order is not sequential (starting with 1) for this event"));
             listMissingOrders(orders, problem);
             report(problem);
         }
         // More than 25 divers already explains high diving orders.
         if (divers >= 1 && divers <= MaxDivers && checks.orderAboveMaximum()) {
-            ValidationProblem problem = problemOf(
-                Check::OrderAboveMaximum,
-                QStringLiteral("-- Cannot upload event with a diving order above 25"));
+            ValidationProblem problem =
+                problemOf(Check::OrderAboveMaximum,
+                          QStringLiteral("-- Cannot upload event with a diving order above 25"));
             if (detail)
                 checks.listDivesWhere(QStringLiteral("DivingOrder > 25"), problem);
             report(problem);
@@ -191,8 +193,9 @@ bool ValidateEvent(const QString &sMeetID, const QString &sEventID, const QSqlDa
     } catch (const RecordSet::QueryFailure &e) {
         // Later checks would only repeat the failure; an event that could not be checked
         // must not be uploaded.
-        report(problemOf(Check::DatabaseError,
-                         QStringLiteral("-- Unable to check the event, database error: ") + e.text()));
+        report(
+            problemOf(Check::DatabaseError,
+                      QStringLiteral("-- Unable to check the event, database error: ") + e.text()));
     } catch (const Error &e) {
         report(problemOf(Check::DatabaseError,
                          QStringLiteral("-- Unable to check the event: ") + e.description()));

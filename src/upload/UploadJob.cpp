@@ -36,7 +36,9 @@ void UploadJob::run() {
         return;
     }
     if (!valid) {
-        finish(JobResult{JobResult::Kind::ValidationFailed, {}, ValidationProblem::describe(problems),
+        finish(JobResult{JobResult::Kind::ValidationFailed,
+                         {},
+                         ValidationProblem::describe(problems),
                          problems});
         return;
     }

@@ -272,17 +272,27 @@ TEST_F(CommandsCli, FailedUploadSaysWhyInOneLine) {
         const char *lastOut;
         const char *err;
     } cases[] = {
-        {"E12", {"--reject", "2:02"}, " Communications ERROR: Checksum Error",
+        {"E12",
+         {"--reject", "2:02"},
+         " Communications ERROR: Checksum Error",
          "kavvix upload: the console on COM 3 answered with an error: Checksum Error\n"},
-        {"EDD", {}, " >> Process Aborted <<",
+        {"EDD",
+         {},
+         " >> Process Aborted <<",
          "kavvix upload: event EDD cannot be uploaded: DD zero or missing: diving order 3 "
          "(RegID 902) round 3\n"},
-        {"EZ0", {}, " >> Process Aborted <<",
+        {"EZ0",
+         {},
+         " >> Process Aborted <<",
          "kavvix upload: event EZ0 cannot be uploaded: no diving order: diving order 0 "
          "(RegID 800) rounds 1-5\n"},
-        {"EGP", {}, " >> Process Aborted <<",
+        {"EGP",
+         {},
+         " >> Process Aborted <<",
          "kavvix upload: event EGP cannot be uploaded: no diver has diving order 3\n"},
-        {"E26", {}, " >> Process Aborted <<",
+        {"E26",
+         {},
+         " >> Process Aborted <<",
          "kavvix upload: event E26 cannot be uploaded: 26 divers, the console takes at most "
          "25\n"},
     };
@@ -308,7 +318,8 @@ TEST_F(CommandsCli, DeviceErrorsSayWhatToDo) {
     const QString device = simulator.environment().value(QStringLiteral("KAVVIX_COM3"));
     // The connection test on the device, run through the given command (setpriv ...).
     const auto testConnection = [&](QStringList command) {
-        command << KAVVIX_CLI_PATH << "test-connection" << "--device" << device;
+        command << KAVVIX_CLI_PATH << "test-connection"
+                << "--device" << device;
         QProcess process;
         process.start(command.takeFirst(), command);
         process.waitForFinished(30000);
@@ -317,8 +328,8 @@ TEST_F(CommandsCli, DeviceErrorsSayWhatToDo) {
 
     auto monitor = startCli({"monitor", "--device", device});
     QString err;
-    ASSERT_TRUE(waitForOutput(*monitor, err, QStringLiteral("Ctrl-C stops"),
-                              QProcess::StandardError))
+    ASSERT_TRUE(
+        waitForOutput(*monitor, err, QStringLiteral("Ctrl-C stops"), QProcess::StandardError))
         << err;
     const auto [inUseCode, inUse] = testConnection({});
     EXPECT_EQ(inUseCode, 1);
@@ -332,12 +343,12 @@ TEST_F(CommandsCli, DeviceErrorsSayWhatToDo) {
     QFile pty(device);
     if (::geteuid() == 0) {
         // root opens any device: the device becomes root's alone, and nobody tries.
-        if (QProcess::execute(QStringLiteral("setpriv"), {"--reuid=nobody", "--regid=nogroup",
-                                                          "--clear-groups", "true"}) != 0)
+        if (QProcess::execute(QStringLiteral("setpriv"),
+                              {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "true"}) != 0)
             GTEST_SKIP() << "no unprivileged user to run as (setpriv --reuid=nobody failed)";
         ASSERT_EQ(::chown(QFile::encodeName(device).constData(), 0, 0), 0);
-        asUser = {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "env",
-                  "HOME=/tmp"};
+        asUser = {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                  "env",     "HOME=/tmp"};
         ASSERT_TRUE(pty.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
     } else {
         ASSERT_TRUE(pty.setPermissions({})); // not even its owner may open it now

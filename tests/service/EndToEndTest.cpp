@@ -185,7 +185,8 @@ TEST_P(Serve, UploadAndConnectionTestRunOnTheServicePortOneAtATime) {
     const QJsonArray problems = finished[2]["validation"].toArray();
     ASSERT_EQ(problems.size(), 1);
     EXPECT_EQ(problems[0]["check"].toString(), QStringLiteral("zero-dd"));
-    EXPECT_EQ(problems[0]["line"].toString(), QStringLiteral("-- DDs of zero found for some dives"));
+    EXPECT_EQ(problems[0]["line"].toString(),
+              QStringLiteral("-- DDs of zero found for some dives"));
     EXPECT_EQ(problems[0]["dives"].toArray(),
               (QJsonArray{QJsonObject{{"regId", "902"}, {"divingOrder", 3}, {"round", 3}}}));
     EXPECT_EQ(finished[2]["detail"].toString(), problems[0]["text"].toString());
@@ -219,7 +220,8 @@ TEST_P(Serve, KilledAndRestartedKeepsEveryDiveOnce) {
     afterwards << "--no-console";
     ServiceProcess stored(afterwards);
     ASSERT_TRUE(stored.started()) << stored.log().toStdString();
-    EXPECT_TRUE(stored.log().contains(QStringLiteral("without a console"))) << stored.log().toStdString();
+    EXPECT_TRUE(stored.log().contains(QStringLiteral("without a console")))
+        << stored.log().toStdString();
     EXPECT_EQ(stored.request("GET", "/api/events/" + Event + "/results").array(), results);
     const QJsonObject console = stored.request("GET", "/api/meet").object()["console"].toObject();
     EXPECT_TRUE(console["port"].isNull());
