@@ -61,8 +61,8 @@ int DemoCommand::run(const QCommandLineParser &parser, Console &console) {
     console.out << "\nUpload of event " << eventId << " (12 divers, dive order B) on "
                 << demoPort.name() << ":\n";
     console.out.flush();
-    const Kavvix::JobResult upload =
-        runner.upload(db, meetId, eventId, QStringLiteral("302"), demoPort);
+    const QString orderB = Kavvix::UploadJob::diveOrderCommand(QStringLiteral("B"));
+    const Kavvix::JobResult upload = runner.upload(db, meetId, eventId, orderB, demoPort);
 
     const QStringList frames = simulator.uploadFrames();
     console.out << "\nThe console received " << frames.size() << " upload frames";

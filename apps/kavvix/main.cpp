@@ -4,7 +4,7 @@
 #include "WindowSystem.h"
 
 #include <kavvix/Error.h>
-#include <kavvix/kavvix.h>
+#include <kavvix/core.h>
 
 #include <QApplication>
 #include <QCoreApplication>

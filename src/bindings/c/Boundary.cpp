@@ -1,7 +1,7 @@
 #include "Boundary.h"
 
 #include <kavvix/Error.h>
-#include <kavvix/kavvix.h>
+#include <kavvix/core.h>
 
 #include <QStringDecoder>
 

@@ -2,7 +2,7 @@
 #include "PythonBindings.h"
 
 #include <kavvix/Error.h>
-#include <kavvix/kavvix.h>
+#include <kavvix/core.h>
 
 namespace Kavvix::Python {
 
