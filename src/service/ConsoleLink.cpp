@@ -63,6 +63,7 @@ void ConsoleLink::onComm() {
 }
 
 void ConsoleLink::receive(const QByteArray &bytes) {
+    m_batchArrival.start();
     if (m_tap)
         for (const char byte : bytes)
             m_tap(byte);

@@ -6,6 +6,7 @@
 #include <kavvix/cDakProcessor.h>
 #include <kavvix/comPort.h>
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -36,6 +37,9 @@ public:
     bool isOpen() const { return m_port.isOpen(); }
     QString version() const { return m_version; }
     bool jobRunning() const { return m_job != nullptr; }
+    // Started when the batch being taken in arrived: inside diveReceived, how long ago the
+    // dive's frame came off the line.
+    const QElapsedTimer &batchArrival() const { return m_batchArrival; }
 
     // Runs the job on this line; it is deleted when it has finished. False (and the job
     // deleted) while another one runs.
@@ -63,6 +67,7 @@ private:
     QTimer m_reopen;
     bool m_closing = false;
     std::function<void(char)> m_tap;
+    QElapsedTimer m_batchArrival;
 };
 
 } // namespace Kavvix
