@@ -15,12 +15,15 @@ ConsoleLink::ConsoleLink(qint16 portNumber, QObject *parent)
     connect(&m_port, &comPort::OnComm, this, &ConsoleLink::onComm);
     connect(&m_processor, &cDakProcessor::SoftwareVersion, this, [this](const QString &version) {
         m_version = version.trimmed();
-        emit consoleChanged(true, m_version);
+        m_versionCurrent = true;
+        m_answering = true;
+        emit consoleChanged(m_lineUp, m_version);
     });
     connect(&m_processor, &cDakProcessor::COMMError, this, &ConsoleLink::commError);
     connect(&m_processor, &cDakProcessor::DiveResult, this, [this](cDiveResult *result) {
         DiveRecord record = DiveRecord::fromResult(*result);
         record.rawFrame = m_processor.currentFrame();
+        heardConsole();
         emit diveReceived(record);
     });
 }
@@ -35,8 +38,29 @@ void ConsoleLink::open() {
     m_port.setSettings(modKavvix::ConsoleLineSettings);
     m_port.setReceiveInBatches(true);
     m_port.open();
+    m_answering = false;
+    m_versionCurrent = false;
+    setLineUp(true);
     m_port.write(m_processor.SoftwareVersionRequest());
-    emit consoleChanged(true, m_version);
+    emit consoleChanged(m_lineUp, m_version);
+}
+
+void ConsoleLink::setLineUp(bool up) {
+    if (up == m_lineUp)
+        return;
+    m_lineUp = up;
+    m_since = QDateTime::currentDateTimeUtc();
+    if (!up) {
+        m_answering = false;
+        m_versionCurrent = false;
+    }
+}
+
+void ConsoleLink::heardConsole() {
+    if (m_answering)
+        return;
+    m_answering = true;
+    emit consoleChanged(m_lineUp, m_version);
 }
 
 void ConsoleLink::close() {
@@ -71,6 +95,7 @@ void ConsoleLink::receive(const QByteArray &bytes) {
 }
 
 void ConsoleLink::lineLost() {
+    setLineUp(false);
     emit consoleChanged(false, m_version);
     if (!m_closing)
         m_reopen.start();
@@ -95,8 +120,8 @@ bool ConsoleLink::runJob(ConsoleJob *job) {
         return false;
     }
     m_reopen.stop();
+    // Lent to the job, the line stays up: the job reports what happens on it.
     m_port.close();
-    emit consoleChanged(false, m_version);
     m_job = job;
     job->setLine(&m_port);
     job->setCommPort(m_portNumber);
@@ -114,8 +139,11 @@ void ConsoleLink::jobFinished() {
     if (!m_closing)
         QTimer::singleShot(0, this, [this] {
             tryReopen();
-            if (!m_port.isOpen() && !m_closing)
+            if (!m_port.isOpen() && !m_closing) {
+                setLineUp(false);
+                emit consoleChanged(false, m_version);
                 m_reopen.start();
+            }
         });
 }
 

@@ -6,6 +6,7 @@
 #include <kavvix/cDakProcessor.h>
 #include <kavvix/comPort.h>
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
@@ -34,8 +35,18 @@ public:
     void close();
 
     qint16 portNumber() const { return m_portNumber; }
-    bool isOpen() const { return m_port.isOpen(); }
+    // The line is up while the service holds the device open, for its receiver or lent to a
+    // job; it is down from the moment the device went away until it could be opened again.
+    bool isOpen() const { return m_lineUp; }
+    // When the line last came up or went down (UTC).
+    QDateTime since() const { return m_since; }
+    // Whether the console has sent a frame that passed its checks since the line was
+    // (re)opened.
+    bool answering() const { return m_answering; }
+    // The console's version as it last said; current only while it has answered the version
+    // request of the line's latest opening.
     QString version() const { return m_version; }
+    bool versionCurrent() const { return m_versionCurrent; }
     bool jobRunning() const { return m_job != nullptr; }
     // Started when the batch being taken in arrived: inside diveReceived, how long ago the
     // dive's frame came off the line.
@@ -49,6 +60,7 @@ public:
 
 signals:
     void diveReceived(const Kavvix::DiveRecord &record);
+    // The line came up or went down, the console answered, or said its version.
     void consoleChanged(bool open, const QString &version);
     void commError(const QString &text);
 
@@ -58,11 +70,17 @@ private:
     void lineLost();
     void tryReopen();
     void jobFinished();
+    void setLineUp(bool up);
+    void heardConsole();
 
     qint16 m_portNumber;
     comPort m_port;
     cDakProcessor m_processor;
     QString m_version;
+    bool m_versionCurrent = false;
+    bool m_lineUp = false;
+    bool m_answering = false;
+    QDateTime m_since = QDateTime::currentDateTimeUtc();
     QPointer<ConsoleJob> m_job;
     QTimer m_reopen;
     bool m_closing = false;
