@@ -264,7 +264,7 @@ QHttpServerResponse ApiServer::meet() const {
         {"currentEvent",
          m_meet.currentEvent().isEmpty() ? QJsonValue() : QJsonValue(m_meet.currentEvent())},
         {"console", QJsonObject{{"port", m_jobs.lineAvailable() ? QJsonValue(m_link.portNumber())
-                                                                  : QJsonValue()},
+                                                                : QJsonValue()},
                                 {"open", m_link.isOpen()},
                                 {"since", m_link.since().toString(Qt::ISODateWithMs)},
                                 {"answering", m_link.answering()},
