@@ -39,3 +39,11 @@ QStringList creatableNames() {
 }
 
 } // namespace Kavvix::Core
+
+namespace Kavvix {
+
+QString libraryVersion() {
+    return QStringLiteral(KAVVIX_VERSION_STRING);
+}
+
+} // namespace Kavvix

@@ -34,16 +34,31 @@ public:
     // grows with their number on every wake-up, which makes a broadcast cost the square of
     // the clients.
     virtual bool servesManyClients() const { return false; }
+    // How many positional arguments it takes at most; more are refused as a usage mistake.
+    virtual qsizetype maxArguments() const { return 0; }
 };
 
-// A failure the user can act on: printed as one line "kavvix <command>: <message>", exit 1.
+// An option taking a value whose help names its default: "<description> (default: VALUE).".
+inline QCommandLineOption optionWithDefault(const QString &name, QString description,
+                                            const QString &valueName, const QString &defaultValue) {
+    if (description.endsWith(u'.'))
+        description.chop(1);
+    return {name, description + QStringLiteral(" (default: %1).").arg(defaultValue), valueName,
+            defaultValue};
+}
+
+// A failure the user can act on: printed as one line "kavvix <command>: <message>", exit 1
+// (or the exit code given).
 class UserError {
 public:
-    explicit UserError(QString message) : m_message(std::move(message)) {}
+    explicit UserError(QString message, int exitCode = Failure)
+        : m_message(std::move(message)), m_exitCode(exitCode) {}
     const QString &message() const { return m_message; }
+    int exitCode() const { return m_exitCode; }
 
 private:
     QString m_message;
+    int m_exitCode;
 };
 
 // A mistake in how the command was called: printed with a hint to --help, exit 2.

@@ -16,7 +16,7 @@ namespace KavvixCli {
 
 namespace {
 
-constexpr qint16 demoPort = 3;
+constexpr ChosenPort demoPort{3, false};
 
 } // namespace
 
@@ -43,26 +43,26 @@ int DemoCommand::run(const QCommandLineParser &parser, Console &console) {
     Kavvix::ConsoleSimulator simulator;
     if (!parser.isSet(QStringLiteral("fast")))
         simulator.setLineRate(9600);
-    Kavvix::modKavvix::MapPort(demoPort, simulator.slavePath());
+    Kavvix::modKavvix::MapPort(demoPort.number, simulator.slavePath());
 
     const QString meetId = Kavvix::SampleMeet::MeetID;
     const QString eventId = Kavvix::SampleMeet::Event12Divers;
     console.out << "Sample meet " << meetId << " (" << Kavvix::modKavvix::GetMeetName(meetId, db)
                 << ") written to " << file << "\n"
-                << "Console simulator on " << simulator.slavePath() << ", mapped to COM "
-                << demoPort << " through " << Kavvix::modKavvix::PortVariable(demoPort) << "\n\n"
-                << "Connection test on COM " << demoPort << ":\n";
+                << "Console simulator on " << simulator.slavePath() << ", mapped to "
+                << demoPort.name() << " through "
+                << Kavvix::modKavvix::PortVariable(demoPort.number) << "\n\n"
+                << "Connection test on " << demoPort.name() << ":\n";
     console.out.flush();
 
     JobRunner runner(console);
-    if (!runner.testConnection(demoPort).succeeded())
-        throw UserError(QStringLiteral("the connection test did not succeed"));
+    runner.conclude(runner.testConnection(demoPort));
 
-    console.out << "\nUpload of event " << eventId << " (12 divers, dive order B) on COM "
-                << demoPort << ":\n";
+    console.out << "\nUpload of event " << eventId << " (12 divers, dive order B) on "
+                << demoPort.name() << ":\n";
     console.out.flush();
     const QString orderB = Kavvix::UploadJob::diveOrderCommand(QStringLiteral("B"));
-    const bool sent = runner.upload(db, meetId, eventId, orderB, demoPort).succeeded();
+    const Kavvix::JobResult upload = runner.upload(db, meetId, eventId, orderB, demoPort);
 
     const QStringList frames = simulator.uploadFrames();
     console.out << "\nThe console received " << frames.size() << " upload frames";
@@ -71,17 +71,14 @@ int DemoCommand::run(const QCommandLineParser &parser, Console &console) {
     console.out << " characters; the diver rows they carried (diving order, 13 rounds of "
                    "dive number, position code and DD):\n";
     simulator.printDiverRows(console.out);
-    if (!sent) {
-        console.out << "The upload did not complete: "
-                    << (runner.messages().isEmpty() ? QString() : runner.messages().last()) << '\n';
-        return Failure;
-    }
+    runner.conclude(upload);
     console.out << "\n"
                 << Kavvix::UploadJob::AllDataSent << ": " << frames.size() << " frames, "
                 << simulator.diverRows().size()
                 << " divers, each frame acknowledged by the console.\n";
-    DemoLiveResults live(file, demoPort, console);
-    return live.run(simulator, folder.filePath(QStringLiteral("journal"))) ? Success : Failure;
+    DemoLiveResults live(file, demoPort.number, console);
+    live.run(simulator, folder.filePath(QStringLiteral("journal")));
+    return Success;
 }
 
 } // namespace KavvixCli

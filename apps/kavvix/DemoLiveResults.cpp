@@ -42,7 +42,7 @@ void pause(int ms) {
 
 } // namespace
 
-bool DemoLiveResults::run(Kavvix::ConsoleSimulator &simulator, const QString &journalPath) {
+void DemoLiveResults::run(Kavvix::ConsoleSimulator &simulator, const QString &journalPath) {
     const QString event = Kavvix::SampleMeet::Event12Divers;
     Kavvix::LiveServiceOptions options;
     options.database = m_file;
@@ -75,7 +75,9 @@ bool DemoLiveResults::run(Kavvix::ConsoleSimulator &simulator, const QString &jo
     m_console.out << ": " << stored << " of " << DivesInARound << " dives arrived.\n\n";
     if (stored < DivesInARound) {
         service.stop();
-        return false;
+        throw UserError(QStringLiteral("only %1 of %2 judged dives reached the live results")
+                            .arg(stored)
+                            .arg(DivesInARound));
     }
     m_console.out << "Where they went:\n"
                   << "  the meet database: table kavvix_dive_results of " << m_file
@@ -87,7 +89,6 @@ bool DemoLiveResults::run(Kavvix::ConsoleSimulator &simulator, const QString &jo
     service.stop();
     m_console.out << "\nAt a meet: kavvix serve --db meet.sqlite --meet " << options.meetId
                   << " --port " << m_port << "\n";
-    return true;
 }
 
 void DemoLiveResults::printStandings(const QString &baseUrl) {

@@ -16,8 +16,8 @@ public:
     DemoLiveResults(QString databaseFile, qint16 portNumber, Console &console)
         : m_file(std::move(databaseFile)), m_port(portNumber), m_console(console) {}
 
-    // False when not every dive reached the API.
-    bool run(Kavvix::ConsoleSimulator &simulator, const QString &journalPath);
+    // Throws UserError when not every dive reached the API.
+    void run(Kavvix::ConsoleSimulator &simulator, const QString &journalPath);
 
 private:
     void printStandings(const QString &baseUrl);

@@ -4,6 +4,7 @@
 #include "MeetDatabaseOption.h"
 
 #include <kavvix/ConnectionTestJob.h>
+#include <kavvix/DeviceCheck.h>
 #include <kavvix/MeetDatabase.h>
 #include <kavvix/PortTable.h>
 #include <kavvix/UploadJob.h>
@@ -11,6 +12,8 @@
 #include <QEventLoop>
 #include <QSqlQuery>
 #include <QTime>
+
+#include <cstring>
 
 namespace KavvixCli {
 
@@ -35,21 +38,21 @@ QString JobRunner::diveOrderCommand(const QString &letter) {
     return command;
 }
 
-void JobRunner::requireUsablePort(qint16 port) {
-    const QString device = Kavvix::modKavvix::PortDevice(port);
+void JobRunner::requireUsablePort(const ChosenPort &port) {
+    const QString device = port.device();
     if (device.isEmpty())
         throw UserError(QStringLiteral("COM %1 is not mapped to a device (set %2=/dev/...)")
-                            .arg(port)
-                            .arg(Kavvix::modKavvix::PortVariable(port)));
-    if (!Kavvix::modKavvix::PortAvailable(port))
-        throw UserError(QStringLiteral("COM %1 (%2) cannot be opened: it is missing or in use")
-                            .arg(port)
-                            .arg(device));
+                            .arg(port.number)
+                            .arg(Kavvix::modKavvix::PortVariable(port.number)));
+    const Kavvix::DeviceCheck check = Kavvix::DeviceCheck::of(device);
+    if (!check.usable())
+        throw UserError(port.byDevice ? check.text
+                                      : port.name() + QStringLiteral(": ") + check.text);
 }
 
 Kavvix::JobResult JobRunner::upload(const QSqlDatabase &db, const QString &meetId,
                                     const QString &eventId, const QString &diveOrderCommand,
-                                    qint16 port) {
+                                    const ChosenPort &port) {
     requireMeet(db, meetId);
     if (!isListedEvent(db, meetId, eventId))
         throw UserError(QStringLiteral("event '%1' is not an uploadable event of meet '%2'")
@@ -57,24 +60,27 @@ Kavvix::JobResult JobRunner::upload(const QSqlDatabase &db, const QString &meetI
     requireUsablePort(port);
     Kavvix::UploadJob job(db, meetId, eventId);
     job.setDiveOrderCommand(diveOrderCommand);
-    job.setCommPort(port);
+    job.setCommPort(port.number);
+    m_eventId = eventId;
     QObject::connect(&job, &Kavvix::UploadJob::alert,
                      [this](const QString &title, const QString &text) {
                          m_console.err << title << ": " << text << Qt::endl;
                      });
-    return run(job);
+    return run(job, port);
 }
 
-Kavvix::JobResult JobRunner::testConnection(qint16 port) {
+Kavvix::JobResult JobRunner::testConnection(const ChosenPort &port) {
     requireUsablePort(port);
     Kavvix::ConnectionTestJob job;
-    job.setCommPort(port);
-    return run(job);
+    job.setCommPort(port.number);
+    m_eventId.clear();
+    return run(job, port);
 }
 
-Kavvix::JobResult JobRunner::run(Kavvix::ConsoleJob &job) {
+Kavvix::JobResult JobRunner::run(Kavvix::ConsoleJob &job, const ChosenPort &port) {
     m_messages.clear();
     m_signal = 0;
+    m_port = port;
     QObject::connect(&job, &Kavvix::ConsoleJob::message, [this](const QString &text) {
         m_messages << text;
         m_console.out << Kavvix::modKavvix::MessageLine(QTime::currentTime(), text) << Qt::endl;
@@ -92,10 +98,35 @@ Kavvix::JobResult JobRunner::run(Kavvix::ConsoleJob &job) {
     return job.result();
 }
 
-int JobRunner::exitCode(const Kavvix::JobResult &result) const {
+int JobRunner::conclude(const Kavvix::JobResult &result) const {
+    using Kind = Kavvix::JobResult::Kind;
     if (result.succeeded())
         return Success;
-    return m_signal != 0 ? 128 + m_signal : Failure;
+    if (m_signal != 0)
+        throw UserError(QStringLiteral("stopped by %1; the port is closed")
+                            .arg(QString::fromLocal8Bit(::strsignal(m_signal))),
+                        128 + m_signal);
+    const QString port = m_port.name();
+    const QString detail =
+        result.detail.isEmpty() ? m_messages.value(m_messages.size() - 1) : result.detail;
+    switch (result.kind) {
+    case Kind::ValidationFailed:
+        throw UserError(QStringLiteral("event %1 cannot be uploaded: %2").arg(m_eventId, detail));
+    case Kind::Rejected:
+        throw UserError(
+            QStringLiteral("the console on %1 answered with an error: %2").arg(port, detail));
+    case Kind::NoAnswer:
+        throw UserError(QStringLiteral("no answer from the console on %1: is it switched on "
+                                       "and its cable plugged in?")
+                            .arg(port));
+    case Kind::LineLost:
+        throw UserError(QStringLiteral("the line to the console on %1 was lost").arg(port));
+    case Kind::PortUnavailable:
+        throw UserError(detail.contains(m_port.device()) ? detail
+                                                         : port + QStringLiteral(": ") + detail);
+    default:
+        throw UserError(detail.isEmpty() ? QStringLiteral("%1 failed").arg(result.name()) : detail);
+    }
 }
 
 } // namespace KavvixCli

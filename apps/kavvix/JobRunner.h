@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Command.h"
+#include "PortOption.h"
 
 #include <kavvix/JobResult.h>
 
@@ -25,28 +26,32 @@ public:
     // Validates and uploads one event of a meet. Throws UserError for a meet or event that is
     // not in the database, or a port that cannot be used.
     Kavvix::JobResult upload(const QSqlDatabase &db, const QString &meetId, const QString &eventId,
-                             const QString &diveOrderCommand, qint16 port);
+                             const QString &diveOrderCommand, const ChosenPort &port);
     // The connection test.
-    Kavvix::JobResult testConnection(qint16 port);
+    Kavvix::JobResult testConnection(const ChosenPort &port);
 
-    // The exit code for a job's result: 0 when it succeeded, 128 + signal when a signal
-    // cancelled it, 1 otherwise.
-    int exitCode(const Kavvix::JobResult &result) const;
+    // Success for a job that succeeded. Otherwise throws UserError with one line saying why
+    // (who is at fault when the event failed its checks), exit code 128 + signal when a
+    // signal cancelled it, 1 otherwise.
+    int conclude(const Kavvix::JobResult &result) const;
 
     // The message lines of the last run, without the time of day.
     const QStringList &messages() const { return m_messages; }
 
     // Command code of a dive order letter A-D ("301"-"304"); throws UsageError otherwise.
     static QString diveOrderCommand(const QString &letter);
-    // Throws UserError when port n names no device or the device cannot be opened.
-    static void requireUsablePort(qint16 port);
+    // Throws UserError when the port names no device or the device cannot be opened, saying
+    // what to do about it.
+    static void requireUsablePort(const ChosenPort &port);
 
 private:
-    Kavvix::JobResult run(Kavvix::ConsoleJob &job);
+    Kavvix::JobResult run(Kavvix::ConsoleJob &job, const ChosenPort &port);
 
     Console &m_console;
     QStringList m_messages;
-    int m_signal = 0; // the signal that cancelled the last job, 0 when none
+    int m_signal = 0;  // the signal that cancelled the last job, 0 when none
+    ChosenPort m_port; // of the last job
+    QString m_eventId; // of the last upload, empty after a connection test
 };
 
 } // namespace KavvixCli

@@ -31,21 +31,21 @@ void MonitorCommand::describe(QCommandLineParser &parser) const {
 }
 
 int MonitorCommand::run(const QCommandLineParser &parser, Console &console) {
-    const qint16 portNumber = PortOption::resolve(parser);
+    const ChosenPort chosen = PortOption::resolve(parser);
     const bool json = parser.isSet(QStringLiteral("json"));
     Kavvix::modKavvix::setDebugEnabled(parser.isSet(QStringLiteral("log")));
 
     const auto recording = RecordOption::open(parser);
     Kavvix::comPort port;
-    port.setCommPort(portNumber);
+    port.setCommPort(chosen.number);
     port.setSettings(Kavvix::modKavvix::ConsoleLineSettings);
     port.setReceiveInBatches(true); // the monitor takes what arrived a batch at a time
     try {
         port.open();
     } catch (const Kavvix::Error &e) {
-        throw UserError(QStringLiteral("cannot open COM %1 (%2): %3")
-                            .arg(portNumber)
-                            .arg(Kavvix::modKavvix::PortDevice(portNumber), e.description()));
+        // The port's description names the device already.
+        throw UserError(chosen.byDevice ? e.description()
+                                        : chosen.name() + QStringLiteral(": ") + e.description());
     }
 
     const auto emitLine = [&](const QString &text, const QJsonObject &object) {
@@ -91,8 +91,8 @@ int MonitorCommand::run(const QCommandLineParser &parser, Console &console) {
     InterruptWatcher interrupts;
     QObject::connect(&interrupts, &InterruptWatcher::interrupted, [] { QCoreApplication::quit(); });
 
-    console.err << "Monitoring COM " << portNumber << " ("
-                << Kavvix::modKavvix::PortDevice(portNumber) << ", "
+    console.err << "Monitoring " << chosen.name() << " ("
+                << (chosen.byDevice ? QString() : chosen.device() + QStringLiteral(", "))
                 << Kavvix::modKavvix::ConsoleLineSettings << "); Ctrl-C stops.\n";
     console.err.flush();
     if (parser.isSet(QStringLiteral("request-version")))

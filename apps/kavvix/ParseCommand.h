@@ -16,6 +16,7 @@ public:
     }
     void describe(QCommandLineParser &parser) const override;
     int run(const QCommandLineParser &parser, Console &console) override;
+    qsizetype maxArguments() const override { return 2; }
 
 private:
     int parseColorado(InputSource &input, bool json, Console &console);

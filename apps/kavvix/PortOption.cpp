@@ -16,7 +16,15 @@ void PortOption::describe(QCommandLineParser &parser, bool allowDevice) {
                           QStringLiteral("PATH")});
 }
 
-qint16 PortOption::resolve(const QCommandLineParser &parser) {
+QString ChosenPort::device() const {
+    return Kavvix::modKavvix::PortDevice(number);
+}
+
+QString ChosenPort::name() const {
+    return byDevice ? device() : QStringLiteral("COM %1").arg(number);
+}
+
+ChosenPort PortOption::resolve(const QCommandLineParser &parser) {
     const bool hasDevice = parser.optionNames().contains(QStringLiteral("device")) &&
                            parser.isSet(QStringLiteral("device"));
     // An empty value given on purpose is a mistake, not an option left out.
@@ -31,7 +39,7 @@ qint16 PortOption::resolve(const QCommandLineParser &parser) {
                    hasDevice ? parser.value(QStringLiteral("device")) : QString());
 }
 
-qint16 PortOption::resolve(const QString &portText, const QString &device) {
+ChosenPort PortOption::resolve(const QString &portText, const QString &device) {
     if (portText.isEmpty() && device.isEmpty())
         throw UsageError(QStringLiteral("--port N is required"));
     qint16 port = 1;
@@ -48,7 +56,7 @@ qint16 PortOption::resolve(const QString &portText, const QString &device) {
     }
     if (!device.isEmpty())
         Kavvix::modKavvix::MapPort(port, devicePath(device));
-    return port;
+    return {port, !device.isEmpty()};
 }
 
 QString PortOption::devicePath(const QString &device) {

@@ -12,9 +12,10 @@ void describe(QCommandLineParser &parser) {
          QStringLiteral("Play a recording (serve/monitor --record) once the other end has "
                         "sent its first frame."),
          QStringLiteral("FILE")},
-        {QStringLiteral("speed"),
-         QStringLiteral("Replay X times faster than recorded; 0 as fast as possible."),
-         QStringLiteral("X"), QStringLiteral("1")},
+        optionWithDefault(QStringLiteral("speed"),
+                          QStringLiteral("Replay X times faster than recorded; 0 as fast as "
+                                         "possible."),
+                          QStringLiteral("X"), QStringLiteral("1")),
     });
 }
 

@@ -14,6 +14,7 @@ public:
     }
     void describe(QCommandLineParser &parser) const override;
     int run(const QCommandLineParser &parser, Console &console) override;
+    qsizetype maxArguments() const override { return 1; }
 };
 
 } // namespace KavvixCli

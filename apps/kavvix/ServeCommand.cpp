@@ -47,20 +47,26 @@ void ServeCommand::describe(QCommandLineParser &parser) const {
          QStringLiteral("DB")},
         {QStringLiteral("meet"), QStringLiteral("The meet identifier (MeetID)."),
          QStringLiteral("MEET")},
-        {QStringLiteral("listen"), QStringLiteral("Address and port for HTTP and /live."),
-         QStringLiteral("ADDR:PORT"), QStringLiteral("127.0.0.1:8470")},
+        optionWithDefault(QStringLiteral("listen"),
+                          QStringLiteral("Address and port for HTTP and /live."),
+                          QStringLiteral("ADDR:PORT"), QStringLiteral("127.0.0.1:8470")),
         {QStringLiteral("event"),
-         QStringLiteral("The meet event judged dives belong to until an upload names another."),
+         QStringLiteral("The meet event judged dives belong to until an upload names another "
+                        "(default: none, or the last one uploaded through the service)."),
          QStringLiteral("EVENT")},
+        {QStringLiteral("no-console"),
+         QStringLiteral("Serve the meet's stored results without a console line (after the "
+                        "meet); uploads and connection tests are refused.")},
         {QStringLiteral("token"),
-         QStringLiteral("Bearer token for POST and PUT (default $KAVVIX_TOKEN); needed off "
+         QStringLiteral("Bearer token for POST and PUT (default: $KAVVIX_TOKEN); needed off "
                         "the loopback address."),
          QStringLiteral("TOKEN")},
         {QStringLiteral("record"),
          QStringLiteral("Append every byte received, with its arrival time, to a recording."),
          QStringLiteral("FILE")},
         {QStringLiteral("journal"),
-         QStringLiteral("Journal file for dives the database cannot take yet."),
+         QStringLiteral("Journal file for dives the database cannot take yet (default: "
+                        "beside an SQLite file, else in ~/.local/share/kavvix)."),
          QStringLiteral("FILE")},
         {QStringLiteral("idle-timeout"),
          QStringLiteral("Close an HTTP connection idle this long (the /live feed never is)."),

@@ -31,6 +31,7 @@ constexpr Setting Settings[] = {
     {"journal", "journal", true},
     {"idle-timeout", "idle-timeout", true},
     {"log", "log", false},
+    {"no-console", "no-console", true},
 };
 
 // A value as text; QSettings reads a value with commas as a list.
@@ -98,7 +99,7 @@ void parseListen(const QString &text, Kavvix::LiveServiceOptions &options) {
 void ServeSettings::describe(QCommandLineParser &parser) {
     parser.addOptions({
         {QStringLiteral("config"),
-         QStringLiteral("Configuration file (default %1 when it exists); the options given "
+         QStringLiteral("Configuration file (default: %1 when it exists); the options given "
                         "here override it.")
              .arg(DefaultFile),
          QStringLiteral("FILE")},
@@ -136,6 +137,12 @@ ServeSettings ServeSettings::load(const QCommandLineParser &parser) {
             settings.m_values.insert(option, parser.value(option)); // the option's default
     }
 
+    if (parser.isSet(QStringLiteral("no-console"))) {
+        if (parser.isSet(QStringLiteral("port")) || parser.isSet(QStringLiteral("device")))
+            throw UsageError(QStringLiteral("--no-console takes no --port or --device"));
+        settings.m_values.insert(QStringLiteral("no-console"), QStringLiteral("true"));
+    }
+
     if (parser.isSet(QStringLiteral("token")))
         settings.m_token = parser.value(QStringLiteral("token"));
     else if (!settings.value(QStringLiteral("token-file")).isEmpty())
@@ -147,8 +154,15 @@ ServeSettings ServeSettings::load(const QCommandLineParser &parser) {
 
 Kavvix::LiveServiceOptions ServeSettings::serviceOptions() const {
     Kavvix::LiveServiceOptions options;
-    options.portNumber =
-        PortOption::resolve(value(QStringLiteral("port")), value(QStringLiteral("device")));
+    // Without a console the file's port or device is not used.
+    options.withConsole = value(QStringLiteral("no-console")) != QLatin1String("true");
+    if (options.withConsole) {
+        const ChosenPort port =
+            PortOption::resolve(value(QStringLiteral("port")), value(QStringLiteral("device")));
+        options.portNumber = port.number;
+        if (port.byDevice)
+            options.portName = port.device();
+    }
     options.database = value(QStringLiteral("db"));
     options.meetId = value(QStringLiteral("meet"));
     if (options.database.isEmpty() || options.meetId.isEmpty())

@@ -55,10 +55,13 @@ void planRejections(Kavvix::ConsoleSimulator &simulator, const QStringList &valu
 void SimulateCommand::describe(QCommandLineParser &parser) const {
     ReplayOption::describe(parser);
     parser.addOptions({
-        {QStringLiteral("port"),
-         QStringLiteral("Print the KAVVIX_COM<N> setting that maps port N to the console."),
-         QStringLiteral("N"), QStringLiteral("3")},
-        {QStringLiteral("version"), QStringLiteral("Version text of the version reply."),
+        optionWithDefault(
+            QStringLiteral("port"),
+            QStringLiteral("Print the KAVVIX_COM<N> setting that maps port N to the console."),
+            QStringLiteral("N"), QStringLiteral("3")),
+        {QStringLiteral("version"),
+         QStringLiteral("Version text of the version reply (default: %1).")
+             .arg(Kavvix::ConsoleSimulator::DefaultVersion),
          QStringLiteral("TEXT")},
         {QStringLiteral("reject"),
          QStringLiteral("Answer frame K (counting every frame received) with response code "
@@ -71,10 +74,15 @@ void SimulateCommand::describe(QCommandLineParser &parser) const {
         {QStringLiteral("hang-up-at"), QStringLiteral("Hang up instead of answering frame K."),
          QStringLiteral("K")},
         {QStringLiteral("send-dives"),
-         QStringLiteral("Send N judged dives (\"305\"), one every --dive-interval ms."),
+         QStringLiteral("Send N judged dives (\"305\"), one every --dive-interval ms, from the "
+                        "first frame the other end sends (the version request of serve or "
+                        "monitor --request-version)."),
          QStringLiteral("N")},
-        {QStringLiteral("dive-interval"), QStringLiteral("Milliseconds between judged dives."),
-         QStringLiteral("MS"), QStringLiteral("1000")},
+        {QStringLiteral("now"),
+         QStringLiteral("Start --send-dives at once, without waiting for the other end.")},
+        optionWithDefault(QStringLiteral("dive-interval"),
+                          QStringLiteral("Milliseconds between judged dives."),
+                          QStringLiteral("MS"), QStringLiteral("1000")),
         {QStringLiteral("line-rate"),
          QStringLiteral("Pace the console's output at 9600 baud, as the real line does.")},
         {QStringLiteral("commands"),
@@ -161,7 +169,14 @@ int SimulateCommand::run(const QCommandLineParser &parser, Console &console) {
             if (sampleDives == divesLeft)
                 dives.stop();
         });
-        dives.start();
+        // As a console at the pool: nothing is judged before someone listens, so the dives
+        // are not lost in a line nobody reads yet.
+        if (parser.isSet(QStringLiteral("now")))
+            dives.start();
+        else
+            QObject::connect(
+                &simulator, &Kavvix::ConsoleSimulator::frameReceived, &dives,
+                [&dives] { dives.start(); }, Qt::SingleShotConnection);
     }
     std::unique_ptr<SimulatorCommands> commands;
     if (parser.isSet(QStringLiteral("commands"))) {
@@ -180,6 +195,8 @@ int SimulateCommand::run(const QCommandLineParser &parser, Console &console) {
                 << "Map a port number to it: export " << Kavvix::modKavvix::PortVariable(port)
                 << '=' << simulator.slavePath() << '\n'
                 << "Ctrl-C stops.\n";
+    if (divesLeft > 0 && !parser.isSet(QStringLiteral("now")))
+        console.out << "The judged dives start when the other end sends its first frame.\n";
     console.out.flush();
     QCoreApplication::exec();
 

@@ -10,9 +10,9 @@ void TestConnectionCommand::describe(QCommandLineParser &parser) const {
 }
 
 int TestConnectionCommand::run(const QCommandLineParser &parser, Console &console) {
-    const qint16 port = PortOption::resolve(parser);
+    const ChosenPort port = PortOption::resolve(parser);
     JobRunner runner(console);
-    return runner.exitCode(runner.testConnection(port));
+    return runner.conclude(runner.testConnection(port));
 }
 
 } // namespace KavvixCli

@@ -14,8 +14,9 @@ void UploadCommand::describe(QCommandLineParser &parser) const {
         {QStringLiteral("meet"), QStringLiteral("Meet identifier (MeetID)."), QStringLiteral("ID")},
         {QStringLiteral("event"), QStringLiteral("Event identifier (EventID)."),
          QStringLiteral("ID")},
-        {QStringLiteral("order"), QStringLiteral("Console dive order A, B, C or D (default A)."),
-         QStringLiteral("A|B|C|D"), QStringLiteral("A")},
+        optionWithDefault(QStringLiteral("order"),
+                          QStringLiteral("Console dive order A, B, C or D."),
+                          QStringLiteral("A|B|C|D"), QStringLiteral("A")),
     });
     PortOption::describe(parser, true);
 }
@@ -25,11 +26,11 @@ int UploadCommand::run(const QCommandLineParser &parser, Console &console) {
         if (!parser.isSet(QLatin1String(required)))
             throw UsageError(QStringLiteral("--%1 is required").arg(QLatin1String(required)));
     const QString order = JobRunner::diveOrderCommand(parser.value(QStringLiteral("order")));
-    const qint16 port = PortOption::resolve(parser);
+    const ChosenPort port = PortOption::resolve(parser);
     const QSqlDatabase db = openDatabaseOption(parser.value(QStringLiteral("db")));
 
     JobRunner runner(console);
-    return runner.exitCode(runner.upload(db, parser.value(QStringLiteral("meet")),
+    return runner.conclude(runner.upload(db, parser.value(QStringLiteral("meet")),
                                          parser.value(QStringLiteral("event")), order, port));
 }
 

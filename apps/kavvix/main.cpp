@@ -4,7 +4,7 @@
 #include "WindowSystem.h"
 
 #include <kavvix/Error.h>
-#include <kavvix/modKavvix.h>
+#include <kavvix/core.h>
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -24,7 +24,10 @@ void printOverview(QTextStream &out, const std::vector<std::unique_ptr<Command>>
            "Commands:\n";
     for (const auto &command : commands)
         out << "  " << command->name().leftJustified(16) << command->summary() << '\n';
-    out << "\nRun 'kavvix <command> --help' for the options of a command.\n";
+    out << "\nOptions:\n"
+           "  --help, -h      Show this overview.\n"
+           "  --version       Show the version of kavvix and its library.\n"
+           "\nRun 'kavvix <command> --help' for the options of a command.\n";
 }
 
 // Parses the command's options; false after saying what is wrong on standard error.
@@ -55,13 +58,16 @@ int runCommand(Command &command, const QStringList &arguments, Console &console)
         return Success;
     }
     try {
+        const QStringList extra = parser.positionalArguments().mid(command.maxArguments());
+        if (!extra.isEmpty())
+            throw UsageError(QStringLiteral("unexpected argument '%1'").arg(extra.first()));
         return command.run(parser, console);
     } catch (const UsageError &e) {
         console.err << prefix << e.message() << "\nTry 'kavvix " << command.name() << " --help'.\n";
         return Usage;
     } catch (const UserError &e) {
         console.err << prefix << e.message() << '\n';
-        return Failure;
+        return e.exitCode();
     } catch (const Kavvix::Error &e) {
         console.err << prefix << e.description() << '\n';
         return Failure;
@@ -104,7 +110,7 @@ int main(int argc, char **argv) {
         return name.isEmpty() ? Usage : Success;
     }
     if (name == QLatin1String("--version")) {
-        out << "kavvix " << Kavvix::modKavvix::DLLVersion() << '\n';
+        out << "kavvix " << Kavvix::libraryVersion() << '\n';
         return Success;
     }
     for (const auto &command : commands) {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <kavvix/ValidationProblem.h>
 #include <kavvix/export.h>
 
+#include <QList>
 #include <QMetaType>
 #include <QString>
 
@@ -22,12 +24,21 @@ struct KAVVIX_EXPORT JobResult {
         Failed,           // any other failure (database, log writer, ...)
     };
 
+    JobResult() = default;
+    JobResult(Kind kind, QString responseCode = {}, QString detail = {},
+              QList<ValidationProblem> validation = {})
+        : kind(kind), responseCode(std::move(responseCode)), detail(std::move(detail)),
+          validation(std::move(validation)) {}
+
     Kind kind = Kind::Aborted;
     // The console's response code when it refused a frame with one ("02"); empty otherwise.
     QString responseCode;
     // The version text (Connected), the receiver's error text (Rejected) or the description of
-    // the failure; empty when there is nothing more to say.
+    // the failure; empty when there is nothing more to say. For ValidationFailed, the fatal
+    // problems described with the dives at fault (ValidationProblem::describe).
     QString detail;
+    // ValidationFailed after the checks: each problem the checks found, warnings included.
+    QList<ValidationProblem> validation;
 
     bool succeeded() const { return kind == Kind::Sent || kind == Kind::Connected; }
     // A stable lower-case name: "sent", "connected", "rejected", "no-answer",

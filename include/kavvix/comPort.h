@@ -103,6 +103,7 @@ private:
     void pollModemLines();
     void notify(qint16 kind);
     void deliverReceived(QByteArrayView bytes);
+    [[noreturn]] void failOpen(const QString &device);
     [[noreturn]] void fail(const QString &device);
 
     QSerialPort m_serial;
@@ -112,6 +113,7 @@ private:
     QString m_settings = modKavvix::ConsoleLineSettings;
     QByteArray m_input;
     bool m_receiveInBatches = false;
+    bool m_opening = false;
     qint16 m_event = 0;
     QString m_errorText;
 };

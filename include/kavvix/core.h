@@ -37,3 +37,12 @@ KAVVIX_EXPORT QObject *createObject(const QString &progId, QObject *parent = nul
 KAVVIX_EXPORT QStringList creatableNames();
 
 } // namespace Kavvix::Core
+
+namespace Kavvix {
+
+// The library's version, "1.6.0.0": the one the CMake package, pkg-config, the tool, the C
+// interface and the Python module report. The classes' DLLVersion gives its first three
+// numbers.
+KAVVIX_EXPORT QString libraryVersion();
+
+} // namespace Kavvix

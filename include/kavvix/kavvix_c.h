@@ -64,7 +64,8 @@ typedef enum kavvix_status {
  * Valid until the next call on this thread. */
 KAVVIX_EXPORT const char *kavvix_last_error(void);
 
-/* "major.minor.revision" of the library. */
+/* The library's version, "1.6.0.0", as its CMake package, pkg-config, the kavvix tool and
+ * the Python module give it. */
 KAVVIX_EXPORT const char *kavvix_version(void);
 
 /* ---- Score-data parsers ------------------------------------------------------------------ */

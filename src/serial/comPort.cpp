@@ -1,5 +1,6 @@
 #include <kavvix/comPort.h>
 
+#include <kavvix/DeviceCheck.h>
 #include <kavvix/Error.h>
 #include <kavvix/PortTable.h>
 
@@ -144,8 +145,11 @@ void comPort::open() {
     m_errorText.clear();
     resetLineSettings(device, s.baud);
     // No DTR/RTS calls: pseudo-terminals have no modem lines and would fail them.
-    if (!m_serial.open(QIODevice::ReadWrite))
-        fail(device);
+    m_opening = true;
+    const bool opened = m_serial.open(QIODevice::ReadWrite);
+    m_opening = false;
+    if (!opened)
+        failOpen(device);
     // Whatever the device held before now (a late answer to an earlier upload, line noise)
     // must not be taken as an answer to what we are about to send.
     m_serial.clear(QSerialPort::Input);
@@ -234,7 +238,8 @@ void comPort::pollModemLines() {
 }
 
 void comPort::onError(QSerialPort::SerialPortError error) {
-    if (error == QSerialPort::NoError)
+    // A failed open is reported by open() itself, which needs the error kept to say why.
+    if (error == QSerialPort::NoError || m_opening)
         return;
     m_errorText = m_serial.errorString();
     m_serial.clearError();
@@ -256,14 +261,26 @@ void comPort::notify(qint16 kind) {
     emit OnComm();
 }
 
+void comPort::failOpen(const QString &device) {
+    const QSerialPort::SerialPortError error = m_serial.error();
+    // The platform calls a device that another program holds a "permission error while
+    // locking"; when we may use the device at all, that is what it means. Otherwise a second
+    // look at the device tells missing, not allowed and not a serial device apart.
+    DeviceCheck check;
+    if (error == QSerialPort::PermissionError &&
+        ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0)
+        check = DeviceCheck::inUse(device);
+    else
+        check = DeviceCheck::of(device);
+    if (check.usable() || check.verdict == DeviceCheck::Verdict::Failed)
+        fail(device);
+    m_serial.clearError();
+    throw Error(PortErrorBase + error, check.text);
+}
+
 void comPort::fail(const QString &device) {
     const QSerialPort::SerialPortError error = m_serial.error();
     QString description = m_serial.errorString();
-    // The platform calls a device that another program holds a "permission error while
-    // locking"; when we may use the device at all, that is what it means.
-    if (error == QSerialPort::PermissionError &&
-        ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0)
-        description = QStringLiteral("%1 is in use by another program").arg(device);
     if (description.isEmpty() || error == QSerialPort::NoError)
         description = QStringLiteral("Serial port failure on %1").arg(device);
     m_serial.clearError();

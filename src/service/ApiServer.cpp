@@ -34,6 +34,9 @@ namespace {
 using Status = QHttpServerResponder::StatusCode;
 using Method = QHttpServerRequest::Method;
 
+const QString NoLine =
+    QStringLiteral("the service runs without a console line (kavvix serve --no-console)");
+
 QHttpServerResponse error(Status status, const QString &text) {
     return QHttpServerResponse(QJsonObject{{"error", text}}, status);
 }
@@ -268,7 +271,8 @@ QHttpServerResponse ApiServer::meet() const {
         {"meetName", m_meet.meetName()},
         {"currentEvent",
          m_meet.currentEvent().isEmpty() ? QJsonValue() : QJsonValue(m_meet.currentEvent())},
-        {"console", QJsonObject{{"port", m_link.portNumber()},
+        {"console", QJsonObject{{"port", m_jobs.lineAvailable() ? QJsonValue(m_link.portNumber())
+                                                                : QJsonValue()},
                                 {"open", m_link.isOpen()},
                                 {"since", m_link.since().toString(Qt::ISODateWithMs)},
                                 {"answering", m_link.answering()},
@@ -381,6 +385,8 @@ QHttpServerResponse ApiServer::upload(const QString &eventId, const QHttpServerR
     if (!m_meet.hasEvent(eventId))
         return error(Status::NotFound,
                      QStringLiteral("meet %1 has no event '%2'").arg(m_meet.meetId(), eventId));
+    if (!m_jobs.lineAvailable())
+        return error(Status::Conflict, NoLine);
     if (!m_jobs.startUpload(eventId, command))
         return error(Status::Conflict, QStringLiteral("an upload or connection test is running"));
     return QHttpServerResponse(QJsonObject{{"job", "upload"}, {"eventId", eventId}},
@@ -391,6 +397,8 @@ QHttpServerResponse ApiServer::connectionTest(const QHttpServerRequest &request)
     QString problem;
     if (!bodyObject(request, problem))
         return error(Status::BadRequest, problem);
+    if (!m_jobs.lineAvailable())
+        return error(Status::Conflict, NoLine);
     if (!m_jobs.startConnectionTest())
         return error(Status::Conflict, QStringLiteral("an upload or connection test is running"));
     return QHttpServerResponse(QJsonObject{{"job", "test"}}, Status::Accepted);

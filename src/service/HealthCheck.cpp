@@ -7,6 +7,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <string_view>
+
 namespace Kavvix {
 
 HealthCheck::Report HealthCheck::check() const {
@@ -16,6 +18,10 @@ HealthCheck::Report HealthCheck::check() const {
                                                       {"database", databaseProblem()},
                                                       {"journal", journalProblem()}};
     for (const auto &[name, problem] : parts) {
+        if (!m_withConsole && name == std::string_view("console")) {
+            report.body.insert(QLatin1String(name), QStringLiteral("none (--no-console)"));
+            continue;
+        }
         report.body.insert(QLatin1String(name), problem.isEmpty() ? QStringLiteral("ok") : problem);
         if (!problem.isEmpty() && report.healthy) {
             report.healthy = false;

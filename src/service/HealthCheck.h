@@ -23,6 +23,8 @@ public:
         : m_db(db), m_link(link), m_journal(journal) {}
 
     Report check() const;
+    // A service without a console line (serve --no-console) does not miss it.
+    void setWithoutConsole() { m_withConsole = false; }
 
 private:
     QString consoleProblem() const;
@@ -32,6 +34,7 @@ private:
     QSqlDatabase m_db;
     const ConsoleLink &m_link;
     const DiveJournal &m_journal;
+    bool m_withConsole = true;
 };
 
 } // namespace Kavvix

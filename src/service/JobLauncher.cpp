@@ -24,7 +24,7 @@ bool JobLauncher::busy() const {
 }
 
 bool JobLauncher::startUpload(const QString &eventId, const QString &diveOrderCommand) {
-    if (busy())
+    if (busy() || !m_lineAvailable)
         return false;
     auto *job = new UploadJob(m_db, m_meet.meetId(), eventId);
     job->setDiveOrderCommand(diveOrderCommand);
@@ -39,7 +39,7 @@ bool JobLauncher::startUpload(const QString &eventId, const QString &diveOrderCo
 }
 
 bool JobLauncher::startConnectionTest() {
-    if (busy())
+    if (busy() || !m_lineAvailable)
         return false;
     auto *job = new ConnectionTestJob;
     connect(job, &ConsoleJob::message, this,

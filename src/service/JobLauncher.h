@@ -21,6 +21,9 @@ public:
                 QObject *parent = nullptr);
 
     bool busy() const;
+    // Without a line (a service that only serves stored results) no job can start.
+    void setLineAvailable(bool available) { m_lineAvailable = available; }
+    bool lineAvailable() const { return m_lineAvailable; }
     // False when a job runs already.
     bool startUpload(const QString &eventId, const QString &diveOrderCommand);
     bool startConnectionTest();
@@ -34,6 +37,7 @@ private:
     QSqlDatabase m_db;
     MeetContext &m_meet;
     ConsoleLink &m_link;
+    bool m_lineAvailable = true;
 };
 
 } // namespace Kavvix

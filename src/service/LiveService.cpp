@@ -8,6 +8,7 @@
 #include "EventReader.h"
 #include "HealthCheck.h"
 #include "JobLauncher.h"
+#include "JobOutcome.h"
 #include "LiveFeed.h"
 #include "MeetContext.h"
 #include "OpenFileLimit.h"
@@ -152,12 +153,20 @@ void LiveService::start() {
     m_parts->keeper->replayJournal();
     listen();
     openRecording();
-    openLine();
+    if (m_options.withConsole)
+        openLine();
     emit logLine(m_parts->openFiles);
-    emit logLine(QStringLiteral("serving meet %1 on http://%2:%3, console on COM %4")
+    emit logLine(QStringLiteral("serving meet %1 on http://%2:%3, %4")
                      .arg(m_options.meetId, m_options.address.toString())
                      .arg(m_parts->httpPort)
-                     .arg(m_options.portNumber));
+                     .arg(m_options.withConsole
+                              ? QStringLiteral("console on %1").arg(portName())
+                              : QStringLiteral("without a console (stored results only)")));
+}
+
+QString LiveService::portName() const {
+    return m_options.portName.isEmpty() ? QStringLiteral("COM %1").arg(m_options.portNumber)
+                                        : m_options.portName;
 }
 
 void LiveService::openDatabase() {
@@ -227,9 +236,10 @@ void LiveService::openLine() {
     try {
         m_parts->link->open();
     } catch (const Error &e) {
-        cannotStart(QStringLiteral("serial port COM %1: %2")
-                        .arg(m_options.portNumber)
-                        .arg(e.description()));
+        // The port's description names the device; a port number the user gave is added.
+        cannotStart(m_options.portName.isEmpty()
+                        ? QStringLiteral("serial port %1: %2").arg(portName(), e.description())
+                        : e.description());
     }
 }
 
@@ -238,7 +248,10 @@ void LiveService::wire() {
     p.keeper = std::make_unique<DiveKeeper>(p.db, *p.table, p.journal);
     p.link = std::make_unique<ConsoleLink>(m_options.portNumber);
     p.jobs = std::make_unique<JobLauncher>(p.db, *p.meet, *p.link);
+    p.jobs->setLineAvailable(m_options.withConsole);
     p.health = std::make_unique<HealthCheck>(p.db, *p.link, p.journal);
+    if (!m_options.withConsole)
+        p.health->setWithoutConsole();
     p.api = std::make_unique<ApiServer>(ApiServer::Parts{
         *p.meet, *p.table, *p.link, *p.jobs, *p.reader, *p.keeper, *p.health, p.metrics,
         [this] { return qint64(m_parts->journal.pending().size()); },
@@ -276,9 +289,11 @@ void LiveService::wire() {
             });
     connect(p.jobs.get(), &JobLauncher::finished, this,
             [this](const QString &job, const JobResult &result) {
-                emit logLine(QStringLiteral("%1 finished: %2").arg(job, result.name()));
-                m_parts->feed->broadcast(
-                    {{"type", "finished"}, {"job", job}, {"result", result.name()}});
+                emit logLine(QStringLiteral("%1 finished: %2").arg(job, result.name()) +
+                             (result.detail.isEmpty()
+                                  ? QString()
+                                  : QStringLiteral(" (%1)").arg(result.detail)));
+                m_parts->feed->broadcast(JobOutcome::finishedMessage(job, result));
             });
     connect(p.api.get(), &ApiServer::currentEventChanged, this, [this](const QString &eventId) {
         emit logLine(QStringLiteral("current event: %1").arg(eventId));

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <kavvix/ValidationProblem.h>
+
+#include <QList>
 #include <QSqlDatabase>
 #include <QString>
 
@@ -15,7 +18,9 @@ using MessageSink = std::function<void(const QString &sMessage, bool bClearFirst
 // divers, every diver has a diving order, every dive a DD, and the diving orders run 1, 2, 3 ...
 // without gaps (blank dive numbers draw only a warning), and no diving order is above 25. A
 // database error stops the checks with a line naming it, and the result is false.
+// problems, when given, receives one entry per line written for a problem, with the dives at
+// fault.
 bool ValidateEvent(const QString &sMeetID, const QString &sEventID, const QSqlDatabase &odbConn,
-                   const MessageSink &ShowMessage);
+                   const MessageSink &ShowMessage, QList<ValidationProblem> *problems = nullptr);
 
 } // namespace Kavvix

@@ -26,15 +26,19 @@ void UploadJob::run() {
     setState(State::Validating);
     const MessageSink sink = [this](const QString &sMessage, bool) { showMessage(sMessage); };
     bool valid = false;
+    QList<ValidationProblem> problems;
     try {
-        valid = ValidateEvent(m_meetId, m_eventId, m_db, sink);
+        valid = ValidateEvent(m_meetId, m_eventId, m_db, sink, &problems);
     } catch (const std::exception &e) {
         finish(JobResult{JobResult::Kind::Failed, {}, Error::describe(e)},
                QStringLiteral("Process aborted - ") + Error::describe(e));
         return;
     }
     if (!valid) {
-        finish(JobResult{JobResult::Kind::ValidationFailed, {}, {}});
+        finish(JobResult{JobResult::Kind::ValidationFailed,
+                         {},
+                         ValidationProblem::describe(problems),
+                         problems});
         return;
     }
     UploadEvent();

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <unistd.h>
 
 using namespace KavvixTest;
 
@@ -115,13 +116,24 @@ TEST_F(CommandsCli, ExitCodeAndOneClearLine) {
         {"parse", 2, "expected: colorado|daktronics"},
         {"parse --bogus", 2, "Unknown option 'bogus'"},
         {"frobnicate", 2, "unknown command 'frobnicate'"},
-        {"--version", 0, "kavvix 1.6.0"},
+        {"--version", 0, "kavvix 1.6.0.0\n"},
+        {"--help", 0, "--version"},
+        {"upload --db @meet --meet RIV26 --event E12 --port 9 extra", 2,
+         "unexpected argument 'extra'"},
+        {"sample-db @other extra", 2, "unexpected argument 'extra'"},
+        {"serve --no-console --port 3 --db @meet --meet RIV26", 2,
+         "--no-console takes no --port or --device"},
+        {"test-connection --device /dev/null", 1,
+         "kavvix test-connection: /dev/null is not a serial device\n"},
+        {"test-connection --device /dev/kavvix-no-such-device", 1,
+         "kavvix test-connection: /dev/kavvix-no-such-device does not exist: is the console's "
+         "cable or USB serial adapter plugged in?\n"},
         {"upload --db @meet --meet NOPE --event E12 --port 9", 1,
          "meet 'NOPE' is not in the database"},
         {"upload --db @meet --meet RIV26 --event E99 --port 9", 1,
          "event 'E99' is not an uploadable event of meet 'RIV26'"},
         {"upload --db @meet --meet RIV26 --event E12 --port 9", 1,
-         "COM 9 (/dev/kavvix-no-such-device) cannot be opened"},
+         "COM 9: /dev/kavvix-no-such-device does not exist"},
         {"upload --db /nonexistent/meet.sqlite --meet RIV26 --event E12 --port 9", 1,
          "/nonexistent/meet.sqlite"},
         {"upload --db postgresql:// --meet RIV26 --event E12 --port 9", 1, "kavvix upload: "},
@@ -135,10 +147,11 @@ TEST_F(CommandsCli, ExitCodeAndOneClearLine) {
         {"upload --db @meet --meet RIV26 --event E12 --order Q --port 3", 2,
          "--order takes A, B, C or D"},
         {"test-connection --port 40", 2, "--port takes a number from 1 to 16"},
-        {"test-connection --port 9", 1, "COM 9 (/dev/kavvix-no-such-device) cannot be opened"},
+        {"test-connection --port 9", 1, "COM 9: /dev/kavvix-no-such-device does not exist"},
         {"monitor", 2, "--port N is required"},
         {"monitor --device @blank", 2, "--device takes a device path, not an empty text"},
-        {"monitor --port 9", 1, "cannot open COM 9 (/dev/kavvix-no-such-device): "},
+        {"monitor --port 9", 1, "kavvix monitor: COM 9: /dev/kavvix-no-such-device does not exist"},
+        {"monitor --device /dev/null", 1, "kavvix monitor: /dev/null is not a serial device"},
         {"simulate --reject x", 2, "--reject takes K:CODE"},
         {"simulate --replay @capture --speed nan", 2, "--speed takes a number from 0 on"},
         {"simulate --replay @capture --speed inf", 2, "--speed takes a number from 0 on"},
@@ -180,12 +193,27 @@ TEST_F(CommandsCli, ExitCodeAndOneClearLine) {
         EXPECT_TRUE(shown.contains(QLatin1String(c.text))) << shown;
         EXPECT_LE(result.err.count(QLatin1Char('\n')), 2) << result.err;
     }
-    for (const char *command : {"demo", "parse", "monitor", "simulate", "test-connection", "upload",
-                                "dialog", "sample-db", "serve"}) {
+    // Every command's help, with the defaults of its options.
+    const std::pair<const char *, QStringList> helps[] = {
+        {"demo", {}},
+        {"parse", {}},
+        {"monitor", {}},
+        {"simulate",
+         {"(default: 3)", "(default: 1000)", "(default: 1)", "(default: OmniSport 2000 Ver 3.12)"}},
+        {"test-connection", {}},
+        {"upload", {"(default: A)"}},
+        {"dialog", {}},
+        {"sample-db", {}},
+        {"serve", {"(default: 127.0.0.1:8470)", "(default: $KAVVIX_TOKEN)", "--no-console"}},
+    };
+    for (const auto &[command, defaults] : helps) {
         const auto result = runCli({command, "--help"});
         EXPECT_EQ(result.exitCode, 0) << command;
-        EXPECT_TRUE(result.out.contains(QStringLiteral("Usage: kavvix ") + QLatin1String(command)))
+        const QString help = result.out.simplified();
+        EXPECT_TRUE(help.contains(QStringLiteral("Usage: kavvix ") + QLatin1String(command)))
             << result.out;
+        for (const QString &text : defaults)
+            EXPECT_TRUE(help.contains(text)) << command << ": " << text.toStdString();
     }
 }
 
@@ -268,15 +296,104 @@ TEST_F(CommandsCli, UploadSendsEveryFrameAndEndsWithAllDataSent) {
     EXPECT_TRUE(console.contains(QStringLiteral("Stopped after 3 frames received.")));
 }
 
-TEST_F(CommandsCli, UploadRejectedByTheConsoleFails) {
-    SimulatorProcess simulator({"--reject", "2:02"});
+// An upload that fails keeps the dialog's lines on standard output and says on standard error,
+// in one line, why, and for an event that fails its checks, who is at fault.
+TEST_F(CommandsCli, FailedUploadSaysWhyInOneLine) {
+    const struct {
+        const char *event;
+        QStringList simulatorOptions;
+        const char *lastOut;
+        const char *err;
+    } cases[] = {
+        {"E12",
+         {"--reject", "2:02"},
+         " Communications ERROR: Checksum Error",
+         "kavvix upload: the console on COM 3 answered with an error: Checksum Error\n"},
+        {"EDD",
+         {},
+         " >> Process Aborted <<",
+         "kavvix upload: event EDD cannot be uploaded: DD zero or missing: diving order 3 "
+         "(RegID 902) round 3\n"},
+        {"EZ0",
+         {},
+         " >> Process Aborted <<",
+         "kavvix upload: event EZ0 cannot be uploaded: no diving order: diving order 0 "
+         "(RegID 800) rounds 1-5\n"},
+        {"EGP",
+         {},
+         " >> Process Aborted <<",
+         "kavvix upload: event EGP cannot be uploaded: no diver has diving order 3\n"},
+        {"E26",
+         {},
+         " >> Process Aborted <<",
+         "kavvix upload: event E26 cannot be uploaded: 26 divers, the console takes at most "
+         "25\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.event);
+        SimulatorProcess simulator(c.simulatorOptions);
+        ASSERT_TRUE(simulator.started());
+        const auto result = upload(simulator, meetFile, QLatin1String(c.event));
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_TRUE(lastLine(result.out).endsWith(QLatin1String(c.lastOut))) << result.out;
+        EXPECT_EQ(result.err, QLatin1String(c.err));
+        EXPECT_FALSE(result.out.contains(QStringLiteral("Sending packet 3")));
+    }
+}
+
+// Besides a missing device (in the table above), the two ways a device that is there can be
+// unusable, each named with what to do about it: held by another program (named), and not to
+// be opened by this user (who is told to join the dialout group). The last runs as an
+// unprivileged user when the tests run as root.
+TEST_F(CommandsCli, DeviceErrorsSayWhatToDo) {
+    SimulatorProcess simulator;
     ASSERT_TRUE(simulator.started());
-    const auto result = upload(simulator);
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(
-        lastLine(result.out).endsWith(QStringLiteral(" Communications ERROR: Checksum Error")))
-        << result.out;
-    EXPECT_FALSE(result.out.contains(QStringLiteral("Sending packet 3")));
+    const QString device = simulator.environment().value(QStringLiteral("KAVVIX_COM3"));
+    // The connection test on the device, run through the given command (setpriv ...).
+    const auto testConnection = [&](QStringList command) {
+        command << KAVVIX_CLI_PATH << "test-connection"
+                << "--device" << device;
+        QProcess process;
+        process.start(command.takeFirst(), command);
+        process.waitForFinished(30000);
+        return std::pair{process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
+    };
+
+    auto monitor = startCli({"monitor", "--device", device});
+    QString err;
+    ASSERT_TRUE(
+        waitForOutput(*monitor, err, QStringLiteral("Ctrl-C stops"), QProcess::StandardError))
+        << err;
+    const auto [inUseCode, inUse] = testConnection({});
+    EXPECT_EQ(inUseCode, 1);
+    EXPECT_EQ(inUse, QStringLiteral("kavvix test-connection: %1 is in use by kavvix (pid %2)\n")
+                         .arg(device)
+                         .arg(monitor->processId()));
+    monitor->terminate();
+    ASSERT_TRUE(monitor->waitForFinished(10000));
+
+    QStringList asUser;
+    QFile pty(device);
+    if (::geteuid() == 0) {
+        // root opens any device: the device becomes root's alone, and nobody tries.
+        if (QProcess::execute(QStringLiteral("setpriv"),
+                              {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "true"}) != 0)
+            GTEST_SKIP() << "no unprivileged user to run as (setpriv --reuid=nobody failed)";
+        ASSERT_EQ(::chown(QFile::encodeName(device).constData(), 0, 0), 0);
+        asUser = {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                  "env",     "HOME=/tmp"};
+        ASSERT_TRUE(pty.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+    } else {
+        ASSERT_TRUE(pty.setPermissions({})); // not even its owner may open it now
+    }
+    const auto [deniedCode, denied] = testConnection(asUser);
+    EXPECT_EQ(deniedCode, 1);
+    EXPECT_TRUE(denied.startsWith(
+        QStringLiteral("kavvix test-connection: you may not open %1 (").arg(device)))
+        << denied;
+    EXPECT_TRUE(denied.endsWith(QStringLiteral(": join the dialout group (sudo usermod -aG "
+                                               "dialout $USER, then log in again)\n")))
+        << denied;
 }
 
 // The README's PostgreSQL route: the sample meet written through a URL, then uploaded from it.
@@ -323,15 +440,19 @@ TEST_F(CommandsCli, TestConnectionReportsTheConsoleVersion) {
 }
 
 TEST_F(CommandsCli, MonitorPrintsJudgedDivesAsJsonAndStopsOnInterrupt) {
+    // The simulator judges once the monitor has asked for the version.
     SimulatorProcess simulator({"--send-dives", "2", "--dive-interval", "300"});
     ASSERT_TRUE(simulator.started());
-    auto monitor = startCli({"monitor", "--port", "3", "--json"}, simulator.environment());
+    auto monitor = startCli({"monitor", "--port", "3", "--json", "--request-version"},
+                            simulator.environment());
     QString out;
     ASSERT_TRUE(waitForOutput(*monitor, out, QStringLiteral("\"DivingOrder\":2"))) << out;
     ::kill(pid_t(monitor->processId()), SIGINT);
     ASSERT_TRUE(monitor->waitForFinished(10000));
     EXPECT_EQ(monitor->exitCode(), 0);
-    const QJsonObject first = QJsonDocument::fromJson(out.section('\n', 0, 0).toUtf8()).object();
+    EXPECT_EQ(QJsonDocument::fromJson(out.section('\n', 0, 0).toUtf8())["event"].toString(),
+              QStringLiteral("SoftwareVersion"));
+    const QJsonObject first = QJsonDocument::fromJson(out.section('\n', 1, 1).toUtf8()).object();
     EXPECT_EQ(first.value(QStringLiteral("event")).toString(), QStringLiteral("DiveResult"));
     EXPECT_EQ(first.value(QStringLiteral("DiveNumber")).toString().trimmed(),
               QStringLiteral("105"));

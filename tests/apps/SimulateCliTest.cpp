@@ -27,7 +27,8 @@ qint64 cpuTicks(qint64 pid) {
 TEST(SimulateCli, NobodyReadingTheLineNeitherHangsNorSpins) {
     for (int signal : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(signal);
-        auto simulator = startCli({"simulate", "--send-dives", "1000", "--dive-interval", "1"});
+        auto simulator =
+            startCli({"simulate", "--send-dives", "1000", "--dive-interval", "1", "--now"});
         QString out;
         ASSERT_TRUE(waitForOutput(*simulator, out, QStringLiteral("sent judged dive 1000\n")))
             << out.right(200);

@@ -33,6 +33,11 @@ run(${CMAKE_COMMAND} -S ${TOOL_PROJECT} -B ${WORK_DIR}/tool -G Ninja
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/tool)
 execute_process(COMMAND ${WORK_DIR}/tool/apps/kavvix/kavvix --version
                 OUTPUT_VARIABLE version RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0 OR NOT version MATCHES "^kavvix 1\\.6\\.0")
-    message(FATAL_ERROR "the tool built against the prefix says '${version}' (exit ${rc})")
+# One version everywhere: the tool says what pkg-config says of the installed library.
+execute_process(COMMAND ${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${prefix}/lib/pkgconfig
+                        pkg-config --modversion kavvix
+                OUTPUT_VARIABLE packaged OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(NOT rc EQUAL 0 OR NOT version STREQUAL "kavvix ${packaged}\n" OR NOT packaged MATCHES "^1\\.6\\.0\\.0$")
+    message(FATAL_ERROR "the tool built against the prefix says '${version}' (exit ${rc}), "
+                        "pkg-config '${packaged}'")
 endif()

@@ -237,6 +237,15 @@ def test_operator_uploads_and_shows_a_rejection(browser, service, simulator):
     assert messages(browser)[-1][9:] == 'Communications ERROR: Checksum Error'
     assert browser.find_element(By.ID, 'outcome').get_attribute('data-result') == 'rejected'
 
+    # An event that fails its checks: the lines as the dialog writes them, and who is at fault.
+    Select(browser.find_element(By.ID, 'event')).select_by_value('EDD')
+    browser.find_element(By.ID, 'upload').click()
+    wait_until(lambda: browser.find_element(By.ID, 'outcome').get_attribute('data-result'),
+               timeout=15)
+    assert messages(browser)[-1][9:] == '>> Process Aborted <<'
+    assert [li.text for li in browser.find_elements(By.CSS_SELECTOR, '#validation li')] == \
+        ['DD zero or missing: diving order 3 (RegID 902) round 3']
+
     # The director's buttons take a graphic on air on every overlay, and say which is.
     for show in ('standings', 'dive'):
         browser.find_element(By.CSS_SELECTOR, f'#overlay-buttons [data-show="{show}"]').click()

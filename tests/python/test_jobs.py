@@ -37,6 +37,21 @@ def test_upload_refused_with_a_response_code(console, meet):
         ("rejected", "02", "Checksum Error")
 
 
+@pytest.mark.parametrize("event, check, dives", [
+    ("EDD", "zero-dd", [{"reg_id": "902", "diving_order": 3, "round": 3}]),
+    ("EZ0", "diving-order-not-set",
+     [{"reg_id": "800", "diving_order": 0, "round": r} for r in range(1, 6)]),
+    ("EGP", "order-not-sequential", []),
+])
+def test_validation_names_who_is_at_fault(console, meet, event, check, dives):
+    with pytest.raises(kavvix.JobError) as failed:
+        run(kavvix.upload(meet, "RIV26", event, console()))
+    (problem,) = failed.value.validation
+    assert (problem["check"], problem["dives"]) == (check, dives)
+    assert failed.value.result.validation == failed.value.validation
+    assert str(failed.value) == "validation-failed: " + problem["text"]
+
+
 def test_connection(console):
     device = console("--version", "Pool Console 7")
     lines, result = run(kavvix.test_connection(device))
@@ -66,6 +81,7 @@ def test_missing_device_is_a_job_error():
     with pytest.raises(kavvix.JobError) as failed:
         run(kavvix.test_connection("/dev/no-such-console"))
     assert failed.value.result.kind == "port-unavailable"
+    assert "/dev/no-such-console does not exist" in str(failed.value)
 
 
 def test_a_job_used_on_another_thread_raises_and_the_library_goes_on(console, meet):
@@ -90,3 +106,7 @@ def test_a_job_used_on_another_thread_raises_and_the_library_goes_on(console, me
     gc.collect()
     lines, result = run(kavvix.upload(meet, "RIV26", "E12", device, order="B"))
     assert lines == UPLOADED and result.succeeded
+
+
+def test_one_version_everywhere():
+    assert kavvix.__version__ == "1.6.0.0"

@@ -118,6 +118,10 @@ TEST_F(Jobs, UploadThatCannotStart) {
     run(*invalid);
     EXPECT_EQ(results.value(0).kind, Kind::ValidationFailed);
     EXPECT_EQ(lines.constLast(), ">> Process Aborted <<");
+    // Beside the lines, the result says who is at fault.
+    EXPECT_EQ(results.value(0).detail, "no diver has diving order 3");
+    ASSERT_EQ(results.value(0).validation.size(), 1);
+    EXPECT_EQ(results.value(0).validation[0].missingOrders, QList<qint16>{3});
 
     results.clear();
     Kavvix::modKavvix::MapPort(3, QStringLiteral("/dev/kavvix-gone"));
@@ -127,6 +131,9 @@ TEST_F(Jobs, UploadThatCannotStart) {
                      [&](const QString &title, const QString &) { alerts << title; });
     run(*noPort);
     EXPECT_EQ(results.value(0).kind, Kind::PortUnavailable);
+    EXPECT_EQ(results.value(0).detail,
+              "/dev/kavvix-gone does not exist: is the console's cable or USB serial adapter "
+              "plugged in?");
     EXPECT_EQ(alerts, QStringList{"Problem Transmitting Data"});
     EXPECT_EQ(lines.constLast(), "Process aborted");
     EXPECT_TRUE(sim.received().isEmpty());

@@ -234,7 +234,7 @@ TEST(ServeStart, SaysInOneLineWhyItCannotStart) {
         {{"serve", "--db", "/nonexistent/meet.db", "--meet", "RIV26", "--port", "1"}, "database"},
         {{"serve", "--db", db.location(), "--meet", "RIV26", "--device", "/dev/nonexistent-tty",
           "--listen", "127.0.0.1:0"},
-         "serial port COM 1"},
+         "kavvix serve: /dev/nonexistent-tty does not exist"}, // as given, not as a number
         {{"serve", "--db", noSheets.location(), "--meet", "RIV26", "--port", "1"},
          "the table tblDiveSheets is missing"},
         {base + QStringList{"--meet", "RIV26", "--listen", "127.0.0.1:0", "--record", "/dev/full"},

@@ -176,6 +176,20 @@ TEST_P(Serve, UploadAndConnectionTestRunOnTheServicePortOneAtATime) {
     const auto dives = feed.waitFor(QStringLiteral("dive"), 1);
     ASSERT_EQ(dives.size(), 1) << service.log().toStdString();
     EXPECT_EQ(dives[0]["dive"].toObject()["eventId"].toString(), QStringLiteral("E10"));
+
+    // An event that fails its checks: the feed says who is at fault beside the lines.
+    ASSERT_EQ(service.request("POST", "/api/events/EDD/upload").status, 202);
+    finished = feed.waitFor(QStringLiteral("finished"), 3);
+    ASSERT_EQ(finished.size(), 3) << service.log().toStdString();
+    EXPECT_EQ(finished[2]["result"].toString(), QStringLiteral("validation-failed"));
+    const QJsonArray problems = finished[2]["validation"].toArray();
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_EQ(problems[0]["check"].toString(), QStringLiteral("zero-dd"));
+    EXPECT_EQ(problems[0]["line"].toString(),
+              QStringLiteral("-- DDs of zero found for some dives"));
+    EXPECT_EQ(problems[0]["dives"].toArray(),
+              (QJsonArray{QJsonObject{{"regId", "902"}, {"divingOrder", 3}, {"round", 3}}}));
+    EXPECT_EQ(finished[2]["detail"].toString(), problems[0]["text"].toString());
 }
 
 // Killed without warning and started again: nothing stored twice, the rest stored once.
@@ -199,4 +213,20 @@ TEST_P(Serve, KilledAndRestartedKeepsEveryDiveOnce) {
     ASSERT_EQ(results.size(), 5);
     for (const QJsonValue &dive : results)
         EXPECT_EQ(dive["revision"].toInt(), 1);
+    EXPECT_EQ(second.stop(), 0);
+
+    // After the meet: the stored results without a console line; jobs are refused.
+    QStringList afterwards = arguments().mid(0, 6);
+    afterwards << "--no-console";
+    ServiceProcess stored(afterwards);
+    ASSERT_TRUE(stored.started()) << stored.log().toStdString();
+    EXPECT_TRUE(stored.log().contains(QStringLiteral("without a console")))
+        << stored.log().toStdString();
+    EXPECT_EQ(stored.request("GET", "/api/events/" + Event + "/results").array(), results);
+    const QJsonObject console = stored.request("GET", "/api/meet").object()["console"].toObject();
+    EXPECT_TRUE(console["port"].isNull());
+    EXPECT_FALSE(console["open"].toBool());
+    const HttpReply refused = stored.request("POST", "/api/connection-test");
+    EXPECT_EQ(refused.status, 409);
+    EXPECT_TRUE(refused.object()["error"].toString().contains(QStringLiteral("--no-console")));
 }

@@ -174,12 +174,15 @@ INSTANTIATE_TEST_SUITE_P(Db, MeetDb, ::testing::Values("SQLite", "PostgreSQL"),
 
 // Validates and returns the lines written; the list is cleared only before the first.
 QStringList validate(const QString &meet, const QString &event, const QSqlDatabase &db,
-                     bool *result) {
+                     bool *result, QList<ValidationProblem> *problems = nullptr) {
     QStringList lines;
-    *result = ValidateEvent(meet, event, db, [&](const QString &line, bool clear) {
-        EXPECT_EQ(clear, lines.isEmpty()) << line;
-        lines << line;
-    });
+    *result = ValidateEvent(
+        meet, event, db,
+        [&](const QString &line, bool clear) {
+            EXPECT_EQ(clear, lines.isEmpty()) << line;
+            lines << line;
+        },
+        problems);
     return lines;
 }
 
@@ -215,31 +218,75 @@ QString byteSum(const QString &frame) {
 }
 
 TEST_P(MeetDb, ValidationWritesOneLinePerProblemThenTheVerdict) {
-    // The event; the problems found; whether it passes.
-    const std::tuple<QString, QStringList, bool> cases[] = {
-        {"NO-SUCH-EVENT", {"-- Invalid event, Unable to determine number of divers"}, false},
-        {Sample::Event25Divers, {}, true},
-        {Sample::Event26Divers, {"-- Cannot upload event with more than 25 divers"}, false},
-        {Sample::SynchroEvent, {}, true},
-        {"V1223", {}, true},
-        {Sample::EventOrderGap, {NotSequential}, false}, // 1, 2, 4, 5
-        {"V234", {NotSequential}, false},
-        {Sample::EventOrderZero, {OrderNotSet}, false}, // 0 beside 1 and 2
-        {Sample::EventNullDD, {ZeroDD}, false},
-        {"V012N", {OrderNotSet, ZeroDD}, false},
-        {Sample::EventBlankDiveNums, {"-- WARNING: some dive #s found to be blank"}, true},
-        {"O26", {OrderAbove25}, false},
-        {"O1000", {OrderAbove25}, false},
+    // The event; the problems found; whether it passes; who is at fault, as each problem
+    // describes it after the name of its check.
+    const std::tuple<QString, QStringList, bool, QStringList> cases[] = {
+        {"NO-SUCH-EVENT",
+         {"-- Invalid event, Unable to determine number of divers"},
+         false,
+         {"no-divers: no dive sheets for this event"}},
+        {Sample::Event25Divers, {}, true, {}},
+        {Sample::Event26Divers,
+         {"-- Cannot upload event with more than 25 divers"},
+         false,
+         {"too-many-divers: 26 divers, the console takes at most 25"}},
+        {Sample::SynchroEvent, {}, true, {}},
+        {"V1223", {}, true, {}},
+        {Sample::EventOrderGap, // 1, 2, 4, 5
+         {NotSequential},
+         false,
+         {"order-not-sequential: no diver has diving order 3"}},
+        {"V234", {NotSequential}, false, {"order-not-sequential: no diver has diving order 1"}},
+        {Sample::EventOrderZero, // 0 beside 1 and 2
+         {OrderNotSet},
+         false,
+         {"diving-order-not-set: no diving order: diving order 0 (RegID 800) rounds 1-5"}},
+        {Sample::EventNullDD,
+         {ZeroDD},
+         false,
+         {"zero-dd: DD zero or missing: diving order 3 (RegID 902) round 3"}},
+        {"V012N",
+         {OrderNotSet, ZeroDD},
+         false,
+         {"diving-order-not-set: no diving order: diving order 0 (RegID 0) round 1",
+          "zero-dd: DD zero or missing: diving order 1 (RegID 1) round 1"}},
+        {Sample::EventBlankDiveNums,
+         {"-- WARNING: some dive #s found to be blank"},
+         true,
+         {"blank-dive-number: blank dive number: diving order 2 (RegID 1001) round 2, diving "
+          "order 4 (RegID 1003) round 4"}},
+        {"O26",
+         {OrderAbove25},
+         false,
+         {"order-above-maximum: diving order above 25: diving order 26 (RegID 1) round 1"}},
     };
-    for (const auto &[event, problems, passes] : cases) {
+    for (const auto &[event, lines, passes, atFault] : cases) {
         SCOPED_TRACE(event.toStdString());
         bool result = !passes;
-        EXPECT_EQ(validate(Sample::MeetID, event, db(), &result),
-                  QStringList{Start} + problems + QStringList{passes ? Passed : Aborted});
+        QList<ValidationProblem> problems;
+        EXPECT_EQ(validate(Sample::MeetID, event, db(), &result, &problems),
+                  QStringList{Start} + lines + QStringList{passes ? Passed : Aborted});
         EXPECT_EQ(result, passes);
+        QStringList described, problemLines;
+        for (const ValidationProblem &problem : problems) {
+            described << problem.name() + QStringLiteral(": ") + problem.describe();
+            problemLines << problem.line;
+        }
+        EXPECT_EQ(described, atFault);
+        EXPECT_EQ(problemLines, lines);
     }
-    // Without a usable database the check cannot be made, and the upload stops.
+    // 975 diving orders above 25: the first 50 are listed, all are counted.
     bool result = true;
+    QList<ValidationProblem> problems;
+    validate(Sample::MeetID, "O1000", db(), &result, &problems);
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_EQ(problems[0].diveCount, 975);
+    ASSERT_EQ(problems[0].dives.size(), ValidationProblem::MaxListed);
+    EXPECT_EQ(problems[0].dives.first(), (DiveAtFault{"1", 26, 1}));
+    EXPECT_EQ(problems[0].dives.last(), (DiveAtFault{"25", 75, 1}));
+    EXPECT_TRUE(problems[0].describe().endsWith(", and 925 more")) << problems[0].describe();
+    // Without a usable database the check cannot be made, and the upload stops.
+    result = true;
     EXPECT_EQ(validate(Sample::MeetID, Sample::Event12Divers, QSqlDatabase(), &result),
               (QStringList{Start,
                            "-- Unable to check the event, database error: the database "
@@ -382,7 +429,7 @@ TEST(OpenMeetDatabase, RefusesWhatItCannotOpenWithOneClearLine) {
         {"postgresql://kim:s3cret@%2Fno-such-folder:5/meets",
          "Cannot open meet database postgresql://kim@/no-such-folder:5/meets:"},
         {missing, "Meet database file not found: "},
-        {text, "file is not a database"},
+        {text, "notes.txt is not an SQLite meet database"},
     };
     for (const auto &[input, expected] : cases) {
         SCOPED_TRACE(input.toStdString());

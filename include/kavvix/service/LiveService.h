@@ -17,7 +17,9 @@ struct DiveRecord;
 struct KAVVIX_EXPORT LiveServiceOptions {
     QString database; // an SQLite file or a postgresql:// URL (see openMeetDatabase)
     QString meetId;
-    qint16 portNumber = 1; // the console's line (map it to a device with KAVVIX_COM<n>)
+    qint16 portNumber = 1;   // the console's line (map it to a device with KAVVIX_COM<n>)
+    QString portName;        // how lines and errors name it; empty: "COM " and the number
+    bool withConsole = true; // false: no line; stored results are served, jobs refused
     QHostAddress address = QHostAddress::LocalHost;
     quint16 httpPort = 8470;   // 0: any free port
     QString currentEvent;      // the meet event judged dives are filed under until an upload
@@ -60,6 +62,7 @@ private:
     void openJournal();
     void openRecording();
     void openLine();
+    QString portName() const;
     void listen();
     void wire();
     void onDive(const DiveRecord &record);

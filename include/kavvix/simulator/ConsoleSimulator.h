@@ -55,6 +55,8 @@ public:
 
     QString slavePath() const { return m_slavePath; }
 
+    static inline const QString DefaultVersion = QStringLiteral("OmniSport 2000 Ver 3.12");
+
     // The version text of the "100" reply (blank-padded or cut to 40 characters).
     void setVersion(const QString &version) { m_version = version; }
     // How to answer frame k (1-based, every frame received counts).
@@ -133,7 +135,7 @@ private:
     QSocketNotifier *m_writeNotifier = nullptr; // on while the line has not taken everything
     std::unique_ptr<FrameCutter> m_cutter;
 
-    QString m_version = QStringLiteral("OmniSport 2000 Ver 3.12");
+    QString m_version = DefaultVersion;
     QHash<int, Plan> m_plans;
     Plan m_default;
     int m_frameCount = 0;

@@ -1,7 +1,7 @@
 #include "Boundary.h"
 
 #include <kavvix/Error.h>
-#include <kavvix/modKavvix.h>
+#include <kavvix/core.h>
 
 #include <QStringDecoder>
 
@@ -92,7 +92,7 @@ const char *kavvix_last_error(void) {
 }
 
 const char *kavvix_version(void) {
-    static const std::string version = Kavvix::modKavvix::DLLVersion().toStdString();
+    static const std::string version = Kavvix::libraryVersion().toStdString();
     return version.c_str();
 }
 

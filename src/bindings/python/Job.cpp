@@ -47,6 +47,33 @@ private:
     static inline std::mutex s_mutex;
     static inline std::vector<std::pair<QThread *, std::shared_ptr<Bindings::HostJob>>> s_waiting;
 };
+// Each problem as a dict: check, line, fatal, text, dives (reg_id, diving_order, round),
+// dive_count, and divers or missing_orders where the check has them.
+py::list validationOf(const JobResult &result) {
+    py::list problems;
+    for (const ValidationProblem &problem : result.validation) {
+        py::list dives;
+        for (const DiveAtFault &dive : problem.dives)
+            dives.append(py::dict(py::arg("reg_id") = toPython(dive.regId),
+                                  py::arg("diving_order") = dive.divingOrder,
+                                  py::arg("round") = dive.round));
+        py::dict entry(py::arg("check") = toPython(problem.name()),
+                       py::arg("line") = toPython(problem.line), py::arg("fatal") = problem.fatal,
+                       py::arg("text") = toPython(problem.describe()), py::arg("dives") = dives,
+                       py::arg("dive_count") = problem.diveCount);
+        if (problem.check == ValidationProblem::Check::TooManyDivers)
+            entry["divers"] = problem.divers;
+        if (problem.check == ValidationProblem::Check::OrderNotSequential) {
+            py::list missing;
+            for (const qint16 order : problem.missingOrders)
+                missing.append(order);
+            entry["missing_orders"] = missing;
+            entry["missing_order_count"] = problem.missingOrderCount;
+        }
+        problems.append(entry);
+    }
+    return problems;
+}
 
 class Job {
 public:
@@ -87,7 +114,7 @@ public:
     JobOutcome result() const {
         const JobResult &r = ownHost()->job().result();
         return {r.name().toStdString(), r.succeeded(), r.responseCode.toStdString(),
-                r.detail.toStdString()};
+                r.detail.toStdString(), validationOf(r)};
     }
     void cancel() { ownHost()->job().cancel(); }
     // On any thread: the job ends at once on its own thread, or the next time that thread

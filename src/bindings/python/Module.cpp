@@ -2,7 +2,7 @@
 #include "PythonBindings.h"
 
 #include <kavvix/Error.h>
-#include <kavvix/modKavvix.h>
+#include <kavvix/core.h>
 
 namespace Kavvix::Python {
 
@@ -56,7 +56,7 @@ using namespace Kavvix::Python;
 
 PYBIND11_MODULE(_kavvix, m) {
     m.doc() = "Judging console text, the timing console's frames, and event uploads.";
-    m.attr("__version__") = toPython(Kavvix::modKavvix::DLLVersion());
+    m.attr("__version__") = toPython(Kavvix::libraryVersion());
 
     // Created once and kept for the process, as the module is.
     static PyObject *const kavvixError =

@@ -125,8 +125,9 @@ void bindValues(py::module_ &m) {
     result.def_readonly("kind", &JobOutcome::kind)
         .def_readonly("succeeded", &JobOutcome::succeeded)
         .def_readonly("response_code", &JobOutcome::response_code)
-        .def_readonly("detail", &JobOutcome::detail);
-    addValueMethods(result, {"kind", "succeeded", "response_code", "detail"});
+        .def_readonly("detail", &JobOutcome::detail)
+        .def_readonly("validation", &JobOutcome::validation);
+    addValueMethods(result, {"kind", "succeeded", "response_code", "detail", "validation"});
 }
 
 } // namespace Kavvix::Python

@@ -28,6 +28,8 @@ struct JobOutcome {
     bool succeeded = false;
     std::string response_code;
     std::string detail;
+    // For "validation-failed": one dict per problem the checks found (see _kavvix.pyi).
+    py::list validation;
 };
 
 } // namespace Kavvix::Python

@@ -36,6 +36,17 @@ function showOutcome(text, result = '') {
   else delete outcome.dataset.result;
 }
 
+// Who is at fault when the event failed its checks: one line per problem, as the service
+// describes it ("DD zero or missing: diving order 3 (RegID 902) round 3").
+function showValidation(problems = []) {
+  $('validation').replaceChildren(...problems.map((problem) => {
+    const item = el('li', null, problem.text);
+    item.dataset.check = problem.check;
+    if (!problem.fatal) item.dataset.warning = 'true';
+    return item;
+  }));
+}
+
 function showConsole() {
   const element = $('console-state');
   const port = line.port === null ? '' : `COM ${line.port} `;
@@ -118,6 +129,7 @@ async function send(method, path, body) {
 async function startJob(job, path, body) {
   $('messages').replaceChildren();
   showOutcome('');
+  showValidation();
   setJob(job);
   const reply = await send('POST', path, body);
   if (reply.status === 202) {
@@ -162,6 +174,7 @@ openFeed({
     } else if (message.type === 'finished') {
       setJob(null);
       showOutcome(outcomes[message.result] ?? message.result, message.result);
+      showValidation(message.validation);
       loadMeet();
     }
   },

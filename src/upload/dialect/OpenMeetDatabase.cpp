@@ -4,6 +4,7 @@
 #include "upload/dialect/SqlDialect.h"
 #include "upload/dialect/StatementTimeout.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QUrl>
@@ -179,6 +180,21 @@ QSqlDatabase openPostgres(const QString &url, const QString &connectionName) {
                       });
 }
 
+// Every SQLite database file starts with this text; an empty file is a database still empty.
+constexpr char SqliteHeader[] = "SQLite format 3";
+
+// A file that is not an SQLite database is named as such, before SQLite says only "file is
+// not a database".
+void requireSqliteFile(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("Cannot read meet database %1: %2").arg(path, file.errorString()));
+    const QByteArray start = file.read(sizeof SqliteHeader);
+    if (!start.isEmpty() && start != QByteArray(SqliteHeader, sizeof SqliteHeader))
+        fail(QStringLiteral("%1 is not an SQLite meet database (nor a postgresql:// URL)")
+                 .arg(path));
+}
+
 // SQLite opens any file lazily; reading its catalogue shows at once whether it is a database.
 QSqlDatabase openSqlite(const QString &path, const QString &connectionName) {
     return addAndOpen(
@@ -204,6 +220,7 @@ QSqlDatabase openMeetDatabase(const QString &pathOrUrl, const QString &connectio
         fail(QStringLiteral("Meet database file not found: %1").arg(pathOrUrl));
     if (!file.isFile())
         fail(QStringLiteral("Meet database %1 is not a file").arg(pathOrUrl));
+    requireSqliteFile(pathOrUrl);
     return openSqlite(pathOrUrl, connectionName);
 }
 

@@ -35,12 +35,17 @@ __all__ = [
 
 
 class JobError(KavvixError):
-    """An upload or a connection test did not succeed; result says how it ended."""
+    """An upload or a connection test did not succeed; result says how it ended.
+
+    validation lists, for an event that failed its checks, each problem with the dives at
+    fault (the same as result.validation); its message names them.
+    """
 
     def __init__(self, result: JobResult) -> None:
         text = result.kind + (": " + result.detail if result.detail else "")
         super().__init__(text)
         self.result = result
+        self.validation = result.validation
 
 
 def upload(database: str, meet_id: str, event_id: str, device: str,

@@ -1,6 +1,6 @@
 """Type hints of the compiled part of kavvix."""
 
-from typing import Callable, List, Optional, Union
+from typing import Callable, List, Optional, TypedDict, Union
 
 Text = Union[str, bytes, bytearray]
 Bytes = Union[bytes, bytearray, memoryview]
@@ -75,11 +75,28 @@ class PacketError:
     response_code: str
     def __init__(self, message: str, response_code: str = "") -> None: ...
 
+class ValidationDive(TypedDict):
+    reg_id: str
+    diving_order: int  # 0 when not set
+    round: int
+
+class ValidationProblem(TypedDict, total=False):
+    check: str  # "zero-dd", "diving-order-not-set", "order-not-sequential", ...
+    line: str  # the operator message line of the check
+    fatal: bool  # False for the blank dive number warning
+    text: str  # "DD zero or missing: diving order 3 (RegID 902) round 3"
+    dives: List[ValidationDive]  # the first 50 dives at fault
+    dive_count: int  # all dives at fault
+    divers: int  # "too-many-divers"
+    missing_orders: List[int]  # "order-not-sequential"
+    missing_order_count: int
+
 class JobResult:
     kind: str
     succeeded: bool
     response_code: str
     detail: str
+    validation: List[ValidationProblem]
 
 class ColoradoData:
     def __init__(self) -> None: ...
