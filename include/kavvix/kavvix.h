@@ -3,6 +3,8 @@
 // Everything a host needs: the public classes, the shared module and object creation by name.
 #include <kavvix/ConnectionTestJob.h>
 #include <kavvix/ConsoleJob.h>
+#include <kavvix/ConsoleLine.h>
+#include <kavvix/ConsoleReader.h>
 #include <kavvix/Error.h>
 #include <kavvix/JobResult.h>
 #include <kavvix/MeetDatabase.h>

@@ -144,6 +144,11 @@ void ApiServer::addRoutes() {
             return std::move(*refusal);
         return connectionTest(request);
     });
+    m_server.route("/api/job/cancel", Method::Post, [this](const QHttpServerRequest &request) {
+        if (auto refusal = refuse(request, true))
+            return std::move(*refusal);
+        return cancelJob();
+    });
     m_server.route("/api/current-event", Method::Put, [this](const QHttpServerRequest &request) {
         if (auto refusal = refuse(request, true))
             return std::move(*refusal);
@@ -199,7 +204,8 @@ QHttpServerResponse ApiServer::meet() const {
         {"console",
          QJsonObject{{"port", m_link.portNumber()},
                      {"open", m_link.isOpen()},
-                     {"version", m_link.version().isEmpty() ? QJsonValue() : m_link.version()}}},
+                     {"version", m_link.version().isEmpty() ? QJsonValue() : m_link.version()},
+                     {"rejectedFrames", m_link.rejectedFrames()}}},
         {"events", m_meet.events()}};
 }
 
@@ -264,6 +270,13 @@ QHttpServerResponse ApiServer::connectionTest(const QHttpServerRequest &request)
     if (!m_jobs.startConnectionTest())
         return error(Status::Conflict, QStringLiteral("an upload or connection test is running"));
     return QHttpServerResponse(QJsonObject{{"job", "test"}}, Status::Accepted);
+}
+
+QHttpServerResponse ApiServer::cancelJob() {
+    const QString job = m_jobs.running();
+    if (!m_jobs.cancel())
+        return error(Status::Conflict, QStringLiteral("no upload or connection test is running"));
+    return QJsonObject{{"job", job}, {"result", JobResult::name(JobResult::Kind::Aborted)}};
 }
 
 QHttpServerResponse ApiServer::setCurrentEvent(const QHttpServerRequest &request) {

@@ -57,6 +57,7 @@ private:
     Response results(const QString &eventId, View view) const;
     Response upload(const QString &eventId, const QHttpServerRequest &request);
     Response connectionTest(const QHttpServerRequest &request);
+    Response cancelJob();
     Response setCurrentEvent(const QHttpServerRequest &request);
 
     MeetContext &m_meet;
