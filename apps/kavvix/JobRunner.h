@@ -46,7 +46,8 @@ private:
 
     Console &m_console;
     QStringList m_messages;
-    int m_signal = 0; // the signal that cancelled the last job, 0 when none
+    int m_signal = 0;        // the signal that cancelled the last job, 0 when none
+    bool m_barShown = false; // a progress bar is on standard error's current line
 };
 
 } // namespace KavvixCli

@@ -71,12 +71,13 @@ int MonitorCommand::run(const QCommandLineParser &parser, Console &console) {
                          emitLine(DiveResultPrinter::line(*result), object);
                      });
 
-    QObject::connect(&processor, &Kavvix::cDakProcessor::FrameRejected,
-                     [&](const QString &check, const QString &frame) {
-                         emitLine(QStringLiteral("rejected frame (%1): %2")
-                                      .arg(check, TextForms::visible(frame)),
-                                  {{"event", "FrameRejected"}, {"check", check}, {"frame", frame}});
-                     });
+    QObject::connect(
+        &processor, &Kavvix::cDakProcessor::FrameRejected,
+        [&](const QString &check, const QString &frame) {
+            emitLine(
+                QStringLiteral("rejected frame (%1): %2").arg(check, TextForms::visible(frame)),
+                {{"event", "FrameRejected"}, {"check", check}, {"frame", frame}});
+        });
 
     int exitCode = Success;
     if (recording)

@@ -103,7 +103,7 @@ protected:
 private:
     qsizetype lineReceived(QByteArrayView bytes) override;
     void lineLost(const QString &why) override;
-    void onWaitTimer();
+    void lineWaitTicked() override;
     void releaseLine();
 
     qint16 m_commPort = 1;

@@ -23,6 +23,8 @@ public:
     virtual qsizetype lineReceived(QByteArrayView bytes) = 0;
     // The device went away; the port is closed already.
     virtual void lineLost(const QString &why) = 0;
+    // A tick of the line's wait timer (a job's only).
+    virtual void lineWaitTicked() {}
 };
 
 // One serial line to the timing console (its port and its one-second wait timer) and the one

@@ -41,8 +41,12 @@ QString firstFailedCheck(const FrameVerification &v) {
         bool failed;
         const char *name;
     } checks[] = {
-        {v.synMissing, "SYN"},        {v.etbMissing, "ETB"},       {v.digitInvalid, "header digit"},
-        {v.zeroFieldInvalid, "zero field"}, {v.sohMissing, "SOH"}, {v.eotMissing, "EOT"},
+        {v.synMissing, "SYN"},
+        {v.etbMissing, "ETB"},
+        {v.digitInvalid, "header digit"},
+        {v.zeroFieldInvalid, "zero field"},
+        {v.sohMissing, "SOH"},
+        {v.eotMissing, "EOT"},
         {v.checksumMismatch, "checksum"},
     };
     for (const auto &check : checks)

@@ -30,7 +30,6 @@ void ConsoleJob::start() {
         return;
     }
     m_holdsLine = true;
-    connect(&m_line->waitTimer(), &QTimer::timeout, this, &ConsoleJob::onWaitTimer);
     run();
 }
 
@@ -63,10 +62,8 @@ void ConsoleJob::releaseLine() {
     if (!m_holdsLine)
         return;
     m_holdsLine = false;
-    if (m_line) {
-        disconnect(&m_line->waitTimer(), nullptr, this, nullptr);
+    if (m_line)
         m_line->giveBack(this);
-    }
 }
 
 comPort &ConsoleJob::port() {
@@ -106,7 +103,7 @@ cUtility &ConsoleJob::utility() {
     return *m_utility;
 }
 
-void ConsoleJob::onWaitTimer() {
+void ConsoleJob::lineWaitTicked() {
     if (!isRunning())
         return;
     if (m_waitTicks == timeoutTicks()) {

@@ -16,6 +16,10 @@ ConsoleLine::ConsoleLine(QObject *parent)
     m_waitTimer->setInterval(WaitIntervalMs);
     connect(m_port, &comPort::received, this, &ConsoleLine::deliver);
     connect(m_port, &comPort::OnComm, this, &ConsoleLine::onComm);
+    connect(m_waitTimer, &QTimer::timeout, this, [this] {
+        if (m_job)
+            m_job->lineWaitTicked();
+    });
 }
 
 ConsoleLine::~ConsoleLine() = default;

@@ -121,8 +121,9 @@ TEST_F(Jobs, UploadReportsEachFrameSentOfTheFramesToSend) {
         results.clear();
         auto job = upload(event);
         QList<std::pair<int, int>> progress;
-        QObject::connect(job.get(), &Kavvix::UploadJob::progress,
-                         [&](int sent, int of) { progress.append({sent, of}); });
+        QObject::connect(job.get(), &Kavvix::UploadJob::progress, [&](int sent, int of) {
+            progress.append({sent, of});
+        });
         run(*job);
         QList<std::pair<int, int>> expected;
         for (int frame = 1; frame <= total; ++frame)
@@ -275,7 +276,8 @@ TEST(ConsoleLine, GivesTheRestOfABatchToTheReceiverWhenTheJobEnds) {
         qsizetype wants = -1; // -1: everything, never gives the line back
         QByteArray got;
         qsizetype lineReceived(QByteArrayView bytes) override {
-            const qsizetype took = wants < 0 ? bytes.size() : qMin(wants - got.size(), bytes.size());
+            const qsizetype took =
+                wants < 0 ? bytes.size() : qMin(wants - got.size(), bytes.size());
             got += bytes.first(took).toByteArray();
             if (wants >= 0 && got.size() == wants)
                 line->giveBack(this);

@@ -12,8 +12,7 @@ namespace {
 
 class DakProcessor {
 public:
-    DakProcessor(py::object onVersion, py::object onError, py::object onDive,
-                 py::object onRejected)
+    DakProcessor(py::object onVersion, py::object onError, py::object onDive, py::object onRejected)
         : m_onVersion(std::move(onVersion)), m_onError(std::move(onError)),
           m_onDive(std::move(onDive)), m_onRejected(std::move(onRejected)) {
         auto processor = std::make_shared<cDakProcessor>();
@@ -30,14 +29,13 @@ public:
             py::object result = py::cast(Bindings::readDiveResult(*dive));
             m_sink.raise(result, m_onDive, py::make_tuple(result));
         });
-        QObject::connect(
-            processor.get(), &cDakProcessor::FrameRejected,
-            [this](const QString &check, const QString &frame) {
-                const QByteArray bytes = frame.toLatin1();
-                py::bytes raw(bytes.constData(), size_t(bytes.size()));
-                m_sink.raise(py::cast(FrameRejected{check.toStdString(), raw}), m_onRejected,
-                             py::make_tuple(toPython(check), raw));
-            });
+        QObject::connect(processor.get(), &cDakProcessor::FrameRejected,
+                         [this](const QString &check, const QString &frame) {
+                             const QByteArray bytes = frame.toLatin1();
+                             py::bytes raw(bytes.constData(), size_t(bytes.size()));
+                             m_sink.raise(py::cast(FrameRejected{check.toStdString(), raw}),
+                                          m_onRejected, py::make_tuple(toPython(check), raw));
+                         });
         m_processor.open(std::move(processor));
     }
 
