@@ -1,12 +1,13 @@
 # Installs the libraries as one CMake package (find_package(Kavvix), targets Kavvix::Kavvix,
-# Kavvix::Simulator and Kavvix::Service) and the core as a pkg-config file (kavvix.pc).
+# Kavvix::Core, Kavvix::Simulator and Kavvix::Service) and two pkg-config files: kavvix.pc
+# (the core and the upload dialog) and kavvix-core.pc (the core alone, without widgets).
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set(KAVVIX_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Kavvix)
 
 set_target_properties(kavvix PROPERTIES EXPORT_NAME Kavvix)
-install(TARGETS kavvix kavvix_simulator kavvix_service EXPORT KavvixTargets
+install(TARGETS kavvix_core kavvix kavvix_simulator kavvix_service EXPORT KavvixTargets
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
@@ -25,5 +26,7 @@ install(FILES ${PROJECT_BINARY_DIR}/KavvixConfig.cmake
 
 # The .pc file finds the prefix from its own place: LIBDIR/pkgconfig -> up as many levels.
 file(RELATIVE_PATH KAVVIX_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
-configure_file(${PROJECT_SOURCE_DIR}/cmake/kavvix.pc.in ${PROJECT_BINARY_DIR}/kavvix.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/kavvix.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+foreach(pc IN ITEMS kavvix kavvix-core)
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/${pc}.pc.in ${PROJECT_BINARY_DIR}/${pc}.pc @ONLY)
+    install(FILES ${PROJECT_BINARY_DIR}/${pc}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endforeach()

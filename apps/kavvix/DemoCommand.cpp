@@ -61,8 +61,8 @@ int DemoCommand::run(const QCommandLineParser &parser, Console &console) {
     console.out << "\nUpload of event " << eventId << " (12 divers, dive order B) on COM "
                 << demoPort << ":\n";
     console.out.flush();
-    const bool sent =
-        runner.upload(db, meetId, eventId, QStringLiteral("302"), demoPort).succeeded();
+    const QString orderB = Kavvix::UploadJob::diveOrderCommand(QStringLiteral("B"));
+    const bool sent = runner.upload(db, meetId, eventId, orderB, demoPort).succeeded();
 
     const QStringList frames = simulator.uploadFrames();
     console.out << "\nThe console received " << frames.size() << " upload frames";

@@ -99,7 +99,7 @@ void DemoLiveResults::printStandings(const QString &baseUrl) {
         const QJsonObject row = value.toObject();
         m_console.out << QStringLiteral("  %1  %2  %3  %4\n")
                              .arg(row["rank"].toInt(), 4)
-                             .arg(row["divingOrder"].toInt(), 5)
+                             .arg(row["DivingOrder"].toInt(), 5)
                              .arg(row["regId"].toVariant().toString(), -7)
                              .arg(row["total"].toDouble(), 5, 'f', 2);
     }

@@ -1,7 +1,7 @@
 #include <kavvix/MeetDatabase.h>
 #include <kavvix/simulator/SampleMeet.h>
 
-#include "upload/DiveSheetPackets.h"
+#include "upload/DiveSheetReader.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -28,7 +28,7 @@ void BM_AllFramesOf25Divers13Rounds(benchmark::State &state) {
             auto rs = modKavvix::GetDiveSheets(meet, event, db);
             DiveSheetPackets packets;
             packets.InitDiverRows(modKavvix::GetLastDiver(meet, event, db));
-            packets.BuildDiverRows(rs.get());
+            BuildDiverRows(rs.get(), packets);
             packets.BuildPackets(QStringLiteral("301"));
             benchmark::DoNotOptimize(packets.Packets());
         }

@@ -5,10 +5,8 @@
 #include <QString>
 #include <QtGlobal>
 
-class QComboBox;
-
-// The serial port part of the shared module: which device a port number names, whether it can
-// be opened, and the port list of the upload dialog.
+// The serial port part of the shared module: which device a port number names and whether it
+// can be opened. The upload dialog's port list is in <kavvix/PortList.h>.
 namespace Kavvix::modKavvix {
 
 // Lowest and highest port numbers the port list probes.
@@ -34,9 +32,5 @@ KAVVIX_EXPORT QString PortDevice(qint16 iPort);
 // True when the device of port iPort can be opened for raw reading and writing right now (it
 // exists and no one holds it exclusively); it is closed again at once.
 KAVVIX_EXPORT bool PortAvailable(qint16 iPort);
-
-// Clears the combo box and adds "COM " + n (item data n, tooltip the device) for every
-// available port from 1 to 16 in ascending order; selects the first entry when there is one.
-KAVVIX_EXPORT void FillPortList(QComboBox *combo);
 
 } // namespace Kavvix::modKavvix

@@ -70,7 +70,7 @@ private:
     QSqlDatabase m_db;
     QString m_meetId;
     QString m_eventId;
-    QString m_diveOrderCommand = QStringLiteral("301");
+    QString m_diveOrderCommand;
     QStringList m_frames;
     qint16 m_lastSent = -1; // index of the frame sent last
     std::unique_ptr<cDakResponse> m_receiver;

@@ -10,9 +10,30 @@ inline constexpr QStringView VersionRequest = u"200"; // library: which version 
 inline constexpr QStringView DiveResult = u"305";     // console: a judged dive
 inline constexpr QStringView Response = u"900";       // console: a response code
 
-// The dive sheet uploads, one code per dive order A to D ("301" to "304").
+// The dive sheet uploads: the console's dive order A to D selects the command code.
+struct UploadOrder {
+    char16_t letter;
+    QStringView command;
+};
+inline constexpr UploadOrder UploadOrders[] = {
+    {u'A', u"301"}, {u'B', u"302"}, {u'C', u"303"}, {u'D', u"304"}};
+// The upload's command code when no dive order is chosen: dive order A.
+inline constexpr QStringView DefaultUpload = UploadOrders[0].command;
+
 inline bool isUpload(QStringView command) {
-    return command == u"301" || command == u"302" || command == u"303" || command == u"304";
+    for (const UploadOrder &order : UploadOrders)
+        if (command == order.command)
+            return true;
+    return false;
+}
+
+// The upload command code of a dive order letter in either case; empty for anything else.
+inline QStringView uploadOf(QStringView letter) {
+    if (letter.size() == 1)
+        for (const UploadOrder &order : UploadOrders)
+            if (letter.front().toUpper() == QChar(order.letter))
+                return order.command;
+    return {};
 }
 
 } // namespace Kavvix::CommandCodes

@@ -1,6 +1,5 @@
 #include <kavvix/PortTable.h>
 
-#include <QComboBox>
 #include <QFile>
 
 #include <fcntl.h>
@@ -40,18 +39,6 @@ bool PortAvailable(qint16 iPort) {
         return false;
     ::close(fd);
     return true;
-}
-
-void FillPortList(QComboBox *combo) {
-    combo->clear();
-    for (qint16 n = FirstPortNumber; n <= LastPortNumber; ++n) {
-        if (!PortAvailable(n))
-            continue;
-        combo->addItem(QStringLiteral("COM %1").arg(n), int(n));
-        combo->setItemData(combo->count() - 1, PortDevice(n), Qt::ToolTipRole);
-    }
-    if (combo->count() > 0)
-        combo->setCurrentIndex(0);
 }
 
 } // namespace Kavvix::modKavvix

@@ -10,6 +10,7 @@
 #include "MeetContext.h"
 #include "NextDive.h"
 #include "ResultsTable.h"
+#include "upload/dialect/SqlDialect.h"
 
 #include <kavvix/Error.h>
 #include <kavvix/MeetDatabase.h>
@@ -36,24 +37,19 @@ QString newConnectionName() {
     return QStringLiteral("kavvix-service-%1").arg(++count);
 }
 
-// How long a write waits for a lock another program holds on an SQLite meet file before the
-// dive goes to the journal instead: long enough for the host's own short writes, short
-// enough not to hold up the line and the clients.
-constexpr int SqliteBusyTimeoutMs = 250;
+// How long a write waits for a lock another program holds on a meet file before the dive goes
+// to the journal instead: long enough for the host's own short writes, short enough not to
+// hold up the line and the clients.
+constexpr int LockWaitMs = 250;
 
 [[noreturn]] void cannotStart(const QString &text) {
     throw Error(Error::InvalidArgument, text);
 }
 
-bool isUrl(const QString &database) {
-    return database.startsWith(QLatin1String("postgresql://")) ||
-           database.startsWith(QLatin1String("postgres://"));
-}
-
 // Beside an SQLite file; for a server database, in the user's data folder under a name of
 // its own for each database and meet.
 QString defaultJournalPath(const QString &database, const QString &meetId) {
-    if (!isUrl(database))
+    if (SqlDialect::engineNamedBy(database) == SqlDialect::Engine::SQLite)
         return database + QStringLiteral(".") + meetId + QStringLiteral(".journal");
     const QByteArray id =
         QCryptographicHash::hash((database + u'\n' + meetId).toUtf8(), QCryptographicHash::Sha1)
@@ -133,10 +129,9 @@ void LiveService::openDatabase() {
     Parts &p = *m_parts;
     try {
         p.db = openMeetDatabase(m_options.database, p.connectionName);
-        if (!isPostgresUrl(m_options.database)) {
+        if (const QString wait = SqlDialect::lockWaitOptions(p.db, LockWaitMs); !wait.isEmpty()) {
             p.db.close(); // the option applies from the next open, and to every reconnection
-            p.db.setConnectOptions(
-                QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(SqliteBusyTimeoutMs));
+            p.db.setConnectOptions(wait);
             p.db.open();
         }
     } catch (const Error &e) {

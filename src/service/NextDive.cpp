@@ -1,5 +1,7 @@
 #include "NextDive.h"
 
+#include "common/DivePosition.h"
+
 #include <QJsonObject>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -32,22 +34,18 @@ std::optional<QJsonValue> NextDive::after(const QString &meetId, const QString &
     }
     if (!query.next())
         return QJsonValue();
-    // The dive sheets write the position letter at the end of the dive number ("105B").
-    QString number = query.value(3).toString().trimmed();
-    QString position;
-    if (!number.isEmpty() && number.back().isLetter()) {
-        position = number.back().toUpper();
-        number.chop(1);
-    }
+    // Dive fields go by the names of the console's dive results, as in the results.
+    const DivePosition::DiveCode code =
+        DivePosition::splitDiveNumber(query.value(3).toString().trimmed());
     const QVariant dd = query.value(4);
     return QJsonObject{
-        {"round", query.value(0).toInt()},
-        {"divingOrder", query.value(1).toInt()},
+        {"DiveRound", query.value(0).toInt()},
+        {"DivingOrder", query.value(1).toInt()},
         {"regId", query.value(2).toInt()},
-        {"diveNumber", number},
-        {"divePos", position},
+        {"DiveNumber", code.number},
+        {"DivePos", code.letter.isNull() ? QString() : QString(code.letter.toUpper())},
         // Seven significant digits: a single-precision column reads back as 2.4, not 2.4000001.
-        {"diveDD", dd.isNull() ? QJsonValue() : QString::number(dd.toDouble(), 'g', 7).toDouble()}};
+        {"DiveDD", dd.isNull() ? QJsonValue() : QString::number(dd.toDouble(), 'g', 7).toDouble()}};
 }
 
 } // namespace Kavvix

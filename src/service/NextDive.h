@@ -18,7 +18,7 @@ class NextDive {
 public:
     explicit NextDive(const QSqlDatabase &db) : m_db(db) {}
 
-    // {"round", "divingOrder", "regId", "diveNumber", "divePos", "diveDD"}, null when the
+    // {"DiveRound", "DivingOrder", "regId", "DiveNumber", "DivePos", "DiveDD"}, null when the
     // event's dive sheets hold nothing after the last judged dive; nullopt when the query fails.
     std::optional<QJsonValue> after(const QString &meetId, const QString &eventId,
                                     const QList<DiveRecord> &judged);

@@ -1,5 +1,7 @@
 #include "ResultsTable.h"
 
+#include "upload/dialect/SqlDialect.h"
+
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -9,17 +11,6 @@ namespace Kavvix {
 namespace {
 
 const QString TableName = QStringLiteral("kavvix_dive_results");
-
-QString columnType(const QMetaProperty &property) {
-    switch (property.metaType().id()) {
-    case QMetaType::Float:
-        return QStringLiteral("DOUBLE PRECISION");
-    case QMetaType::Short:
-        return QStringLiteral("INTEGER");
-    default:
-        return QStringLiteral("VARCHAR(64)");
-    }
-}
 
 QStringList fieldColumns() {
     QStringList names;
@@ -51,6 +42,13 @@ DiveRecord readRow(const QSqlQuery &query) {
     return record;
 }
 
+// The values of a "meet_id = ? AND event_id = ? AND DiveRound = ? AND DivingOrder = ?" key.
+void bindKey(QSqlQuery &query, const DiveRecord &record) {
+    for (const QVariant &value : {QVariant(record.meetId), QVariant(record.eventId),
+                                  QVariant(record.round()), QVariant(record.divingOrder())})
+        query.addBindValue(value);
+}
+
 } // namespace
 
 bool ResultsTable::fail(const QString &text) {
@@ -69,11 +67,11 @@ bool ResultsTable::ensureTable() {
                            "received_ms BIGINT NOT NULL",
                            "received_at VARCHAR(32) NOT NULL"};
     for (const QMetaProperty &property : diveFieldProperties())
-        columns << QLatin1String(property.name()) + u' ' + columnType(property);
+        columns << QLatin1String(property.name()) + u' ' +
+                       SqlDialect::columnType(m_db, property.metaType());
     columns << QStringLiteral("PRIMARY KEY (meet_id, event_id, DiveRound, DivingOrder)");
     QSqlQuery query(m_db);
-    if (!query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
-                        .arg(TableName, columns.join(QStringLiteral(", ")))))
+    if (!query.exec(SqlDialect::createTableIfMissing(m_db, TableName, columns)))
         return fail(query.lastError().text());
     return true;
 }
@@ -98,9 +96,7 @@ ResultsTable::Outcome ResultsTable::storeInTransaction(DiveRecord &record) {
     existing.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE meet_id = ? AND event_id = ? AND "
                                     "DiveRound = ? AND DivingOrder = ?")
                          .arg(selectColumns(), TableName));
-    for (const QVariant &value : {QVariant(record.meetId), QVariant(record.eventId),
-                                  QVariant(record.round()), QVariant(record.divingOrder())})
-        existing.addBindValue(value);
+    bindKey(existing, record);
     if (!existing.exec()) {
         fail(existing.lastError().text());
         return Outcome::Failed;
@@ -121,9 +117,7 @@ ResultsTable::Outcome ResultsTable::storeInTransaction(DiveRecord &record) {
         remove.prepare(QStringLiteral("DELETE FROM %1 WHERE meet_id = ? AND event_id = ? AND "
                                       "DiveRound = ? AND DivingOrder = ?")
                            .arg(TableName));
-        for (const QVariant &value : {QVariant(record.meetId), QVariant(record.eventId),
-                                      QVariant(record.round()), QVariant(record.divingOrder())})
-            remove.addBindValue(value);
+        bindKey(remove, record);
         if (!remove.exec()) {
             fail(remove.lastError().text());
             return Outcome::Failed;

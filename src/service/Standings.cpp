@@ -44,7 +44,7 @@ QJsonArray standings(const QList<DiveRecord> &dives) {
             rank = int(i) + 1;
         table.append(QJsonObject{
             {"rank", rank},
-            {"divingOrder", ranked[i].divingOrder},
+            {"DivingOrder", ranked[i].divingOrder},
             {"regId", ranked[i].regId.isNull() ? QJsonValue() : ranked[i].regId.toInt()},
             {"total", ranked[i].total},
             {"divesJudged", ranked[i].divesJudged}});

@@ -2,11 +2,11 @@
 
 #include "omnisport/CommandCodes.h"
 #include "omnisport/DiveResultFrame.h"
+#include "omnisport/DiveSheetPackets.h"
 #include "omnisport/FrameCutter.h"
 #include "omnisport/FrameLayout.h"
 #include "omnisport/FrameVerification.h"
 #include "omnisport/ResponseCodes.h"
-#include "upload/DiveSheetPackets.h"
 
 #include <kavvix/Error.h>
 #include <kavvix/modKavvix.h>

@@ -1,8 +1,8 @@
 #include "EventValidator.h"
 
 #include "RecordSet.h"
-#include "SqlDialect.h"
 #include "common/NumericText.h"
+#include "upload/dialect/SqlDialect.h"
 
 #include <kavvix/Error.h>
 

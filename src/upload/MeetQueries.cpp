@@ -1,8 +1,8 @@
 #include <kavvix/MeetDatabase.h>
 
 #include "RecordSet.h"
-#include "SqlDialect.h"
 #include "common/NumericText.h"
+#include "upload/dialect/SqlDialect.h"
 
 #include <QVariantList>
 

@@ -1,6 +1,6 @@
 #include "ServerWatchdog.h"
 
-#include "StatementTimeout.h"
+#include "upload/dialect/StatementTimeout.h"
 
 #include <QSqlDriver>
 #include <QVariant>

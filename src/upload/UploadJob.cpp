@@ -1,6 +1,7 @@
 #include <kavvix/UploadJob.h>
 
-#include "upload/DiveSheetPackets.h"
+#include "omnisport/CommandCodes.h"
+#include "upload/DiveSheetReader.h"
 #include "upload/EventValidator.h"
 
 #include <kavvix/Error.h>
@@ -12,15 +13,13 @@ namespace Kavvix {
 
 UploadJob::UploadJob(const QSqlDatabase &odbConn, const QString &sMeetID, const QString &sEventID,
                      QObject *parent)
-    : ConsoleJob(parent), m_db(odbConn), m_meetId(sMeetID), m_eventId(sEventID) {}
+    : ConsoleJob(parent), m_db(odbConn), m_meetId(sMeetID), m_eventId(sEventID),
+      m_diveOrderCommand(CommandCodes::DefaultUpload.toString()) {}
 
 UploadJob::~UploadJob() = default;
 
 QString UploadJob::diveOrderCommand(const QString &letter) {
-    const QString upper = letter.trimmed().toUpper();
-    if (upper.size() != 1 || upper[0] < u'A' || upper[0] > u'D')
-        return {};
-    return QString::number(301 + (upper[0].unicode() - u'A'));
+    return CommandCodes::uploadOf(QStringView(letter).trimmed()).toString();
 }
 
 void UploadJob::run() {
@@ -61,7 +60,7 @@ bool UploadJob::UploadEvent() {
 
         DiveSheetPackets packets;
         packets.InitDiverRows(last);
-        packets.BuildDiverRows(rsDiveSheets.get());
+        BuildDiverRows(rsDiveSheets.get(), packets);
         packets.BuildPackets(m_diveOrderCommand);
         m_frames = packets.Packets();
         m_lastSent = -1;

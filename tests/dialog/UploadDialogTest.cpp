@@ -1,7 +1,7 @@
 #include "../serial/PortEnvironment.h"
 #include "RecordingUtility.h"
 #include "SampleMeetSuite.h"
-#include "upload/DiveSheetPackets.h"
+#include "upload/DiveSheetReader.h"
 #include "upload/dialog/DakUploadSession.h"
 #include "upload/dialog/frmDakUpload.h"
 #include <kavvix/comPort.h>
@@ -147,7 +147,8 @@ TEST_F(UploadDialog, UploadOf12DiversSendsEachFrameAfterTheLastWasAcknowledged) 
     const QSqlDatabase db = QSqlDatabase::database(MeetConnection);
     const QString event = SampleMeet::Event12Divers;
     expected.InitDiverRows(Kavvix::modKavvix::GetLastDiver(SampleMeet::MeetID, event, db));
-    expected.BuildDiverRows(Kavvix::modKavvix::GetDiveSheets(SampleMeet::MeetID, event, db).get());
+    Kavvix::BuildDiverRows(Kavvix::modKavvix::GetDiveSheets(SampleMeet::MeetID, event, db).get(),
+                           expected);
     expected.BuildPackets(QStringLiteral("302"));
     EXPECT_EQ(sim->frames(), expected.Packets().mid(0, 3));
     EXPECT_EQ(sim->received(), expected.Packets().join(QString()).toLatin1());
@@ -266,34 +267,36 @@ TEST_F(UploadDialog, GenerateLogRecordsEveryCharacterOfATestReply) {
     EXPECT_EQ(messages().value(2), QStringLiteral("Connection Successful - 7"));
 }
 
-TEST_F(UploadDialog, UploadWithoutAnEventSendsNothing) {
-    // The meet loaded, and the event list row selected (-1: none).
-    const std::tuple<QString, int> cases[] = {
-        {SampleMeet::MeetID, -1}, {"NO-SUCH-MEET", -1}, {"NO-SUCH-MEET", 0}, // the placeholder
+// Without an event, or with one that fails its checks, nothing is sent and the port stays shut.
+TEST_F(UploadDialog, NothingIsSentWithoutAValidEvent) {
+    // The meet loaded; the event list row selected (-1: none) or the event uploaded; the last
+    // line.
+    const std::tuple<QString, int, QString, QString> cases[] = {
+        {SampleMeet::MeetID, -1, "", NoEvent},
+        {"NO-SUCH-MEET", -1, "", NoEvent},
+        {"NO-SUCH-MEET", 0, "", NoEvent}, // the placeholder
+        {SampleMeet::MeetID, -1, SampleMeet::EventOrderGap, ">> Process Aborted <<"},
+        {SampleMeet::MeetID, -1, SampleMeet::EventOrderZero, ">> Process Aborted <<"},
     };
-    for (const auto &[meet, row] : cases) {
-        SCOPED_TRACE(meet.toStdString() + " row " + std::to_string(row));
+    for (const auto &[meet, row, event, last] : cases) {
+        SCOPED_TRACE(meet.toStdString() + " row " + std::to_string(row) + " " +
+                     event.toStdString());
         reload(meet, {{3, sim->slavePath()}});
         auto *events = control<QListWidget>("lstEvents");
         if (meet != SampleMeet::MeetID) {
             ASSERT_EQ(events->count(), 1);
             EXPECT_EQ(events->item(0)->text(), "<No Events Found>");
         }
-        if (row >= 0)
-            selectEventRow(row);
-        click("btnTransmit");
-
-        EXPECT_EQ(messages(), QStringList{NoEvent});
+        if (!event.isEmpty()) {
+            upload(event);
+        } else {
+            if (row >= 0)
+                selectEventRow(row);
+            click("btnTransmit");
+            EXPECT_EQ(messages(), QStringList{NoEvent});
+        }
+        EXPECT_EQ(lastMessage(), last);
         EXPECT_TRUE(dialog->session().isIdle());
-    }
-    EXPECT_TRUE(sim->received().isEmpty());
-}
-
-TEST_F(UploadDialog, EventWithAnInvalidDivingOrderIsNotSent) {
-    for (const QString event : {SampleMeet::EventOrderGap, SampleMeet::EventOrderZero}) {
-        SCOPED_TRACE(event.toStdString());
-        upload(event);
-        EXPECT_EQ(lastMessage(), ">> Process Aborted <<");
         EXPECT_FALSE(portOpen());
     }
     EXPECT_TRUE(sim->received().isEmpty());

@@ -1,7 +1,8 @@
 # Installs the built library into a temporary prefix, then builds and runs an outside host
 # program against it twice: through find_package(Kavvix) and through pkg-config. Then the C
 # example host against the installed C interface, and, when PYTHON is given, the Python package
-# from where that interpreter looks for packages under the prefix.
+# from where that interpreter looks for packages under the prefix. Neither of these two loads a
+# widget or GUI library.
 include(${CMAKE_CURRENT_LIST_DIR}/PackageTestSupport.cmake)
 require_defined(BUILD_DIR HOST_SOURCE WORK_DIR)
 set(prefix ${WORK_DIR}/prefix)
@@ -22,11 +23,32 @@ separate_arguments(flags UNIX_COMMAND "${flags}")
 run(c++ ${HOST_SOURCE}/main.cpp ${flags} -o ${WORK_DIR}/kavvix_host_pc)
 run(${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${prefix}/lib ${WORK_DIR}/kavvix_host_pc)
 
-run(cc -std=c11 ${C_EXAMPLE} -I${prefix}/include -L${prefix}/lib -lkavvix -o ${WORK_DIR}/kavvix_c_host)
+# no_gui_libraries(binary): ldd of the binary lists no Qt widget or GUI library.
+function(no_gui_libraries binary)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${prefix}/lib ldd ${binary}
+                    OUTPUT_VARIABLE libraries RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0 OR NOT libraries MATCHES "libkavvix_core")
+        message(FATAL_ERROR "ldd ${binary} failed or lists no libkavvix_core:\n${libraries}")
+    endif()
+    if(libraries MATCHES "libQt6(Widgets|Gui)")
+        message(FATAL_ERROR "${binary} loads ${CMAKE_MATCH_0}:\n${libraries}")
+    endif()
+endfunction()
+
+execute_process(COMMAND pkg-config --libs kavvix-core OUTPUT_VARIABLE core_libs
+                OUTPUT_STRIP_TRAILING_WHITESPACE)
+separate_arguments(core_libs UNIX_COMMAND "${core_libs}")
+run(cc -std=c11 ${C_EXAMPLE} -I${prefix}/include ${core_libs} -o ${WORK_DIR}/kavvix_c_host)
 run(${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${prefix}/lib ${WORK_DIR}/kavvix_c_host ${CAPTURE})
+no_gui_libraries(${WORK_DIR}/kavvix_c_host)
 
 if(PYTHON)
     run(${PYTHON} -c "import site, sys; sys.path[:0] = site.getsitepackages(['${prefix}']); \
 import kavvix; assert kavvix.ColoradoData().parse('x').DataIsValid is False; \
 print('kavvix', kavvix.__version__, 'from', kavvix.__file__)")
+    file(GLOB_RECURSE module ${prefix}/_kavvix*.so)
+    if(NOT module)
+        message(FATAL_ERROR "the installed Python module is missing under ${prefix}")
+    endif()
+    no_gui_libraries(${module})
 endif()

@@ -131,7 +131,7 @@ TEST_P(Serve, DivesReachTheApiTheFeedAndTheTableFieldForField) {
     const QJsonArray standings =
         service.request("GET", "/api/events/" + Event + "/standings").array();
     ASSERT_EQ(standings.size(), 4);
-    EXPECT_EQ(standings[0].toObject()["divingOrder"].toInt(), 2);
+    EXPECT_EQ(standings[0].toObject()["DivingOrder"].toInt(), 2);
     EXPECT_EQ(standings[0].toObject()["rank"].toInt(), 1);
     EXPECT_NEAR(standings[0].toObject()["total"].toDouble(), 500.0, 0.001);
 

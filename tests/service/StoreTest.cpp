@@ -16,6 +16,7 @@
 #include <QSqlQuery>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QTemporaryDir>
 
@@ -148,7 +149,7 @@ TEST(Standings, RanksByTheLatestTotalAndTiesShareARank) {
     EXPECT_EQ(entry(0, "rank"), 1);
     EXPECT_EQ(entry(1, "rank"), 1);
     EXPECT_EQ(entry(2, "rank"), 3);
-    EXPECT_EQ(entry(2, "divingOrder"), 3);
+    EXPECT_EQ(entry(2, "DivingOrder"), 3);
     EXPECT_EQ(entry(2, "total"), 90);
     EXPECT_EQ(entry(3, "rank"), 4);
     EXPECT_EQ(entry(0, "divesJudged"), 2);
@@ -171,6 +172,33 @@ TEST(LiveServiceInProcess, StartsAgainAfterAnEarlierOneIsGone) {
     }
 }
 
+// One rule, in any letter case, tells a server URL from a file: it chooses the driver and
+// where the journal goes (beside a file; in the data folder for a server, never in a folder
+// named after the scheme).
+TEST(LiveServiceInProcess, DatabaseUrlRuleChoosesTheJournalPlace) {
+    const std::pair<const char *, bool> cases[] = {
+        {"postgresql://kim@host/meets", true},
+        {"POSTGRESQL://kim@host/meets", true},
+        {"Postgres://kim@host/meets", true},
+        {"postgresq://kim@host/meets", false},
+        {"meet.sqlite", false},
+        {"./postgresql://meet.sqlite", false},
+    };
+    for (const auto &[text, isUrl] : cases) {
+        EXPECT_EQ(isPostgresUrl(QLatin1String(text)), isUrl) << text;
+        LiveServiceOptions options;
+        options.database = QLatin1String(text);
+        options.meetId = QStringLiteral("M1");
+        const QString journal = LiveService(options).journalPath();
+        if (isUrl) {
+            EXPECT_TRUE(QFileInfo(journal).isAbsolute()) << text << " " << journal.toStdString();
+            EXPECT_TRUE(journal.contains(QLatin1String("/kavvix/journal-"))) << text;
+        } else {
+            EXPECT_EQ(journal, QLatin1String(text) + QStringLiteral(".M1.journal"));
+        }
+    }
+}
+
 TEST(NextDive, IsTheFirstPlannedDiveAfterTheLastJudgedOne) {
     QTemporaryDir dir;
     const QSqlDatabase db = meetFile(dir, QStringLiteral("next"), true);
@@ -189,14 +217,14 @@ TEST(NextDive, IsTheFirstPlannedDiveAfterTheLastJudgedOne) {
         const auto found = next.after(QString(SampleMeet::MeetID), QStringLiteral("E12"), c.judged);
         ASSERT_TRUE(found);
         const QJsonObject dive = found->toObject();
-        EXPECT_EQ(dive["round"].toInt(), c.round);
-        EXPECT_EQ(dive["divingOrder"].toInt(), c.order);
+        EXPECT_EQ(dive["DiveRound"].toInt(), c.round);
+        EXPECT_EQ(dive["DivingOrder"].toInt(), c.order);
     }
     // The dive sheets' "5231D" comes apart as the console sends it: number and position.
     const QJsonObject first = next.after(QString(SampleMeet::MeetID), "E12", {})->toObject();
-    EXPECT_EQ(first["diveNumber"].toString(), "5231");
-    EXPECT_EQ(first["divePos"].toString(), "D");
-    EXPECT_EQ(first["diveDD"].toDouble(), 2.0);
+    EXPECT_EQ(first["DiveNumber"].toString(), "5231");
+    EXPECT_EQ(first["DivePos"].toString(), "D");
+    EXPECT_EQ(first["DiveDD"].toDouble(), 2.0);
 }
 
 TEST(DiverNames, ComeFromKavvixDiversOrAreNull) {

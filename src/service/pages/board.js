@@ -43,7 +43,7 @@ function showStandings(standings) {
   state.standings = standings;
   const judgedOrder = state.judged?.DivingOrder;
   document.getElementById('standings').replaceChildren(...standings.map((entry) => {
-    const row = el('tr', entry.divingOrder === judgedOrder ? 'current' : null);
+    const row = el('tr', entry.DivingOrder === judgedOrder ? 'current' : null);
     const who = el('td', 'diver');
     who.append(el('span', 'name', diverName(entry)), el('span', 'team', entry.team));
     row.append(el('td', 'rank', entry.rank), who, el('td', 'count', entry.divesJudged),
@@ -58,9 +58,9 @@ function showNext(next) {
   if (!next) return;
   setText('next-name', diverName(next));
   setText('next-team', next.team);
-  setText('next-round', next.round);
-  setText('next-dive', diveCode(next.diveNumber, next.divePos));
-  setText('next-dd', dd(next.diveDD));
+  setText('next-round', next.DiveRound);
+  setText('next-dive', diveCode(next.DiveNumber, next.DivePos));
+  setText('next-dd', dd(next.DiveDD));
 }
 
 // Standings and who dives next, after a dive or on catching up.

@@ -19,7 +19,7 @@ export function setText(id, text, root = document) {
 export function diverName(entry) {
   if (entry.diverName) return entry.diverName;
   if (entry.regId !== null && entry.regId !== undefined) return `Diver ${entry.regId}`;
-  return `Diving order ${entry.divingOrder ?? entry.DivingOrder}`;
+  return `Diving order ${entry.DivingOrder}`;
 }
 
 export const award = (value) => Number(value ?? 0).toFixed(1);
@@ -54,4 +54,4 @@ export function latest(dives) {
 
 // The diver's standing (rank and all), by diving order.
 export const standingOf = (standings, divingOrder) =>
-  standings.find((entry) => entry.divingOrder === divingOrder) ?? null;
+  standings.find((entry) => entry.DivingOrder === divingOrder) ?? null;

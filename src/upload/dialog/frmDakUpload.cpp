@@ -1,9 +1,11 @@
 #include "upload/dialog/frmDakUpload.h"
 
+#include "omnisport/CommandCodes.h"
 #include "ui_frmDakUpload.h"
 #include "upload/dialog/DakUploadSession.h"
 
 #include <kavvix/Error.h>
+#include <kavvix/PortList.h>
 #include <kavvix/PortTable.h>
 
 #include <QApplication>
@@ -62,9 +64,8 @@ void frmDakUpload::ShowForm(const QSqlDatabase &odbConn, QSqlQuery *rsEvents,
 
 void frmDakUpload::FillDiveOrders() {
     ui->cboDiveOrder->clear();
-    const char *letters[] = {"A", "B", "C", "D"};
-    for (int i = 0; i < 4; ++i)
-        ui->cboDiveOrder->addItem(QLatin1String(letters[i]), 301 + i);
+    for (const CommandCodes::UploadOrder &order : CommandCodes::UploadOrders)
+        ui->cboDiveOrder->addItem(QString(QChar(order.letter)), order.command.toInt());
     ui->cboDiveOrder->setCurrentIndex(0);
 }
 
@@ -159,7 +160,7 @@ void frmDakUpload::showMessageBox(const QString &title, const QString &text) {
 
 QString frmDakUpload::selectedDiveOrderCommand() const {
     const QComboBox *combo = ui->cboDiveOrder;
-    return combo->currentIndex() < 0 ? QStringLiteral("301")
+    return combo->currentIndex() < 0 ? CommandCodes::DefaultUpload.toString()
                                      : QString::number(combo->currentData().toInt());
 }
 

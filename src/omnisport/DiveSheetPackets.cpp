@@ -1,11 +1,10 @@
 #include "DiveSheetPackets.h"
 
+#include "FrameLayout.h"
 #include "common/DivePosition.h"
 #include "common/TextPosition.h"
-#include "omnisport/FrameLayout.h"
 
 #include <kavvix/Error.h>
-#include <kavvix/cUtility.h>
 #include <kavvix/modKavvix.h>
 
 #include <algorithm>
@@ -55,39 +54,31 @@ void DiveSheetPackets::InitDiverRows(qint16 last) {
         m_diverRows.append(QString(RowWidth, QLatin1Char(' ')));
 }
 
-void DiveSheetPackets::BuildDiverRows(QSqlQuery *rsDiveSheets) {
-    if (!rsDiveSheets || !rsDiveSheets->first())
-        return;
-    const auto util = createUtility();
-    do {
-        const QSqlQuery &rs = *rsDiveSheets;
-        const qint16 order = util->ToInteger(rs.value(QStringLiteral("DivingOrder")));
-        const QString diveNum = util->ToText(rs.value(QStringLiteral("DiveNum")));
-        const qint16 round = util->ToInteger(rs.value(QStringLiteral("DiveRound")));
-        const float dd = util->ToSingle(rs.value(QStringLiteral("DiveDD")));
+void DiveSheetPackets::PlaceDive(const DiveSheetRow &dive) {
+    if (dive.round < 1 || dive.round > Rounds)
+        throw Error(Error::InvalidArgument,
+                    describeDive(dive.diveNum, dive.divingOrder, dive.round) +
+                        QStringLiteral(" has no slot: rounds run from 1 to 13"));
+    if (dive.divingOrder < 1 || dive.divingOrder > m_diverRows.size())
+        throw Error(Error::InvalidArgument,
+                    describeDive(dive.diveNum, dive.divingOrder, dive.round) +
+                        QStringLiteral(" has no slot: diving orders run from 1 to %1")
+                            .arg(m_diverRows.size()));
 
-        if (round < 1 || round > Rounds)
-            throw Error(Error::InvalidArgument,
-                        describeDive(diveNum, order, round) +
-                            QStringLiteral(" has no slot: rounds run from 1 to 13"));
-        if (order < 1 || order > m_diverRows.size())
-            throw Error(Error::InvalidArgument,
-                        describeDive(diveNum, order, round) +
-                            QStringLiteral(" has no slot: diving orders run from 1 to %1")
-                                .arg(m_diverRows.size()));
+    // A blank or missing dive number leaves the number blank with position code 0; its DD is
+    // still written.
+    const DivePosition::DiveCode code = DivePosition::splitDiveNumber(dive.diveNum);
+    QString &row = m_diverRows[dive.divingOrder - 1];
+    const qsizetype slot = qsizetype(dive.round - 1) * SlotWidth;
+    row.replace(slot + DiveNumberOffset, DiveNumberWidth, diveNumberField(code.number));
+    row.replace(slot + PositionOffset, 1, QString::number(PositionCode(code.letter)));
+    row.replace(slot + DDOffset, DDWidth,
+                ddText(dive.dd).left(DDWidth).leftJustified(DDWidth, QLatin1Char(' ')));
+}
 
-        // The last character is the position letter. A blank or missing dive number leaves the
-        // number blank with position code 0; its DD is still written.
-        const QString letter = diveNum.right(1).toUpper();
-        const QString number = diveNum.left(diveNum.size() - 1);
-
-        QString &row = m_diverRows[order - 1];
-        const qsizetype slot = qsizetype(round - 1) * SlotWidth;
-        row.replace(slot + DiveNumberOffset, DiveNumberWidth, diveNumberField(number));
-        row.replace(slot + PositionOffset, 1, QString::number(PositionCode(letter)));
-        row.replace(slot + DDOffset, DDWidth,
-                    ddText(dd).left(DDWidth).leftJustified(DDWidth, QLatin1Char(' ')));
-    } while (rsDiveSheets->next());
+void DiveSheetPackets::BuildDiverRows(const QList<DiveSheetRow> &dives) {
+    for (const DiveSheetRow &dive : dives)
+        PlaceDive(dive);
 }
 
 void DiveSheetPackets::BuildPackets(const QString &commandCode) {
@@ -108,10 +99,8 @@ QString DiveSheetPackets::BuildPacket(qint16 k, qint16 n, const QString &command
     return modKavvix::BuildFrame(commandCode, data);
 }
 
-qint16 DiveSheetPackets::PositionCode(const QString &letter) {
-    if (letter.size() != 1)
-        return 0;
-    return DivePosition::indexOf(letter.front()).value_or(0);
+qint16 DiveSheetPackets::PositionCode(QChar letter) {
+    return DivePosition::indexOf(letter).value_or(0);
 }
 
 QString DiveSheetPackets::FirstDiverCode(qint16 k) {

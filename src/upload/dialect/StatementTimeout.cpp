@@ -1,7 +1,8 @@
 #include "StatementTimeout.h"
 
+#include "SqlDialect.h"
+
 #include <QRegularExpression>
-#include <QSqlDriver>
 
 namespace Kavvix::StatementTimeout {
 
@@ -12,7 +13,7 @@ QString connectOptions(int connectSeconds, int statementMs) {
 }
 
 int of(const QSqlDatabase &db) {
-    if (!db.driver() || db.driver()->dbmsType() != QSqlDriver::PostgreSQL)
+    if (SqlDialect::engineOf(db) != SqlDialect::Engine::PostgreSQL)
         return 0;
     static const QRegularExpression setting(QStringLiteral("statement_timeout=(\\d+)"));
     return setting.match(db.connectOptions()).captured(1).toInt();

@@ -1,7 +1,8 @@
 #include <kavvix/Error.h>
 #include <kavvix/MeetDatabase.h>
 
-#include "StatementTimeout.h"
+#include "upload/dialect/SqlDialect.h"
+#include "upload/dialect/StatementTimeout.h"
 
 #include <QFileInfo>
 #include <QSqlError>
@@ -165,8 +166,8 @@ QSqlDatabase addAndOpen(const QString &driver, const QString &connectionName,
 
 QSqlDatabase openPostgres(const QString &url, const QString &connectionName) {
     const PostgresTarget target = parsePostgresUrl(url);
-    return addAndOpen(QStringLiteral("QPSQL"), connectionName, target.shown(),
-                      [&](QSqlDatabase &db) {
+    return addAndOpen(SqlDialect::driverOf(SqlDialect::Engine::PostgreSQL), connectionName,
+                      target.shown(), [&](QSqlDatabase &db) {
                           db.setHostName(target.host);
                           if (target.port > 0)
                               db.setPort(target.port);
@@ -181,16 +182,15 @@ QSqlDatabase openPostgres(const QString &url, const QString &connectionName) {
 // SQLite opens any file lazily; reading its catalogue shows at once whether it is a database.
 QSqlDatabase openSqlite(const QString &path, const QString &connectionName) {
     return addAndOpen(
-        QStringLiteral("QSQLITE"), connectionName, path,
+        SqlDialect::driverOf(SqlDialect::Engine::SQLite), connectionName, path,
         [&](QSqlDatabase &db) { db.setDatabaseName(path); },
-        QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        SqlDialect::openProbe(SqlDialect::Engine::SQLite));
 }
 
 } // namespace
 
 bool isPostgresUrl(const QString &pathOrUrl) {
-    return pathOrUrl.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
-           pathOrUrl.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+    return SqlDialect::engineNamedBy(pathOrUrl) == SqlDialect::Engine::PostgreSQL;
 }
 
 QSqlDatabase openMeetDatabase(const QString &pathOrUrl, const QString &connectionName) {

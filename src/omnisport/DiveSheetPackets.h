@@ -1,13 +1,21 @@
 #pragma once
 
 #include <QList>
-#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
 #include <QtGlobal>
 
 namespace Kavvix {
+
+// One planned dive of a dive sheet, as the upload lays it out: the dive number ends with its
+// position letter ("105B").
+struct DiveSheetRow {
+    qint16 divingOrder = 0;
+    qint16 round = 0;
+    QString diveNum;
+    float dd = 0;
+};
 
 // The upload frames of one event: one 104-character row per diving order (13 slots of 8
 // characters, one per round: dive number, position code, DD), cut into frames of five rows.
@@ -26,12 +34,12 @@ public:
     // last rows of blanks, for diving orders 1 to last (none when last < 1).
     void InitDiverRows(qint16 last);
 
-    // Places every dive sheet row (DivingOrder, DiveRound, DiveNum, DiveDD) into its slot; a
-    // later row for the same diving order and round overwrites an earlier one. Does nothing
-    // for a null or empty record set. Throws Kavvix::Error, naming the dive, for a dive whose
-    // round lies outside 1 to 13 or whose diving order lies outside 1 to last, and for a
-    // value that does not convert.
-    void BuildDiverRows(QSqlQuery *rsDiveSheets);
+    // Places the dive into its slot; a later dive for the same diving order and round
+    // overwrites an earlier one. Throws Kavvix::Error, naming the dive, for a dive whose round
+    // lies outside 1 to 13 or whose diving order lies outside 1 to last.
+    void PlaceDive(const DiveSheetRow &dive);
+    // Places every dive in order, as PlaceDive does.
+    void BuildDiverRows(const QList<DiveSheetRow> &dives);
 
     // The 20 frames of the rows with the given command code ("301" to "304"); frame k is
     // empty when no row falls into it.
@@ -41,8 +49,9 @@ public:
     // Empty when 5k is not below n.
     QString BuildPacket(qint16 k, qint16 n, const QString &commandCode) const;
 
-    // The position code of an upper-case position letter: A/S 0, B/P 1, C/T 2, D/F 3, else 0.
-    static qint16 PositionCode(const QString &letter);
+    // The position code of a position letter in either case: A/S 0, B/P 1, C/T 2, D/F 3;
+    // 0 for any other character.
+    static qint16 PositionCode(QChar letter);
 
     // The diving order of the first diver of frame k, in two digits ("01", "06" ... "21",
     // repeating every five frames); empty outside 0 to 19.
