@@ -55,11 +55,11 @@ public:
 signals:
     void SoftwareVersion(const QString &sVersion);
     void COMMError(const QString &sErrMessage);
-    // oRslt is a new record, a child of this processor: a host may keep the pointer for as
-    // long as the processor lives. To bound memory over a long meet, the processor keeps only
-    // its KeptResults latest records and deletes older ones; a host that keeps a record longer
-    // (or beyond the processor's life) takes it with oRslt->setParent(owner), or
-    // setParent(nullptr) and deletes it itself. A host may also delete a record it is done with.
+    // oRslt is a new record without a parent, which the processor keeps: a host may keep the
+    // pointer for as long as the processor lives. To bound memory over a long meet, the
+    // processor keeps only its KeptResults latest records and deletes older ones; a host that
+    // keeps a record longer (or beyond the processor's life) takes it by giving it a parent
+    // (oRslt->setParent(owner)). A host may also delete a record it is done with.
     void DiveResult(Kavvix::cDiveResult *oRslt);
     // A frame that failed its checks, raised after its diagnostic entry (if logging is on):
     // sCheck names the first check it failed ("SYN", "ETB", "header digit", "zero field",
@@ -78,7 +78,7 @@ private:
 
     std::unique_ptr<FrameCutter> m_cutter;
     std::unique_ptr<cUtility> m_utility;
-    std::deque<QPointer<cDiveResult>> m_results; // raised and still this processor's, oldest first
+    std::deque<QPointer<cDiveResult>> m_results; // raised, oldest first
 };
 
 } // namespace Kavvix

@@ -86,7 +86,11 @@ cDakProcessor::cDakProcessor(QObject *parent) : QObject(parent), m_utility(creat
     });
 }
 
-cDakProcessor::~cDakProcessor() = default;
+cDakProcessor::~cDakProcessor() {
+    for (const QPointer<cDiveResult> &kept : m_results)
+        if (kept && !kept->parent())
+            delete kept.data();
+}
 
 void cDakProcessor::AddChar(const QString &sChar) {
     m_cutter->addChar(sChar);
@@ -189,11 +193,10 @@ void cDakProcessor::raiseDiveResult(std::unique_ptr<cDiveResult> record) {
     // The oldest record goes once there are too many; one a host took or deleted meanwhile is
     // only forgotten.
     while (m_results.size() >= std::size_t(KeptResults)) {
-        if (cDiveResult *oldest = m_results.front(); oldest && oldest->parent() == this)
+        if (cDiveResult *oldest = m_results.front(); oldest && !oldest->parent())
             delete oldest;
         m_results.pop_front();
     }
-    record->setParent(this);
     m_results.emplace_back(record.get());
     emit DiveResult(record.release());
 }
