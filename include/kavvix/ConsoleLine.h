@@ -44,6 +44,7 @@ public:
     ~ConsoleLine() override;
 
     comPort &port() { return *m_port; }
+    const comPort &port() const { return *m_port; }
     QTimer &waitTimer() { return *m_waitTimer; }
 
     // The holder between jobs (none unless set); it must outlive the line or be unset first.

@@ -13,7 +13,8 @@ namespace Kavvix {
 ConsoleJob::ConsoleJob(QObject *parent) : QObject(parent) {}
 
 ConsoleJob::~ConsoleJob() {
-    // A job deleted while it runs leaves neither the port open nor the timer running.
+    // A job deleted while it runs gives the line back: the timer stopped, and the port closed
+    // unless the line's receiver keeps it.
     releaseLine();
 }
 

@@ -27,7 +27,7 @@ void ConsoleReader::close() {
 }
 
 bool ConsoleReader::isOpen() const {
-    return const_cast<ConsoleLine &>(m_line).port().isOpen();
+    return m_line.port().isOpen();
 }
 
 void ConsoleReader::requestVersion() {
