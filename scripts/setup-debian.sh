@@ -12,6 +12,8 @@ packages=(
     clang libclang-rt-14-dev clang-format
     postgresql
     chromium chromium-driver python3-selenium
+    libsystemd-dev lintian help2man bash-completion dpkg-dev file man-db adduser
+    systemd
 )
 
 missing=()

@@ -31,14 +31,31 @@ InterruptWatcher::InterruptWatcher(QObject *parent) : QObject(parent) {
     sigaction(SIGTERM, &action, nullptr);
 }
 
+void InterruptWatcher::watchHangup() {
+    if (!m_notifier)
+        return;
+    struct sigaction action {};
+    action.sa_handler = forwardSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGHUP, &action, nullptr);
+    m_watchesHangup = true;
+}
+
 InterruptWatcher::~InterruptWatcher() {
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
+    if (m_watchesHangup)
+        std::signal(SIGHUP, SIG_DFL);
 }
 
 void InterruptWatcher::readSignal() {
     unsigned char byte = 0;
-    if (::read(g_signalPipe[0], &byte, 1) == 1)
+    if (::read(g_signalPipe[0], &byte, 1) != 1)
+        return;
+    if (byte == SIGHUP)
+        emit hangup();
+    else
         emit interrupted(byte);
 }
 

@@ -15,13 +15,18 @@ public:
     explicit InterruptWatcher(QObject *parent = nullptr);
     ~InterruptWatcher() override;
 
+    // Also turns SIGHUP into hangup() (a long-running service reloads on it).
+    void watchHangup();
+
 signals:
     void interrupted(int signalNumber);
+    void hangup();
 
 private:
     void readSignal();
 
     std::unique_ptr<QSocketNotifier> m_notifier;
+    bool m_watchesHangup = false;
 };
 
 } // namespace KavvixCli

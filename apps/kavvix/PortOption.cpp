@@ -17,25 +17,37 @@ void PortOption::describe(QCommandLineParser &parser, bool allowDevice) {
 }
 
 qint16 PortOption::resolve(const QCommandLineParser &parser) {
-    const bool hasPort = parser.isSet(QStringLiteral("port"));
     const bool hasDevice = parser.optionNames().contains(QStringLiteral("device")) &&
                            parser.isSet(QStringLiteral("device"));
-    if (!hasPort && !hasDevice)
+    // An empty value given on purpose is a mistake, not an option left out.
+    if (hasDevice && parser.value(QStringLiteral("device")).isEmpty())
+        devicePath({});
+    if (parser.isSet(QStringLiteral("port")) && parser.value(QStringLiteral("port")).isEmpty())
+        throw UsageError(QStringLiteral("--port takes a number from %1 to %2, not ''")
+                             .arg(Kavvix::modKavvix::FirstPortNumber)
+                             .arg(Kavvix::modKavvix::LastPortNumber));
+    return resolve(parser.isSet(QStringLiteral("port")) ? parser.value(QStringLiteral("port"))
+                                                        : QString(),
+                   hasDevice ? parser.value(QStringLiteral("device")) : QString());
+}
+
+qint16 PortOption::resolve(const QString &portText, const QString &device) {
+    if (portText.isEmpty() && device.isEmpty())
         throw UsageError(QStringLiteral("--port N is required"));
     qint16 port = 1;
-    if (hasPort) {
+    if (!portText.isEmpty()) {
         bool ok = false;
-        const int value = parser.value(QStringLiteral("port")).toInt(&ok);
+        const int value = portText.toInt(&ok);
         if (!ok || value < Kavvix::modKavvix::FirstPortNumber ||
             value > Kavvix::modKavvix::LastPortNumber)
             throw UsageError(QStringLiteral("--port takes a number from %1 to %2, not '%3'")
                                  .arg(Kavvix::modKavvix::FirstPortNumber)
                                  .arg(Kavvix::modKavvix::LastPortNumber)
-                                 .arg(parser.value(QStringLiteral("port"))));
+                                 .arg(portText));
         port = qint16(value);
     }
-    if (hasDevice)
-        Kavvix::modKavvix::MapPort(port, devicePath(parser.value(QStringLiteral("device"))));
+    if (!device.isEmpty())
+        Kavvix::modKavvix::MapPort(port, devicePath(device));
     return port;
 }
 

@@ -13,6 +13,8 @@ public:
     // is mapped to the device through KAVVIX_COM<n>. Throws UsageError for a bad or missing
     // value.
     static qint16 resolve(const QCommandLineParser &parser);
+    // The same for values from elsewhere (a configuration file): an empty text is not given.
+    static qint16 resolve(const QString &port, const QString &device);
     // The path a --device value names: a bare name (not /..., ./..., ../...) lies in /dev. Throws
     // UsageError for an empty value.
     static QString devicePath(const QString &device);

@@ -2,6 +2,9 @@
 
 #include "InterruptWatcher.h"
 #include "PortOption.h"
+#include "ServeSettings.h"
+#include "ServiceLog.h"
+#include "SystemdNotifier.h"
 
 #include <kavvix/Error.h>
 #include <kavvix/service/LiveService.h>
@@ -12,22 +15,27 @@ namespace KavvixCli {
 
 namespace {
 
-// ADDR:PORT, [v6 address]:PORT, or a bare port on the loopback address.
-void parseListen(const QString &text, Kavvix::LiveServiceOptions &options) {
-    const qsizetype colon = text.lastIndexOf(u':');
-    QString host = colon < 0 ? QStringLiteral("127.0.0.1") : text.left(colon);
-    if (host.startsWith(u'[') && host.endsWith(u']'))
-        host = host.mid(1, host.size() - 2);
-    bool ok = false;
-    const uint port = text.mid(colon + 1).toUInt(&ok);
-    const QHostAddress address(host == QLatin1String("localhost") ? QStringLiteral("127.0.0.1")
-                                                                  : host);
-    if (!ok || port > 65535 || address.isNull())
-        throw UsageError(
-            QStringLiteral("--listen takes ADDRESS:PORT such as 127.0.0.1:8470, not '%1'")
-                .arg(text));
-    options.address = address;
-    options.httpPort = quint16(port);
+// SIGHUP: the log is reopened and the token file read again; settings that only a new start
+// can apply (database, meet, line, address...) are named and left as they are.
+void reload(const QCommandLineParser &parser, ServeSettings &settings, Kavvix::LiveService &service,
+            ServiceLog &log) {
+    ServeSettings reloaded;
+    try {
+        reloaded = ServeSettings::load(parser);
+    } catch (const UserError &e) {
+        log.write(QStringLiteral("reload: %1; the configuration in use stays").arg(e.message()));
+        return;
+    }
+    if (!log.open(reloaded.logFile()))
+        log.write(log.errorText());
+    service.setToken(reloaded.token());
+    const QStringList restart = settings.needRestart(reloaded);
+    log.write(restart.isEmpty()
+                  ? QStringLiteral("reload: configuration read again")
+                  : QStringLiteral("reload: configuration read again; %1 changed and take effect "
+                                   "when the service starts again")
+                        .arg(restart.join(QStringLiteral(", "))));
+    settings = reloaded;
 }
 
 } // namespace
@@ -55,42 +63,44 @@ void ServeCommand::describe(QCommandLineParser &parser) const {
          QStringLiteral("Journal file for dives the database cannot take yet."),
          QStringLiteral("FILE")},
     });
+    ServeSettings::describe(parser);
 }
 
 int ServeCommand::run(const QCommandLineParser &parser, Console &console) {
-    Kavvix::LiveServiceOptions options;
-    options.portNumber = PortOption::resolve(parser);
-    options.database = parser.value(QStringLiteral("db"));
-    options.meetId = parser.value(QStringLiteral("meet"));
-    if (options.database.isEmpty() || options.meetId.isEmpty())
-        throw UsageError(QStringLiteral("--db and --meet are required"));
-    parseListen(parser.value(QStringLiteral("listen")), options);
-    options.currentEvent = parser.value(QStringLiteral("event"));
-    options.token = parser.isSet(QStringLiteral("token")) ? parser.value(QStringLiteral("token"))
-                                                          : qEnvironmentVariable("KAVVIX_TOKEN");
-    options.journalPath = parser.value(QStringLiteral("journal"));
-    options.recordPath = parser.value(QStringLiteral("record"));
+    ServeSettings settings = ServeSettings::load(parser);
+    const Kavvix::LiveServiceOptions options = settings.serviceOptions();
+    ServiceLog log(console.err);
+    if (!log.open(settings.logFile()))
+        throw UserError(log.errorText());
 
     Kavvix::LiveService service(options);
-    QObject::connect(&service, &Kavvix::LiveService::logLine, [&](const QString &line) {
-        console.err << line << '\n';
-        console.err.flush();
-    });
+    QObject::connect(&service, &Kavvix::LiveService::logLine,
+                     [&](const QString &line) { log.write(line); });
     try {
         service.start();
     } catch (const Kavvix::Error &e) {
         throw UserError(e.description());
     }
+    SystemdNotifier systemd;
+    systemd.ready(
+        QStringLiteral("serving meet %1 on port %2").arg(options.meetId).arg(service.httpPort()));
     InterruptWatcher interrupts;
+    interrupts.watchHangup();
     QObject::connect(&interrupts, &InterruptWatcher::interrupted, [&](int signalNumber) {
-        console.err << "stopping (signal " << signalNumber << ")\n";
-        console.err.flush();
+        log.write(QStringLiteral("stopping (signal %1)").arg(signalNumber));
+        systemd.stopping();
         QCoreApplication::quit();
+    });
+    QObject::connect(&interrupts, &InterruptWatcher::hangup, [&] {
+        systemd.reloading();
+        reload(parser, settings, service, log);
+        systemd.ready(QStringLiteral("serving meet %1 on port %2 (reloaded)")
+                          .arg(options.meetId)
+                          .arg(service.httpPort()));
     });
     QCoreApplication::exec();
     service.stop();
-    console.err << "stopped\n";
-    console.err.flush();
+    log.write(QStringLiteral("stopped"));
     return Success;
 }
 

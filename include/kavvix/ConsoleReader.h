@@ -4,6 +4,7 @@
 #include <kavvix/cDakProcessor.h>
 #include <kavvix/export.h>
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -34,6 +35,9 @@ public:
     cDakProcessor &processor() { return m_processor; }
     // Called with every batch of bytes the reader receives, before the processor sees it.
     void setByteTap(std::function<void(QByteArrayView)> tap) { m_tap = std::move(tap); }
+    // Started when the batch being taken in arrived: inside the processor's events, how long
+    // ago their frame came off the line.
+    const QElapsedTimer &batchArrival() const { return m_batchArrival; }
 
 signals:
     // The device went away; the port is closed.
@@ -47,6 +51,7 @@ private:
     ConsoleLine m_line;
     cDakProcessor m_processor;
     std::function<void(QByteArrayView)> m_tap;
+    QElapsedTimer m_batchArrival;
 };
 
 } // namespace Kavvix

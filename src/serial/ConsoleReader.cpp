@@ -35,6 +35,7 @@ void ConsoleReader::requestVersion() {
 }
 
 qsizetype ConsoleReader::lineReceived(QByteArrayView bytes) {
+    m_batchArrival.start();
     if (m_tap)
         m_tap(bytes);
     m_processor.AddData(bytes.toByteArray());

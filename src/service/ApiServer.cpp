@@ -2,11 +2,13 @@
 
 #include "ConsoleLink.h"
 #include "DiverNames.h"
+#include "HealthCheck.h"
 #include "JobLauncher.h"
 #include "MeetContext.h"
 #include "NextDive.h"
 #include "PageFiles.h"
 #include "ResultsTable.h"
+#include "ServiceMetrics.h"
 #include "Standings.h"
 
 #include <kavvix/UploadJob.h>
@@ -82,7 +84,9 @@ QString requestLine(const QHttpServerRequest &request, int status) {
 
 ApiServer::ApiServer(Parts parts, QObject *parent)
     : QObject(parent), m_meet(parts.meet), m_table(parts.table), m_link(parts.link),
-      m_jobs(parts.jobs), m_names(parts.names), m_next(parts.next) {
+      m_jobs(parts.jobs), m_names(parts.names), m_next(parts.next), m_health(parts.health),
+      m_metrics(parts.metrics), m_journalBacklog(std::move(parts.journalBacklog)),
+      m_feedClients(std::move(parts.feedClients)) {
     addRoutes();
     addPageRoutes();
 }
@@ -114,6 +118,12 @@ std::optional<QHttpServerResponse> ApiServer::refuse(const QHttpServerRequest &r
 void ApiServer::addRoutes() {
     m_server.route("/api/meet", Method::Get, [this](const QHttpServerRequest &request) {
         return refuse(request, false).value_or(meet());
+    });
+    m_server.route("/healthz", Method::Get, [this](const QHttpServerRequest &request) {
+        return refuse(request, false).value_or(health());
+    });
+    m_server.route("/metrics", Method::Get, [this](const QHttpServerRequest &request) {
+        return refuse(request, false).value_or(metrics());
     });
     m_server.route("/api/events/<arg>/results", Method::Get,
                    [this](const QString &eventId, const QHttpServerRequest &request) {
@@ -163,11 +173,11 @@ void ApiServer::addRoutes() {
             responder.write(
                 QJsonDocument(QJsonObject{{"error", QStringLiteral("/live is a WebSocket feed")}}),
                 Status::BadRequest);
-            emit logLine(requestLine(request, int(Status::BadRequest)));
+            served(request, int(Status::BadRequest));
         });
     m_server.afterRequest(
         [this](QHttpServerResponse &&response, const QHttpServerRequest &request) {
-            emit logLine(requestLine(request, int(response.statusCode())));
+            served(request, int(response.statusCode()));
             return std::move(response);
         });
     m_server.setMissingHandler(
@@ -175,7 +185,7 @@ void ApiServer::addRoutes() {
             const QString text = QStringLiteral("no such resource: %1 %2")
                                      .arg(methodName(request.method()), request.url().path());
             responder.write(QJsonDocument(QJsonObject{{"error", text}}), Status::NotFound);
-            emit logLine(requestLine(request, int(Status::NotFound)));
+            served(request, int(Status::NotFound));
         });
 }
 
@@ -193,6 +203,23 @@ void ApiServer::addPageRoutes() {
                    [this](const QString &name, const QHttpServerRequest &request) {
                        return refuse(request, false).value_or(PageFiles::file(name));
                    });
+}
+
+void ApiServer::served(const QHttpServerRequest &request, int status) {
+    m_metrics.countRequest(request.url().path(), status);
+    emit logLine(requestLine(request, status));
+}
+
+QHttpServerResponse ApiServer::health() const {
+    const HealthCheck::Report report = m_health.check();
+    return QHttpServerResponse(report.body,
+                               report.healthy ? Status::Ok : Status::ServiceUnavailable);
+}
+
+QHttpServerResponse ApiServer::metrics() const {
+    const ServiceMetrics::Gauges gauges{m_journalBacklog(), m_feedClients()};
+    // The version of the text format Prometheus expects from a scrape.
+    return QHttpServerResponse("text/plain; version=0.0.4; charset=utf-8", m_metrics.text(gauges));
 }
 
 QHttpServerResponse ApiServer::meet() const {

@@ -6,14 +6,18 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 namespace Kavvix {
 
 class ConsoleLink;
 class DiverNames;
+class HealthCheck;
 class JobLauncher;
 class MeetContext;
 class NextDive;
 class ResultsTable;
+class ServiceMetrics;
 
 // The JSON API over HTTP, and the results pages. Reading is open to anyone; the requests that
 // change something (POST, PUT) need "Authorization: Bearer TOKEN" when a token is set. Every
@@ -32,6 +36,11 @@ public:
         JobLauncher &jobs;
         const DiverNames &names;
         NextDive &next;
+        const HealthCheck &health;
+        ServiceMetrics &metrics;
+        // The gauges GET /metrics shows beside the counters.
+        std::function<qint64()> journalBacklog;
+        std::function<qint64()> feedClients;
     };
 
     explicit ApiServer(Parts parts, QObject *parent = nullptr);
@@ -59,6 +68,9 @@ private:
     Response connectionTest(const QHttpServerRequest &request);
     Response cancelJob();
     Response setCurrentEvent(const QHttpServerRequest &request);
+    Response health() const;
+    Response metrics() const;
+    void served(const QHttpServerRequest &request, int status);
 
     MeetContext &m_meet;
     ResultsTable &m_table;
@@ -66,6 +78,10 @@ private:
     JobLauncher &m_jobs;
     const DiverNames &m_names;
     NextDive &m_next;
+    const HealthCheck &m_health;
+    ServiceMetrics &m_metrics;
+    std::function<qint64()> m_journalBacklog;
+    std::function<qint64()> m_feedClients;
     QString m_token;
     QHttpServer m_server;
 };

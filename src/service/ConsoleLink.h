@@ -5,6 +5,7 @@
 #include <kavvix/ConsoleJob.h>
 #include <kavvix/ConsoleReader.h>
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -37,6 +38,9 @@ public:
     ConsoleJob *job() const { return m_job; }
     // Frames that failed their checks since the service started.
     qint64 rejectedFrames() const { return m_rejectedFrames; }
+    // Started when the batch being taken in arrived: inside diveReceived, how long ago the
+    // dive's frame came off the line.
+    const QElapsedTimer &batchArrival() const { return m_reader.batchArrival(); }
 
     // Runs the job on this line; it is deleted when it has finished. False (and the job
     // deleted) while another one runs.

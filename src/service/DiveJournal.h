@@ -18,6 +18,7 @@ public:
     // errorText() when the file cannot be used.
     bool open(const QString &path);
     QString path() const { return m_file.fileName(); }
+    bool isOpen() const { return m_file.isOpen(); }
 
     const QList<DiveRecord> &pending() const { return m_pending; }
     bool isEmpty() const { return m_pending.isEmpty(); }

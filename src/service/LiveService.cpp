@@ -5,11 +5,13 @@
 #include "DiveJournal.h"
 #include "DiveKeeper.h"
 #include "DiverNames.h"
+#include "HealthCheck.h"
 #include "JobLauncher.h"
 #include "LiveFeed.h"
 #include "MeetContext.h"
 #include "NextDive.h"
 #include "ResultsTable.h"
+#include "ServiceMetrics.h"
 #include "upload/dialect/SqlDialect.h"
 
 #include <kavvix/Error.h>
@@ -79,6 +81,9 @@ struct LiveService::Parts {
     std::unique_ptr<DiveKeeper> keeper;
     std::unique_ptr<ConsoleLink> link;
     std::unique_ptr<JobLauncher> jobs;
+    // Before the API, which answers from them, so that they outlive it.
+    ServiceMetrics metrics;
+    std::unique_ptr<HealthCheck> health;
     std::unique_ptr<ApiServer> api;
     std::unique_ptr<LiveFeed> feed;
     quint16 httpPort = 0;
@@ -102,6 +107,12 @@ LiveService::~LiveService() {
 
 quint16 LiveService::httpPort() const {
     return m_parts->httpPort;
+}
+
+void LiveService::setToken(const QString &token) {
+    m_options.token = token;
+    if (m_parts->api)
+        m_parts->api->setToken(token);
 }
 
 QString LiveService::journalPath() const {
@@ -191,8 +202,11 @@ void LiveService::wire() {
     p.keeper = std::make_unique<DiveKeeper>(p.db, *p.table, p.journal);
     p.link = std::make_unique<ConsoleLink>(m_options.portNumber);
     p.jobs = std::make_unique<JobLauncher>(p.db, *p.meet, *p.link);
-    p.api = std::make_unique<ApiServer>(
-        ApiServer::Parts{*p.meet, *p.table, *p.link, *p.jobs, *p.names, *p.next});
+    p.health = std::make_unique<HealthCheck>(p.db, *p.link, p.journal);
+    p.api = std::make_unique<ApiServer>(ApiServer::Parts{
+        *p.meet, *p.table, *p.link, *p.jobs, *p.names, *p.next, *p.health, p.metrics,
+        [this] { return qint64(m_parts->journal.pending().size()); },
+        [this] { return qint64(m_parts->feed ? m_parts->feed->clientCount() : 0); }});
     p.api->setToken(m_options.token);
     p.feed = std::make_unique<LiveFeed>(p.api->server());
 
@@ -212,6 +226,7 @@ void LiveService::wire() {
                                           {"version", version.isEmpty() ? QJsonValue() : version}});
             });
     connect(p.link.get(), &ConsoleLink::commError, this, [this](const QString &text) {
+        m_parts->metrics.countRejectedFrame();
         emit logLine(QStringLiteral("console error: %1").arg(text));
         m_parts->feed->broadcast({{"type", "error"}, {"text", text}});
     });
@@ -254,6 +269,10 @@ void LiveService::onDive(const DiveRecord &received) {
     record.receivedAtMs = qMax(QDateTime::currentMSecsSinceEpoch(), p.lastReceivedMs + 1);
     p.lastReceivedMs = record.receivedAtMs;
     const DiveKeeper::Place place = p.keeper->keep(record);
+    if (place == DiveKeeper::Place::Database)
+        p.metrics.countStored();
+    else if (place == DiveKeeper::Place::Journal)
+        p.metrics.countJournaled();
     const QString where = place == DiveKeeper::Place::Database
                               ? QStringLiteral("stored, revision %1").arg(record.revision)
                           : place == DiveKeeper::Place::Journal ? QStringLiteral("journaled")
@@ -270,8 +289,12 @@ void LiveService::onDive(const DiveRecord &received) {
         p.feed->broadcast({{"type", "error"},
                            {"text", QStringLiteral("a judged dive could be kept neither in the "
                                                    "database nor in the journal")}});
-    else
+    else {
         p.feed->broadcast({{"type", "dive"}, {"dive", namedDive(record, *p.names)}});
+        p.metrics.countAnnounced();
+        if (p.link->batchArrival().isValid())
+            p.metrics.observeAnnounceLatency(double(p.link->batchArrival().nsecsElapsed()) / 1e9);
+    }
 }
 
 void LiveService::stop() {

@@ -62,6 +62,17 @@ protected:
                 << drop.lastError().text();
         }
         QSqlDatabase::removeDatabase(QStringLiteral("partial"));
+        // Configuration files of kavvix serve, each with one thing wrong.
+        for (const auto &[name, text] :
+             {std::pair{"unknown.conf", "databse = meet.sqlite\n"},
+              std::pair{"token.conf", "token = secret\n"},
+              std::pair{"port.conf", "database = /nonexistent.sqlite\nmeet = RIV26\nport = 40\n"},
+              std::pair{"empty-token.conf", "token-file = @dir/empty-token\n"}}) {
+            QFile file(folder->filePath(QLatin1String(name)));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray(text).replace("@dir", folder->path().toUtf8()));
+        }
+        QFile(folder->filePath(QStringLiteral("empty-token"))).open(QIODevice::WriteOnly);
     }
     static void TearDownTestSuite() { delete folder; }
 
@@ -81,7 +92,8 @@ protected:
 TEST_F(CommandsCli, ExitCodeAndOneClearLine) {
     const struct {
         // split at blanks; @meet is the sample meet file, @other a new one, @empty an empty
-        // file, @partial the sample meet without a column, @blank the empty argument
+        // file, @partial the sample meet without a column, @blank the empty argument, @dir the
+        // folder of the configuration files
         const char *args;
         int exitCode;
         const char *text;
@@ -132,6 +144,20 @@ TEST_F(CommandsCli, ExitCodeAndOneClearLine) {
         {"monitor --port 9", 1, "cannot open COM 9 (/dev/kavvix-no-such-device): "},
         {"simulate --reject x", 2, "--reject takes K:CODE"},
         {"dialog --db @meet --meet NOPE", 1, "meet 'NOPE' is not in the database"},
+        {"serve --config /nonexistent/kavvix.conf", 1,
+         "kavvix serve: config /nonexistent/kavvix.conf: no such file"},
+        {"serve --config @dir/unknown.conf", 1, "unknown setting 'databse'"},
+        {"serve --config @dir/token.conf", 1, "the token goes in a file of its own"},
+        {"serve --config @dir/port.conf", 2, "--port takes a number from 1 to 16, not '40'"},
+        // The command line overrides the file: its port, then its database.
+        {"serve --config @dir/port.conf --port 9", 1, "/nonexistent.sqlite"},
+        {"serve --config @dir/port.conf --port 9 --db @meet --meet NOPE", 1,
+         "meet 'NOPE' is not in"},
+        {"serve --config @dir/empty-token.conf", 1, "empty-token is empty"},
+        {"serve --db @meet --meet RIV26 --port 9 --token-file /nonexistent/token", 1,
+         "token file /nonexistent/token: "},
+        {"serve --db @meet --meet RIV26 --port 9 --listen 127.0.0.1:0 --log /nonexistent/x.log", 1,
+         "log /nonexistent/x.log: "},
         {"sample-db @meet", 1, "already exists"},
         {"sample-db @other", 0, "E12    1m Springboard - Women"},
     };
@@ -142,6 +168,7 @@ TEST_F(CommandsCli, ExitCodeAndOneClearLine) {
         const QString args =
             QString::fromLatin1(c.args)
                 .replace(QStringLiteral("@meet"), meetFile)
+                .replace(QStringLiteral("@dir"), folder->path())
                 .replace(QStringLiteral("@capture"), capture)
                 .replace(QStringLiteral("@other"), folder->filePath("other.db"))
                 .replace(QStringLiteral("@empty"), folder->filePath("empty.sqlite"))
@@ -155,7 +182,7 @@ TEST_F(CommandsCli, ExitCodeAndOneClearLine) {
         EXPECT_LE(result.err.count(QLatin1Char('\n')), 2) << result.err;
     }
     for (const char *command : {"demo", "parse", "monitor", "simulate", "test-connection", "upload",
-                                "dialog", "sample-db"}) {
+                                "dialog", "sample-db", "serve"}) {
         const auto result = runCli({command, "--help"});
         EXPECT_EQ(result.exitCode, 0) << command;
         EXPECT_TRUE(result.out.contains(QStringLiteral("Usage: kavvix ") + QLatin1String(command)))

@@ -35,16 +35,22 @@ function(no_gui_libraries binary)
     endif()
 endfunction()
 
-execute_process(COMMAND pkg-config --libs kavvix-core OUTPUT_VARIABLE core_libs
+# A C host takes kavvix-c's flags alone: no C++ standard, no Qt.
+execute_process(COMMAND pkg-config --cflags --libs kavvix-c OUTPUT_VARIABLE c_flags
                 OUTPUT_STRIP_TRAILING_WHITESPACE)
-separate_arguments(core_libs UNIX_COMMAND "${core_libs}")
-run(cc -std=c11 ${C_EXAMPLE} -I${prefix}/include ${core_libs} -o ${WORK_DIR}/kavvix_c_host)
+if(c_flags MATCHES "std=c\\+\\+|Qt")
+    message(FATAL_ERROR "kavvix-c.pc gives a C host C++ or Qt flags: ${c_flags}")
+endif()
+separate_arguments(c_flags UNIX_COMMAND "${c_flags}")
+run(cc -std=c11 -Wall -Wextra -Wpedantic -Werror ${C_EXAMPLE} ${c_flags}
+    -o ${WORK_DIR}/kavvix_c_host)
 run(${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${prefix}/lib ${WORK_DIR}/kavvix_c_host ${CAPTURE})
 no_gui_libraries(${WORK_DIR}/kavvix_c_host)
 
 if(PYTHON)
     run(${PYTHON} -c "import site, sys; sys.path[:0] = site.getsitepackages(['${prefix}']); \
 import kavvix; assert kavvix.ColoradoData().parse('x').DataIsValid is False; \
+import importlib.metadata; assert importlib.metadata.version('kavvix') == kavvix.__version__; \
 print('kavvix', kavvix.__version__, 'from', kavvix.__file__)")
     file(GLOB_RECURSE module ${prefix}/_kavvix*.so)
     if(NOT module)

@@ -64,9 +64,20 @@ TEST(ServeFaults, PostgreSqlStoppedAndStartedMidStream) {
         ASSERT_EQ(announced.size(), 3) << service.log().toStdString();
         EXPECT_TRUE(announced[2]["dive"].toObject()["revision"].isNull());
         EXPECT_EQ(service.request("GET", "/api/events/E12/results").status, 503);
+        const HttpReply down = service.request("GET", "/healthz");
+        EXPECT_EQ(down.status, 503);
+        EXPECT_EQ(down.object()["console"].toString(), QStringLiteral("ok"));
+        EXPECT_TRUE(down.object()["error"].toString().startsWith(QStringLiteral("database: ")))
+            << down.object()["error"].toString().toStdString();
+        const QByteArray metrics = service.request("GET", "/metrics").raw;
+        EXPECT_TRUE(metrics.contains("\nkavvix_dives_journaled_total 2\n")) << metrics.data();
+        EXPECT_TRUE(metrics.contains("\nkavvix_journal_backlog 2\n")) << metrics.data();
         ASSERT_TRUE(cluster.startAgain());
         ASSERT_TRUE(service.waitForLog(QStringLiteral("journal: 2 dives written")))
             << service.log().toStdString();
+        EXPECT_TRUE(
+            service.request("GET", "/metrics").raw.contains("\nkavvix_journal_backlog 0\n"));
+        EXPECT_EQ(service.request("GET", "/healthz").status, 200);
         sendDive(simulator, dive(4));
         ASSERT_EQ(feed.waitFor(QStringLiteral("dive"), 4).size(), 4);
         EXPECT_EQ(divingOrders(service), (QList<int>{1, 2, 3, 4}));
@@ -155,11 +166,15 @@ TEST(ServeFaults, SerialDeviceVanishingAndComingBack) {
     };
     ASSERT_TRUE(QTest::qWaitFor(closed, 10000)) << service.log().toStdString();
     EXPECT_EQ(service.request("GET", "/api/meet").status, 200);
+    const HttpReply unhealthy = service.request("GET", "/healthz");
+    EXPECT_EQ(unhealthy.status, 503);
+    EXPECT_TRUE(unhealthy.object()["error"].toString().startsWith(QStringLiteral("console: ")));
 
     simulator = std::make_unique<ConsoleSimulator>();
     QFile::remove(link);
     ASSERT_TRUE(QFile::link(simulator->slavePath(), link));
     ASSERT_TRUE(service.waitForConsoleOpen(10000));
+    EXPECT_EQ(service.request("GET", "/healthz").status, 200);
     sendDive(*simulator, dive(2));
     ASSERT_EQ(feed.waitFor(QStringLiteral("dive"), 2).size(), 2);
     EXPECT_EQ(divingOrders(service), (QList<int>{1, 2}));

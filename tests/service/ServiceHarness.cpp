@@ -140,7 +140,8 @@ HttpReply ServiceProcess::request(const QByteArray &verb, const QString &path,
     loop.exec();
     HttpReply result;
     result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    result.body = QJsonDocument::fromJson(reply->readAll());
+    result.raw = reply->readAll();
+    result.body = QJsonDocument::fromJson(result.raw);
     reply->deleteLater();
     return result;
 }

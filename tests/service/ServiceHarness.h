@@ -42,6 +42,7 @@ private:
 
 struct HttpReply {
     int status = 0;
+    QByteArray raw;
     QJsonDocument body;
     QJsonObject object() const { return body.object(); }
     QJsonArray array() const { return body.array(); }

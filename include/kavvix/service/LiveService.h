@@ -42,6 +42,9 @@ public:
     // Tells the clients, closes the line, the socket and the database.
     void stop();
 
+    // Takes effect from the next request (a reloaded configuration).
+    void setToken(const QString &token);
+
     quint16 httpPort() const;
     QString journalPath() const;
 

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QSqlDatabase>
+
+namespace Kavvix {
+
+class ConsoleLink;
+class DiveJournal;
+
+// Whether the service can do its job right now: the console's line is open (or lent to an
+// upload or connection test), the meet database answers, and the journal can take a dive.
+class HealthCheck {
+public:
+    struct Report {
+        bool healthy = false;
+        // {"console", "database", "journal"}: "ok" or what is wrong with it; when unhealthy,
+        // "error" repeats the first problem.
+        QJsonObject body;
+    };
+
+    HealthCheck(const QSqlDatabase &db, const ConsoleLink &link, const DiveJournal &journal)
+        : m_db(db), m_link(link), m_journal(journal) {}
+
+    Report check() const;
+
+private:
+    QString consoleProblem() const;
+    QString databaseProblem() const;
+    QString journalProblem() const;
+
+    QSqlDatabase m_db;
+    const ConsoleLink &m_link;
+    const DiveJournal &m_journal;
+};
+
+} // namespace Kavvix
