@@ -54,5 +54,5 @@ function(kavvix_add_internal_library)
     target_include_directories(kavvix_internal PUBLIC
         ${PROJECT_SOURCE_DIR}/include ${PROJECT_BINARY_DIR}/include ${PROJECT_SOURCE_DIR}/src)
     target_link_libraries(kavvix_internal PUBLIC Qt6::Core Qt6::Sql Qt6::Widgets Qt6::SerialPort
-                          Qt6::Network Qt6::HttpServer Qt6::WebSockets)
+                          Qt6::Network Qt6::HttpServer Qt6::WebSockets PkgConfig::QRENCODE)
 endfunction()

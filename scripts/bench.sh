@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds in Release (build-release/) and runs every benchmark: parse rate, receive rate with
 # peak memory, bulk against one character a call, building an event's frames, the upload's
-# turnaround over a pseudo-terminal, and the receivers fed through the Python module.
-#   scripts/bench.sh [parsers|omnisport|bulk|upload|serial|service|python ...]
+# turnaround over a pseudo-terminal, the receivers fed through the Python module, and the /live
+# feed at many clients beside a python3-websockets broadcast server given the same messages.
+#   scripts/bench.sh [parsers|omnisport|bulk|upload|serial|service|python|feed ...]
+# feed: KAVVIX_BENCH_FEED_CLIENTS (default "500 2000 10000") and KAVVIX_BENCH_FEED_DIVES (20).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup-debian.sh"
@@ -10,10 +12,12 @@ BUILD_DIR=$root/build-release BUILD_TYPE=Release "$root/scripts/build.sh" \
     -DKAVVIX_BUILD_TESTS=OFF -DKAVVIX_BUILD_BENCH=ON >/dev/null
 export QT_QPA_PLATFORM=offscreen
 areas=("$@")
-[ ${#areas[@]} -gt 0 ] || areas=(parsers omnisport bulk upload serial service)
+[ ${#areas[@]} -gt 0 ] || areas=(parsers omnisport bulk upload serial service feed)
 for area in "${areas[@]}"; do
     echo "== $area"
-    if [ "$area" = python ]; then
+    if [ "$area" = feed ]; then
+        "$root/scripts/bench-feed.sh" "$root/build-release"
+    elif [ "$area" = python ]; then
         PYTHONPATH=$root/build-release/python /usr/bin/python3 "$root/bench/python/feed_capture.py"
     elif [ "$area" = service ]; then # a plain program: latency, throughput, memory
         "$root/build-release/bench/service/bench_service"

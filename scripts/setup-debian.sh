@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
-    qt6-httpserver-dev qt6-websockets-dev python3-websockets
+    qt6-httpserver-dev qt6-websockets-dev python3-websockets libqrencode-dev
     python3-dev python3-pybind11 pybind11-dev python3-pytest
     libqt6sql6-sqlite libqt6sql6-psql fonts-dejavu-core
     libgtest-dev libgmock-dev googletest libbenchmark-dev

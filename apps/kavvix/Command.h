@@ -29,6 +29,11 @@ public:
     virtual int run(const QCommandLineParser &parser, Console &console) = 0;
     // Whether the subcommand needs widgets (a QApplication rather than a QCoreApplication).
     virtual bool needsWidgets() const { return false; }
+    // Whether the subcommand holds many sockets at once (thousands of feed clients). Those run
+    // on Qt's own UNIX event dispatcher: the default one's bookkeeping of socket notifiers
+    // grows with their number on every wake-up, which makes a broadcast cost the square of
+    // the clients.
+    virtual bool servesManyClients() const { return false; }
 };
 
 // A failure the user can act on: printed as one line "kavvix <command>: <message>", exit 1.

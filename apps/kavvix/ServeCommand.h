@@ -13,6 +13,7 @@ public:
     }
     void describe(QCommandLineParser &parser) const override;
     int run(const QCommandLineParser &parser, Console &console) override;
+    bool servesManyClients() const override { return true; }
 };
 
 } // namespace KavvixCli

@@ -111,6 +111,9 @@ int main(int argc, char **argv) {
                    "QT_QPA_PLATFORM=offscreen)\n";
             return Failure;
         }
+        // Read when the application object is created; set but empty keeps the default.
+        if (command->servesManyClients() && !qEnvironmentVariableIsSet("QT_NO_GLIB"))
+            qputenv("QT_NO_GLIB", "1");
         std::unique_ptr<QCoreApplication> app;
         if (widgets)
             app = std::make_unique<QApplication>(argc, argv);

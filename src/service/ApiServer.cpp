@@ -1,15 +1,17 @@
 #include "ApiServer.h"
 
 #include "ConsoleLink.h"
-#include "DiverNames.h"
+#include "EventReader.h"
+#include "EventSummary.h"
 #include "HealthCheck.h"
 #include "JobLauncher.h"
+#include "JudgePanel.h"
 #include "MeetContext.h"
-#include "NextDive.h"
 #include "PageFiles.h"
+#include "QrCode.h"
+#include "ResultsCsv.h"
 #include "ResultsTable.h"
 #include "ServiceMetrics.h"
-#include "Standings.h"
 
 #include <kavvix/UploadJob.h>
 
@@ -19,7 +21,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QNetworkInterface>
+#include <QRegularExpression>
 #include <QTcpServer>
+#include <QUrl>
 
 namespace Kavvix {
 
@@ -84,8 +89,8 @@ QString requestLine(const QHttpServerRequest &request, int status) {
 
 ApiServer::ApiServer(Parts parts, QObject *parent)
     : QObject(parent), m_meet(parts.meet), m_table(parts.table), m_link(parts.link),
-      m_jobs(parts.jobs), m_names(parts.names), m_next(parts.next), m_health(parts.health),
-      m_metrics(parts.metrics), m_journalBacklog(std::move(parts.journalBacklog)),
+      m_jobs(parts.jobs), m_reader(parts.reader), m_health(parts.health), m_metrics(parts.metrics),
+      m_journalBacklog(std::move(parts.journalBacklog)),
       m_feedClients(std::move(parts.feedClients)) {
     addRoutes();
     addPageRoutes();
@@ -125,24 +130,19 @@ void ApiServer::addRoutes() {
     m_server.route("/metrics", Method::Get, [this](const QHttpServerRequest &request) {
         return refuse(request, false).value_or(metrics());
     });
-    m_server.route("/api/events/<arg>/results", Method::Get,
-                   [this](const QString &eventId, const QHttpServerRequest &request) {
-                       if (auto refusal = refuse(request, false))
-                           return std::move(*refusal);
-                       return results(eventId, View::Results);
-                   });
-    m_server.route("/api/events/<arg>/standings", Method::Get,
-                   [this](const QString &eventId, const QHttpServerRequest &request) {
-                       if (auto refusal = refuse(request, false))
-                           return std::move(*refusal);
-                       return results(eventId, View::Standings);
-                   });
-    m_server.route("/api/events/<arg>/next", Method::Get,
-                   [this](const QString &eventId, const QHttpServerRequest &request) {
-                       if (auto refusal = refuse(request, false))
-                           return std::move(*refusal);
-                       return results(eventId, View::Next);
-                   });
+    // What the pages read of an event, each view from one reading of it.
+    for (const auto &[path, view] : {std::pair{"/api/events/<arg>/results", View::Results},
+                                     std::pair{"/api/events/<arg>/results.csv", View::Csv},
+                                     std::pair{"/api/events/<arg>/summary", View::Summary},
+                                     std::pair{"/api/events/<arg>/standings", View::Standings},
+                                     std::pair{"/api/events/<arg>/next", View::Next}}) {
+        m_server.route(QLatin1String(path), Method::Get,
+                       [this, view](const QString &eventId, const QHttpServerRequest &request) {
+                           if (auto refusal = refuse(request, false))
+                               return std::move(*refusal);
+                           return results(eventId, view);
+                       });
+    }
     m_server.route("/api/events/<arg>/upload", Method::Post,
                    [this](const QString &eventId, const QHttpServerRequest &request) {
                        if (auto refusal = refuse(request, true))
@@ -163,6 +163,26 @@ void ApiServer::addRoutes() {
         if (auto refusal = refuse(request, true))
             return std::move(*refusal);
         return setCurrentEvent(request);
+    });
+    m_server.route("/api/overlay", Method::Put, [this](const QHttpServerRequest &request) {
+        if (auto refusal = refuse(request, true))
+            return std::move(*refusal);
+        return setOverlay(request);
+    });
+    m_server.route("/api/divers", Method::Get, [this](const QHttpServerRequest &request) {
+        if (auto refusal = refuse(request, false))
+            return std::move(*refusal);
+        QJsonArray list;
+        const DiverNames::Map &names = m_reader.names();
+        for (const QJsonValue &entry : m_meet.entries()) {
+            QJsonObject object = entry.toObject();
+            DiverNames::annotate(object, names);
+            list.append(object);
+        }
+        return QHttpServerResponse(list);
+    });
+    m_server.route("/qr.svg", Method::Get, [this](const QHttpServerRequest &request) {
+        return refuse(request, false).value_or(qrCode(request));
     });
     // An upgrade is handed to the WebSocket server only when a route takes the path and
     // writes nothing; the feed then gets the connection.
@@ -192,7 +212,8 @@ void ApiServer::addRoutes() {
 void ApiServer::addPageRoutes() {
     for (const auto &[path, file] :
          {std::pair{"/", "board.html"}, std::pair{"/overlay", "overlay.html"},
-          std::pair{"/operator", "operator.html"}}) {
+          std::pair{"/operator", "operator.html"}, std::pair{"/results", "results.html"},
+          std::pair{"/meet", "meet.html"}}) {
         const QString name = QLatin1String(file);
         m_server.route(QLatin1String(path), Method::Get,
                        [this, name](const QHttpServerRequest &request) {
@@ -223,51 +244,120 @@ QHttpServerResponse ApiServer::metrics() const {
 }
 
 QHttpServerResponse ApiServer::meet() const {
+    const QJsonValue version = m_link.version().isEmpty() ? QJsonValue() : m_link.version();
+    // Each event with where it stands: planned dives from the dive sheets, judged ones stored.
+    const auto counts = m_table.eventCounts(m_meet.meetId());
+    const QHash<QString, int> planned = m_meet.plannedDives();
+    QJsonArray events;
+    for (const QJsonValue &value : m_meet.events()) {
+        QJsonObject event = value.toObject();
+        const QString eventId = event[QLatin1String("eventId")].toString();
+        const ResultsTable::EventCount count =
+            counts ? counts->value(eventId) : ResultsTable::EventCount{};
+        event.insert(QStringLiteral("divesJudged"), count.dives);
+        event.insert(QStringLiteral("divesPlanned"), planned.value(eventId));
+        event.insert(QStringLiteral("round"), count.lastRound);
+        event.insert(QStringLiteral("state"), eventState(count.dives, planned.value(eventId)));
+        events.append(event);
+    }
     return QJsonObject{
         {"meetId", m_meet.meetId()},
         {"meetName", m_meet.meetName()},
         {"currentEvent",
          m_meet.currentEvent().isEmpty() ? QJsonValue() : QJsonValue(m_meet.currentEvent())},
-        {"console",
-         QJsonObject{{"port", m_link.portNumber()},
-                     {"open", m_link.isOpen()},
-                     {"version", m_link.version().isEmpty() ? QJsonValue() : m_link.version()},
-                     {"rejectedFrames", m_link.rejectedFrames()}}},
-        {"events", m_meet.events()}};
+        {"console", QJsonObject{{"port", m_link.portNumber()},
+                                {"open", m_link.isOpen()},
+                                {"since", m_link.since().toString(Qt::ISODateWithMs)},
+                                {"answering", m_link.answering()},
+                                {"version", version},
+                                {"versionCurrent", m_link.versionCurrent()},
+                                {"rejectedFrames", m_link.rejectedFrames()}}},
+        {"overlay", m_overlayShow},
+        {"events", events}};
 }
 
-QHttpServerResponse ApiServer::results(const QString &eventId, View view) const {
-    const auto dives = m_table.results(m_meet.meetId(), eventId);
-    if (!dives)
+QHttpServerResponse ApiServer::results(const QString &eventId, View view) {
+    const auto event = m_reader.read(eventId);
+    if (!event)
         return error(Status::ServiceUnavailable,
-                     QStringLiteral("the database cannot be read: %1").arg(m_table.lastError()));
-    if (dives->isEmpty() && !m_meet.hasEvent(eventId))
+                     QStringLiteral("the database cannot be read: %1").arg(m_reader.lastError()));
+    if (event->dives.isEmpty() && !m_meet.hasEvent(eventId))
         return error(Status::NotFound,
                      QStringLiteral("meet %1 has no event '%2'").arg(m_meet.meetId(), eventId));
-    const DiverNames::Map names = m_names.load();
-    const auto named = [&names](QJsonObject object) {
-        DiverNames::annotate(object, names);
-        return object;
-    };
-    QJsonArray list;
     switch (view) {
-    case View::Results:
-        for (const DiveRecord &dive : *dives)
-            list.append(named(dive.toJson()));
+    case View::Results: {
+        QJsonArray list;
+        for (const DiveRecord &dive : event->dives) {
+            QJsonObject object = dive.toJson();
+            DiverNames::annotate(object, event->names);
+            JudgePanel::annotate(object, event->panel);
+            list.append(object);
+        }
         return list;
+    }
     case View::Standings:
-        for (const QJsonValue &entry : standings(*dives))
-            list.append(named(entry.toObject()));
-        return list;
+        return event->summary.standings;
     case View::Next:
+        return QJsonObject{{"eventId", eventId}, {"next", event->summary.next}};
+    case View::Summary:
+        return event->summary.toJson(eventId);
+    case View::Csv:
         break;
     }
-    const auto next = m_next.after(m_meet.meetId(), eventId, *dives);
-    if (!next)
-        return error(Status::ServiceUnavailable,
-                     QStringLiteral("the database cannot be read: %1").arg(m_next.lastError()));
-    return QJsonObject{{"eventId", eventId},
-                       {"next", next->isObject() ? named(next->toObject()) : QJsonValue()}};
+    QHttpServerResponse response(ResultsCsv::ContentType,
+                                 ResultsCsv::write(event->dives, event->names, event->panel));
+    response.setHeader("Content-Disposition",
+                       "attachment; filename=\"" +
+                           QUrl::toPercentEncoding(m_meet.meetId() + u'-' + eventId) + ".csv\"");
+    return response;
+}
+
+// The phone page's address as the asking screen reaches the service.
+QHttpServerResponse ApiServer::qrCode(const QHttpServerRequest &request) const {
+    const QByteArray host = header(request, "Host");
+    // A host name or address with a port; anything else is not drawn.
+    static const QRegularExpression plainHost(QStringLiteral("^[A-Za-z0-9.:\\[\\]-]{1,255}$"));
+    if (!plainHost.match(QString::fromLatin1(host)).hasMatch())
+        return error(Status::BadRequest, QStringLiteral("the request names no usable host"));
+    QHttpServerResponse response(
+        "image/svg+xml", QrCode::svg(QStringLiteral("http://%1/meet").arg(phoneHost(host))));
+    response.setHeader("Content-Security-Policy", PageFiles::ContentSecurityPolicy);
+    response.setHeader("Cache-Control", "no-cache");
+    return response;
+}
+
+// A screen by the pool often asks as localhost, which no phone can reach: while the service
+// listens on every address, the phones get the machine's first network address instead.
+QString ApiServer::phoneHost(const QByteArray &host) const {
+    const QUrl asked(QStringLiteral("http://") + QString::fromLatin1(host));
+    const QHostAddress address(asked.host());
+    const bool loopback = asked.host() == QLatin1String("localhost") || address.isLoopback();
+    bool everywhere = false;
+    for (const QTcpServer *server : m_server.servers())
+        everywhere = everywhere || server->serverAddress() == QHostAddress::Any ||
+                     server->serverAddress() == QHostAddress::AnyIPv4;
+    if (!loopback || !everywhere)
+        return QString::fromLatin1(host);
+    for (const QHostAddress &candidate : QNetworkInterface::allAddresses())
+        if (candidate.protocol() == QAbstractSocket::IPv4Protocol && !candidate.isLoopback())
+            return asked.port() > 0
+                       ? QStringLiteral("%1:%2").arg(candidate.toString()).arg(asked.port())
+                       : candidate.toString();
+    return QString::fromLatin1(host);
+}
+
+QHttpServerResponse ApiServer::setOverlay(const QHttpServerRequest &request) {
+    QString problem;
+    const auto body = bodyObject(request, problem);
+    if (!body)
+        return error(Status::BadRequest, problem);
+    const QJsonValue show = body->value(QLatin1String("show"));
+    if (!show.isString() || !OverlayGraphics.contains(show.toString()))
+        return error(Status::BadRequest, QStringLiteral("\"show\" must be one of %1")
+                                             .arg(OverlayGraphics.join(QStringLiteral(", "))));
+    m_overlayShow = show.toString();
+    emit overlayChanged(m_overlayShow);
+    return QJsonObject{{"show", m_overlayShow}};
 }
 
 QHttpServerResponse ApiServer::upload(const QString &eventId, const QHttpServerRequest &request) {

@@ -5,17 +5,17 @@
 #include <QHttpServerResponse>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
 namespace Kavvix {
 
 class ConsoleLink;
-class DiverNames;
+class EventReader;
 class HealthCheck;
 class JobLauncher;
 class MeetContext;
-class NextDive;
 class ResultsTable;
 class ServiceMetrics;
 
@@ -34,14 +34,16 @@ public:
         ResultsTable &table;
         ConsoleLink &link;
         JobLauncher &jobs;
-        const DiverNames &names;
-        NextDive &next;
+        EventReader &reader;
         const HealthCheck &health;
         ServiceMetrics &metrics;
         // The gauges GET /metrics shows beside the counters.
         std::function<qint64()> journalBacklog;
         std::function<qint64()> feedClients;
     };
+
+    // What the broadcast overlays show: one graphic on air, or none.
+    static inline const QStringList OverlayGraphics = {"dive", "standings", "next", "none"};
 
     explicit ApiServer(Parts parts, QObject *parent = nullptr);
 
@@ -50,10 +52,12 @@ public:
     // The port listened on; 0 (and the reason) when the address cannot be used.
     quint16 listen(const QHostAddress &address, quint16 port, QString &problem);
     QHttpServer &server() { return m_server; }
+    const QString &overlayShow() const { return m_overlayShow; }
 
 signals:
     void logLine(const QString &text);
     void currentEventChanged(const QString &eventId);
+    void overlayChanged(const QString &show);
 
 private:
     using Response = QHttpServerResponse;
@@ -62,8 +66,11 @@ private:
     // The refusal of a request that must not go on (too big, not authorised), or nothing.
     std::optional<Response> refuse(const QHttpServerRequest &request, bool changes) const;
     Response meet() const;
-    enum class View { Results, Standings, Next };
-    Response results(const QString &eventId, View view) const;
+    enum class View { Results, Standings, Next, Summary, Csv };
+    Response results(const QString &eventId, View view);
+    Response qrCode(const QHttpServerRequest &request) const;
+    QString phoneHost(const QByteArray &host) const;
+    Response setOverlay(const QHttpServerRequest &request);
     Response upload(const QString &eventId, const QHttpServerRequest &request);
     Response connectionTest(const QHttpServerRequest &request);
     Response cancelJob();
@@ -76,13 +83,13 @@ private:
     ResultsTable &m_table;
     ConsoleLink &m_link;
     JobLauncher &m_jobs;
-    const DiverNames &m_names;
-    NextDive &m_next;
+    EventReader &m_reader;
     const HealthCheck &m_health;
     ServiceMetrics &m_metrics;
     std::function<qint64()> m_journalBacklog;
     std::function<qint64()> m_feedClients;
     QString m_token;
+    QString m_overlayShow = QStringLiteral("dive");
     QHttpServer m_server;
 };
 

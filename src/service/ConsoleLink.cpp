@@ -14,12 +14,15 @@ ConsoleLink::ConsoleLink(qint16 portNumber, QObject *parent)
     cDakProcessor &processor = m_reader.processor();
     connect(&processor, &cDakProcessor::SoftwareVersion, this, [this](const QString &version) {
         m_version = version.trimmed();
-        emit consoleChanged(true, m_version);
+        m_versionCurrent = true;
+        m_answering = true;
+        emit consoleChanged(m_lineUp, m_version);
     });
     connect(&processor, &cDakProcessor::COMMError, this, &ConsoleLink::commError);
     connect(&processor, &cDakProcessor::DiveResult, this, [this](cDiveResult *result) {
         DiveRecord record = DiveRecord::fromResult(*result);
         record.rawFrame = m_reader.processor().currentFrame();
+        heardConsole();
         emit diveReceived(record);
     });
     connect(&processor, &cDakProcessor::FrameRejected, this,
@@ -36,8 +39,29 @@ ConsoleLink::~ConsoleLink() {
 void ConsoleLink::open() {
     m_closing = false;
     m_reader.open();
+    m_answering = false;
+    m_versionCurrent = false;
+    setLineUp(true);
     m_reader.requestVersion();
-    emit consoleChanged(true, m_version);
+    emit consoleChanged(m_lineUp, m_version);
+}
+
+void ConsoleLink::setLineUp(bool up) {
+    if (up == m_lineUp)
+        return;
+    m_lineUp = up;
+    m_since = QDateTime::currentDateTimeUtc();
+    if (!up) {
+        m_answering = false;
+        m_versionCurrent = false;
+    }
+}
+
+void ConsoleLink::heardConsole() {
+    if (m_answering)
+        return;
+    m_answering = true;
+    emit consoleChanged(m_lineUp, m_version);
 }
 
 void ConsoleLink::close() {
@@ -60,6 +84,7 @@ void ConsoleLink::setByteTap(std::function<void(char)> tap) {
 }
 
 void ConsoleLink::lineLost() {
+    setLineUp(false);
     emit consoleChanged(false, m_version);
     if (!m_closing && !m_job)
         m_reopen.start();
@@ -84,8 +109,7 @@ bool ConsoleLink::runJob(ConsoleJob *job) {
         return false;
     }
     m_reopen.stop();
-    // The job has the line for its duration: judged dives wait until it gives it back.
-    emit consoleChanged(false, m_version);
+    // Taken by the job, the line stays up: the job reports what happens on it.
     m_job = job;
     job->setLine(&m_reader.line());
     job->setCommPort(m_reader.portNumber());
@@ -107,17 +131,20 @@ void ConsoleLink::jobFinished() {
             return;
         if (m_reader.isOpen()) {
             try {
+                setLineUp(true); // a job may have opened it
                 m_reader.requestVersion();
-                emit consoleChanged(true, m_version);
+                emit consoleChanged(m_lineUp, m_version);
                 return;
             } catch (const Error &) {
                 m_reader.close(); // the device failed the write: reopen it as after a loss
-                emit consoleChanged(false, m_version);
             }
         }
         tryReopen();
-        if (!m_reader.isOpen())
+        if (!m_reader.isOpen() && !m_closing) {
+            setLineUp(false);
+            emit consoleChanged(false, m_version);
             m_reopen.start();
+        }
     });
 }
 

@@ -5,6 +5,7 @@
 #include <kavvix/ConsoleJob.h>
 #include <kavvix/ConsoleReader.h>
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
@@ -32,8 +33,18 @@ public:
     void close();
 
     qint16 portNumber() const { return m_reader.portNumber(); }
-    bool isOpen() const { return m_reader.isOpen(); }
+    // The line is up while the service holds the device open, for its receiver or taken by a
+    // job; it is down from the moment the device went away until it could be opened again.
+    bool isOpen() const { return m_lineUp; }
+    // When the line last came up or went down (UTC).
+    QDateTime since() const { return m_since; }
+    // Whether the console has sent a frame that passed its checks since the line was
+    // (re)opened.
+    bool answering() const { return m_answering; }
+    // The console's version as it last said; current only while it has answered the version
+    // request of the line's latest opening.
     QString version() const { return m_version; }
+    bool versionCurrent() const { return m_versionCurrent; }
     bool jobRunning() const { return m_job != nullptr; }
     ConsoleJob *job() const { return m_job; }
     // Frames that failed their checks since the service started.
@@ -50,6 +61,7 @@ public:
 
 signals:
     void diveReceived(const Kavvix::DiveRecord &record);
+    // The line came up or went down, the console answered, or said its version.
     void consoleChanged(bool open, const QString &version);
     void commError(const QString &text);
     // A frame that failed its checks: which check, and the frame as received.
@@ -59,9 +71,15 @@ private:
     void lineLost();
     void tryReopen();
     void jobFinished();
+    void setLineUp(bool up);
+    void heardConsole();
 
     ConsoleReader m_reader;
     QString m_version;
+    bool m_versionCurrent = false;
+    bool m_lineUp = false;
+    bool m_answering = false;
+    QDateTime m_since = QDateTime::currentDateTimeUtc();
     QPointer<ConsoleJob> m_job;
     QTimer m_reopen;
     bool m_closing = false;

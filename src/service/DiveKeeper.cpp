@@ -23,7 +23,8 @@ void DiveKeeper::replayJournal() {
 bool DiveKeeper::reconnect() {
     if (m_databaseUp)
         return true;
-    // A dropped connection stays broken: open a fresh one.
+    // A dropped connection stays broken: open a fresh one, and prepare its statements anew.
+    m_table.forgetStatements();
     m_db.close();
     if (!m_db.open() || !m_table.ensureTable())
         return false;

@@ -1,5 +1,8 @@
 #include "DiverNames.h"
 
+#include "upload/dialect/SqlDialect.h"
+
+#include <QDateTime>
 #include <QJsonValue>
 #include <QSqlQuery>
 #include <QStringList>
@@ -32,6 +35,30 @@ DiverNames::Map DiverNames::load() const {
         divers.insert(query.value(0).toInt(),
                       Diver{textOrNull(query.value(1)), textOrNull(query.value(2))});
     return divers;
+}
+
+QVariant DiverNames::changeMark(PreparedStatements &statements) const {
+    // SQLite counts the commits of other connections to the file, never our own.
+    if (const QString sql = SqlDialect::otherWritersMark(m_db); !sql.isEmpty()) {
+        QSqlQuery *query = statements.bind(sql, {});
+        QVariant mark;
+        if (query && query->exec() && query->next())
+            mark = query->value(0);
+        if (query)
+            query->finish();
+        if (!mark.isNull())
+            return mark;
+    }
+    return QDateTime::currentMSecsSinceEpoch() / ReloadAfterMs;
+}
+
+const DiverNames::Map &DiverNames::current(PreparedStatements &statements) {
+    const QVariant mark = changeMark(statements);
+    if (m_readAtMark.isNull() || mark != m_readAtMark) {
+        m_current = load();
+        m_readAtMark = mark;
+    }
+    return m_current;
 }
 
 void DiverNames::annotate(QJsonObject &object, const Map &divers) {

@@ -56,7 +56,10 @@ void LiveFeed::drop(QWebSocket *socket) {
     if (it == m_clients.end())
         return;
     std::unique_ptr<QWebSocket> owned = std::move((*it)->socket);
-    m_clients.erase(it);
+    // A send that fails at once closes its socket from inside broadcast(): the entry stays,
+    // empty, until the loop over the clients is done.
+    if (!m_sending)
+        m_clients.erase(it);
     owned->disconnect(this);
     // Still inside one of the socket's own signals: delete it later.
     owned.release()->deleteLater();
@@ -66,14 +69,22 @@ void LiveFeed::broadcast(const QJsonObject &message) {
     const QString text = QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact));
     const qint64 size = text.size();
     std::vector<QWebSocket *> behind;
+    m_sending = true;
     for (auto &client : m_clients) {
+        if (!client->socket)
+            continue;
         if (client->queued + size > MaxQueuedBytes) {
             behind.push_back(client->socket.get());
             continue;
         }
         client->queued += size;
         client->socket->sendTextMessage(text);
+        // Into the kernel's buffer now, while the message is at hand: left to the event loop,
+        // each of thousands of sockets would wait for a write notification of its own.
+        client->socket->flush();
     }
+    m_sending = false;
+    std::erase_if(m_clients, [](const auto &client) { return !client->socket; });
     for (QWebSocket *socket : behind) {
         emit logLine(QStringLiteral("%1 WS %2 closed: too far behind")
                          .arg(socket->peerAddress().toString(), Path));

@@ -39,6 +39,7 @@ private:
 
     QAbstractHttpServer &m_server;
     std::vector<std::unique_ptr<Client>> m_clients;
+    bool m_sending = false; // inside broadcast()'s loop over m_clients
 };
 
 } // namespace Kavvix

@@ -5,11 +5,11 @@
 #include "DiveJournal.h"
 #include "DiveKeeper.h"
 #include "DiverNames.h"
+#include "EventReader.h"
 #include "HealthCheck.h"
 #include "JobLauncher.h"
 #include "LiveFeed.h"
 #include "MeetContext.h"
-#include "NextDive.h"
 #include "ResultsTable.h"
 #include "ServiceMetrics.h"
 #include "upload/dialect/SqlDialect.h"
@@ -61,13 +61,6 @@ QString defaultJournalPath(const QString &database, const QString &meetId) {
            QStringLiteral("/kavvix/journal-") + QString::fromLatin1(id) + QStringLiteral(".jsonl");
 }
 
-// The dive as the API shows it, with the diver's name and team.
-QJsonObject namedDive(const DiveRecord &record, const DiverNames &names) {
-    QJsonObject dive = record.toJson();
-    DiverNames::annotate(dive, names.load());
-    return dive;
-}
-
 } // namespace
 
 struct LiveService::Parts {
@@ -76,7 +69,7 @@ struct LiveService::Parts {
     std::unique_ptr<ResultsTable> table;
     std::unique_ptr<MeetContext> meet;
     std::unique_ptr<DiverNames> names;
-    std::unique_ptr<NextDive> next;
+    std::unique_ptr<EventReader> reader;
     DiveJournal journal;
     std::unique_ptr<DiveKeeper> keeper;
     std::unique_ptr<ConsoleLink> link;
@@ -158,7 +151,7 @@ void LiveService::openDatabase() {
     p.meet->setCurrentEvent(m_options.currentEvent);
     p.table = std::make_unique<ResultsTable>(p.db);
     p.names = std::make_unique<DiverNames>(p.db, m_options.meetId);
-    p.next = std::make_unique<NextDive>(p.db);
+    p.reader = std::make_unique<EventReader>(*p.meet, *p.table, *p.names);
     if (!p.table->ensureTable())
         cannotStart(QStringLiteral("database: cannot create kavvix_dive_results: %1")
                         .arg(p.table->lastError()));
@@ -204,7 +197,7 @@ void LiveService::wire() {
     p.jobs = std::make_unique<JobLauncher>(p.db, *p.meet, *p.link);
     p.health = std::make_unique<HealthCheck>(p.db, *p.link, p.journal);
     p.api = std::make_unique<ApiServer>(ApiServer::Parts{
-        *p.meet, *p.table, *p.link, *p.jobs, *p.names, *p.next, *p.health, p.metrics,
+        *p.meet, *p.table, *p.link, *p.jobs, *p.reader, *p.health, p.metrics,
         [this] { return qint64(m_parts->journal.pending().size()); },
         [this] { return qint64(m_parts->feed ? m_parts->feed->clientCount() : 0); }});
     p.api->setToken(m_options.token);
@@ -221,9 +214,13 @@ void LiveService::wire() {
                     emit logLine(open ? QStringLiteral("console: line open")
                                       : QStringLiteral("console: line closed"));
                 m_parts->consoleOpen = open;
+                const ConsoleLink &link = *m_parts->link;
                 m_parts->feed->broadcast({{"type", "console"},
                                           {"open", open},
-                                          {"version", version.isEmpty() ? QJsonValue() : version}});
+                                          {"since", link.since().toString(Qt::ISODateWithMs)},
+                                          {"answering", link.answering()},
+                                          {"version", version.isEmpty() ? QJsonValue() : version},
+                                          {"versionCurrent", link.versionCurrent()}});
             });
     connect(p.link.get(), &ConsoleLink::commError, this, [this](const QString &text) {
         m_parts->metrics.countRejectedFrame();
@@ -258,6 +255,10 @@ void LiveService::wire() {
     connect(p.api.get(), &ApiServer::currentEventChanged, this, [this](const QString &eventId) {
         emit logLine(QStringLiteral("current event: %1").arg(eventId));
     });
+    connect(p.api.get(), &ApiServer::overlayChanged, this, [this](const QString &show) {
+        emit logLine(QStringLiteral("overlay: %1").arg(show));
+        m_parts->feed->broadcast({{"type", "overlay"}, {"show", show}});
+    });
 }
 
 void LiveService::onDive(const DiveRecord &received) {
@@ -290,11 +291,29 @@ void LiveService::onDive(const DiveRecord &received) {
                            {"text", QStringLiteral("a judged dive could be kept neither in the "
                                                    "database nor in the journal")}});
     else {
-        p.feed->broadcast({{"type", "dive"}, {"dive", namedDive(record, *p.names)}});
+        p.feed->broadcast(diveMessage(record));
         p.metrics.countAnnounced();
         if (p.link->batchArrival().isValid())
             p.metrics.observeAnnounceLatency(double(p.link->batchArrival().nsecsElapsed()) / 1e9);
     }
+}
+
+// The dive with all that the pages show after it, read once for every client: the event's
+// standings, who dives next and where the event stands. A dive kept only in the journal goes
+// out alone: the event cannot be read until the database is back.
+QJsonObject LiveService::diveMessage(const DiveRecord &record) {
+    Parts &p = *m_parts;
+    const auto event = record.revision > 0 ? p.reader->read(record.eventId, record) : std::nullopt;
+    QJsonObject message{{"type", "dive"}};
+    if (!event) {
+        QJsonObject dive = record.toJson();
+        DiverNames::annotate(dive, p.names->current(p.table->statements()));
+        message.insert(QStringLiteral("dive"), dive);
+        return message;
+    }
+    message.insert(QStringLiteral("dive"), event->summary.judged);
+    event->summary.addTo(message);
+    return message;
 }
 
 void LiveService::stop() {

@@ -35,6 +35,35 @@ QJsonArray MeetContext::events() const {
     return list;
 }
 
+QJsonArray MeetContext::entries() const {
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT DISTINCT EventID, DivingOrder, RegID FROM tblDiveSheets "
+                                 "WHERE MeetID = ? ORDER BY EventID, DivingOrder, RegID"));
+    query.addBindValue(m_meetId);
+    QJsonArray list;
+    if (query.exec())
+        while (query.next())
+            list.append(QJsonObject{{"eventId", query.value(0).toString()},
+                                    {"DivingOrder", query.value(1).toInt()},
+                                    {"regId", query.value(2).toInt()}});
+    return list;
+}
+
+QHash<QString, int> MeetContext::plannedDives() const {
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT EventID, COUNT(*) FROM (SELECT DISTINCT EventID, "
+                                 "DiveRound, DivingOrder FROM tblDiveSheets WHERE MeetID = ?) "
+                                 "AS planned GROUP BY EventID"));
+    query.addBindValue(m_meetId);
+    QHash<QString, int> counts;
+    if (query.exec())
+        while (query.next())
+            counts.insert(query.value(0).toString(), query.value(1).toInt());
+    return counts;
+}
+
 bool MeetContext::hasMeet() const {
     return exists(m_db, QStringLiteral("SELECT COUNT(*) FROM tblMeetInfo WHERE MeetID = ?"),
                   {m_meetId});

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QJsonArray>
 #include <QSqlDatabase>
 #include <QString>
@@ -16,6 +17,10 @@ public:
     QString meetName() const;
     // [{"eventId", "eventName"}] of the meet's events that are not combined events.
     QJsonArray events() const;
+    // [{"eventId", "DivingOrder", "regId"}]: who dives in which event, from the dive sheets.
+    QJsonArray entries() const;
+    // Planned dives (one per round and diving order) by event, from the dive sheets.
+    QHash<QString, int> plannedDives() const;
     bool hasMeet() const;
     bool hasEvent(const QString &eventId) const;
 

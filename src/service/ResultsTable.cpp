@@ -42,13 +42,6 @@ DiveRecord readRow(const QSqlQuery &query) {
     return record;
 }
 
-// The values of a "meet_id = ? AND event_id = ? AND DiveRound = ? AND DivingOrder = ?" key.
-void bindKey(QSqlQuery &query, const DiveRecord &record) {
-    for (const QVariant &value : {QVariant(record.meetId), QVariant(record.eventId),
-                                  QVariant(record.round()), QVariant(record.divingOrder())})
-        query.addBindValue(value);
-}
-
 } // namespace
 
 bool ResultsTable::fail(const QString &text) {
@@ -92,19 +85,19 @@ ResultsTable::Outcome ResultsTable::store(DiveRecord &record) {
 }
 
 ResultsTable::Outcome ResultsTable::storeInTransaction(DiveRecord &record) {
-    QSqlQuery existing(m_db);
-    existing.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE meet_id = ? AND event_id = ? AND "
-                                    "DiveRound = ? AND DivingOrder = ?")
-                         .arg(selectColumns(), TableName));
-    bindKey(existing, record);
-    if (!existing.exec()) {
-        fail(existing.lastError().text());
+    const QVariantList key = {record.meetId, record.eventId, int(record.round()),
+                              int(record.divingOrder())};
+    QSqlQuery *existing = run(QStringLiteral("SELECT %1 FROM %2 WHERE meet_id = ? AND event_id "
+                                             "= ? AND DiveRound = ? AND DivingOrder = ?")
+                                  .arg(selectColumns(), TableName),
+                              key);
+    if (!existing)
         return Outcome::Failed;
-    }
     int revision = 1;
-    if (existing.next()) {
-        const DiveRecord stored = readRow(existing);
-        existing.finish();
+    const bool found = existing->next();
+    const DiveRecord stored = found ? readRow(*existing) : DiveRecord{};
+    existing->finish();
+    if (found) {
         // Older than the row (a journal replayed after its dives were written), or the same
         // dive again: the row stands.
         if (record.receivedAtMs <= stored.receivedAtMs || record.fields == stored.fields) {
@@ -113,70 +106,112 @@ ResultsTable::Outcome ResultsTable::storeInTransaction(DiveRecord &record) {
             return Outcome::Unchanged;
         }
         revision = stored.revision + 1;
-        QSqlQuery remove(m_db);
-        remove.prepare(QStringLiteral("DELETE FROM %1 WHERE meet_id = ? AND event_id = ? AND "
-                                      "DiveRound = ? AND DivingOrder = ?")
-                           .arg(TableName));
-        bindKey(remove, record);
-        if (!remove.exec()) {
-            fail(remove.lastError().text());
+        QSqlQuery *remove = run(QStringLiteral("DELETE FROM %1 WHERE meet_id = ? AND event_id = ? "
+                                               "AND DiveRound = ? AND DivingOrder = ?")
+                                    .arg(TableName),
+                                key);
+        if (!remove)
             return Outcome::Failed;
-        }
+        remove->finish();
     }
     record.regId = lookUpRegId(record);
     record.revision = revision;
 
     const QStringList columns = RowColumns + fieldColumns();
-    QSqlQuery insert(m_db);
-    insert.prepare(
-        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-            .arg(TableName, columns.join(QStringLiteral(", ")),
-                 QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", "))));
     const DiveRecord &r = record;
-    for (const QVariant &value :
-         {QVariant(r.meetId), QVariant(r.eventId),
-          r.regId.isNull() ? QVariant(QMetaType::fromType<int>()) : r.regId, QVariant(r.revision),
-          QVariant(r.rawFrame), QVariant(r.receivedAtMs),
-          QVariant(r.toJson().value(QLatin1String("receivedAt")).toString())})
-        insert.addBindValue(value);
+    QVariantList values = {r.meetId,
+                           r.eventId,
+                           r.regId.isNull() ? QVariant(QMetaType::fromType<int>()) : r.regId,
+                           r.revision,
+                           r.rawFrame,
+                           r.receivedAtMs,
+                           r.toJson().value(QLatin1String("receivedAt")).toString()};
     for (const QMetaProperty &property : diveFieldProperties())
-        insert.addBindValue(r.fields.value(QLatin1String(property.name())).toVariant());
-    if (!insert.exec()) {
-        fail(insert.lastError().text());
+        values.append(r.fields.value(QLatin1String(property.name())).toVariant());
+    QSqlQuery *insert =
+        run(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                .arg(TableName, columns.join(QStringLiteral(", ")),
+                     QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", "))),
+            values);
+    if (!insert)
         return Outcome::Failed;
-    }
+    insert->finish();
     return revision == 1 ? Outcome::Inserted : Outcome::Revised;
 }
 
 QVariant ResultsTable::lookUpRegId(const DiveRecord &record) {
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("SELECT MIN(RegID) FROM tblDiveSheets WHERE MeetID = ? AND "
-                                 "EventID = ? AND DivingOrder = ?"));
-    query.addBindValue(record.meetId);
-    query.addBindValue(record.eventId);
-    query.addBindValue(int(record.divingOrder()));
-    if (!query.exec() || !query.next() || query.value(0).isNull())
-        return {};
-    return query.value(0).toInt();
+    QSqlQuery *query = run(QStringLiteral("SELECT MIN(RegID) FROM tblDiveSheets WHERE MeetID = ? "
+                                          "AND EventID = ? AND DivingOrder = ?"),
+                           {record.meetId, record.eventId, int(record.divingOrder())});
+    QVariant regId;
+    if (query && query->next() && !query->value(0).isNull())
+        regId = query->value(0).toInt();
+    if (query)
+        query->finish();
+    return regId;
+}
+
+// The statement run with its values; nullptr (and lastError()) when it fails.
+QSqlQuery *ResultsTable::run(const QString &sql, const QVariantList &values) {
+    QSqlQuery *query = m_statements.bind(sql, values);
+    if (!query) {
+        fail(m_statements.lastError());
+        return nullptr;
+    }
+    if (!query->exec()) {
+        fail(query->lastError().text());
+        query->finish();
+        return nullptr;
+    }
+    return query;
 }
 
 std::optional<QList<DiveRecord>> ResultsTable::results(const QString &meetId,
                                                        const QString &eventId) {
-    QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE meet_id = ? AND event_id = ? "
-                                 "ORDER BY DiveRound, DivingOrder")
-                      .arg(selectColumns(), TableName));
-    query.addBindValue(meetId);
-    query.addBindValue(eventId);
-    if (!query.exec()) {
-        fail(query.lastError().text());
+    QSqlQuery *query = run(QStringLiteral("SELECT %1 FROM %2 WHERE meet_id = ? AND event_id = ? "
+                                          "ORDER BY DiveRound, DivingOrder")
+                               .arg(selectColumns(), TableName),
+                           {meetId, eventId});
+    if (!query)
         return std::nullopt;
-    }
     QList<DiveRecord> records;
-    while (query.next())
-        records.append(readRow(query));
+    while (query->next())
+        records.append(readRow(*query));
+    query->finish();
     return records;
+}
+
+QList<int> ResultsTable::meetPanel(const QString &meetId) {
+    QStringList highest;
+    for (int judge = 1; judge <= 9; ++judge)
+        highest << QStringLiteral("MAX(J%1Score)").arg(judge);
+    QSqlQuery *query = run(QStringLiteral("SELECT %1 FROM %2 WHERE meet_id = ?")
+                               .arg(highest.join(QStringLiteral(", ")), TableName),
+                           {meetId});
+    QList<int> panel;
+    if (query && query->next())
+        for (int judge = 1; judge <= 9; ++judge)
+            if (query->value(judge - 1).toDouble() > 0)
+                panel.append(judge);
+    if (query)
+        query->finish();
+    return panel;
+}
+
+std::optional<QHash<QString, ResultsTable::EventCount>>
+ResultsTable::eventCounts(const QString &meetId) {
+    QSqlQuery *query = run(QStringLiteral("SELECT event_id, COUNT(*), MAX(DiveRound) FROM %1 "
+                                          "WHERE meet_id = ? GROUP BY event_id")
+                               .arg(TableName),
+                           {meetId});
+    if (!query)
+        return std::nullopt;
+    QHash<QString, EventCount> counts;
+    while (query->next())
+        counts.insert(query->value(0).toString(),
+                      EventCount{query->value(1).toInt(), query->value(2).toInt()});
+    query->finish();
+    return counts;
 }
 
 } // namespace Kavvix

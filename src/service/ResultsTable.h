@@ -1,7 +1,9 @@
 #pragma once
 
 #include "DiveRecord.h"
+#include "PreparedStatements.h"
 
+#include <QHash>
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
@@ -21,7 +23,7 @@ public:
         Failed,    // the database did not take it; nothing changed
     };
 
-    explicit ResultsTable(const QSqlDatabase &db) : m_db(db) {}
+    explicit ResultsTable(const QSqlDatabase &db) : m_db(db), m_statements(db) {}
 
     // Creates the table when it is missing; false (with lastError()) when that fails.
     bool ensureTable();
@@ -31,6 +33,18 @@ public:
     Outcome store(DiveRecord &record);
     // The event's dives by round, then diving order; nullopt when the query fails.
     std::optional<QList<DiveRecord>> results(const QString &meetId, const QString &eventId);
+    // The judge positions that gave a non-zero award anywhere at the meet.
+    QList<int> meetPanel(const QString &meetId);
+    struct EventCount {
+        int dives = 0;
+        int lastRound = 0;
+    };
+    // Dives stored so far per meet event, and the highest round among them.
+    std::optional<QHash<QString, EventCount>> eventCounts(const QString &meetId);
+
+    // The connection was opened again: its statements are prepared again on next use.
+    void forgetStatements() { m_statements.forget(); }
+    PreparedStatements &statements() { return m_statements; }
 
     QString lastError() const { return m_lastError; }
 
@@ -39,7 +53,10 @@ private:
     QVariant lookUpRegId(const DiveRecord &record);
     bool fail(const QString &text);
 
+    QSqlQuery *run(const QString &sql, const QVariantList &values);
+
     QSqlDatabase m_db;
+    PreparedStatements m_statements;
     QString m_lastError;
 };
 

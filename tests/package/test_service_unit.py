@@ -89,10 +89,9 @@ def served(tmp_path_factory):
     folder = tmp_path_factory.mktemp('unit')
     database = str(folder / 'meet.sqlite')
     subprocess.run([KAVVIX, 'sample-db', database], check=True, capture_output=True)
-    simulator = Simulator()
     # A stable name of the kind udev makes under /dev/serial/by-id.
     by_id = folder / 'usb-FTDI_FT232R_USB_UART_A1B2C3D4-if00-port0'
-    by_id.symlink_to(simulator.device)
+    simulator = Simulator(str(by_id))
     token_file = folder / 'token'
     token_file.write_text('first-secret\n')
     with socket.socket() as probe:

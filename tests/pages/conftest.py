@@ -13,6 +13,8 @@ import sqlite3
 import subprocess
 import threading
 import time
+import urllib.error
+import urllib.request
 
 import pytest
 
@@ -75,25 +77,39 @@ class Lines:
 
 
 class Simulator:
-    """kavvix simulate --commands: judged dives and answers at the test's command."""
+    """kavvix simulate --commands: judged dives and answers at the test's command. The service
+    opens it through a link, so that the console can be pulled and plugged in again."""
 
-    def __init__(self):
+    def __init__(self, link):
+        self.link = link
+        self.plug()
+
+    def plug(self):
         self.process = subprocess.Popen([KAVVIX, 'simulate', '--port', '3', '--commands'],
                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
         self.out = Lines(self.process.stdout)
         self.out.wait_for('Console simulator on ')
-        self.device = re.search(r'on (\S+)', self.out.snapshot()[0]).group(1)
+        device = re.search(r'on (\S+)', self.out.snapshot()[0]).group(1)
+        if os.path.lexists(self.link):
+            os.remove(self.link)
+        os.symlink(device, self.link)
+
+    def pull(self):
+        """The console's cable pulled: its end of the line is gone."""
+        self.stop()
 
     def command(self, **command):
         self.process.stdin.write(json.dumps(command) + '\n')
         self.process.stdin.flush()
 
     def dive(self, round, order, total, dive_total, number='105', position='B', dd=2.4,
-             awards=(6.5, 7.0, 7.0, 6.5, 7.5, 7.0, 6.5, 0, 0)):
+             awards=(6.5, 7.0, 7.0, 6.5, 7.5, 7.0, 6.5, 0, 0), failed=' ', balked=' '):
         """Sends a judged dive; returns the wall-clock time (ms) just before it was asked for."""
         fields = {'EventNumberN': 12, 'EventNumberA': 'A', 'DiveRound': round,
                   'DivingOrder': order, 'DiveNumber': number, 'DivePos': position, 'DiveDD': dd,
-                  'DiveTotal': dive_total, 'TotalScore': total, 'BoardLevel': '1M'}
+                  'DiveTotal': dive_total, 'TotalScore': total, 'BoardLevel': '1M',
+                  'FAILflag': failed, 'BALKflag': balked}
+        awards = tuple(awards) + (0,) * (9 - len(awards))
         fields.update({f'J{i + 1}Score': value for i, value in enumerate(awards)})
         sent = self.out.count('sent judged dive')
         started = time.time() * 1000
@@ -130,6 +146,29 @@ class Service:
         self.process.terminate()
         assert self.process.wait(10) == 0
 
+    def request(self, method, path, body=None, token=TOKEN):
+        """(status, headers, body text) of a request, with the token unless told otherwise."""
+        data = None if body is None else json.dumps(body).encode()
+        headers = {'Content-Type': 'application/json'}
+        if token:
+            headers['Authorization'] = f'Bearer {token}'
+        request = urllib.request.Request(self.url + path, data=data, method=method,
+                                         headers=headers)
+        try:
+            with urllib.request.urlopen(request) as reply:
+                return reply.status, reply.headers, reply.read().decode('utf-8')
+        except urllib.error.HTTPError as error:
+            return error.code, error.headers, error.read().decode('utf-8')
+
+    def json(self, path):
+        status, _, text = self.request('GET', path)
+        assert status == 200, text
+        return json.loads(text)
+
+    def api_requests(self):
+        """How many API requests the service has logged."""
+        return self.log.count(' GET /api/')
+
 
 @pytest.fixture(scope='session')
 def database(tmp_path_factory):
@@ -139,15 +178,15 @@ def database(tmp_path_factory):
 
 
 @pytest.fixture(scope='session')
-def simulator():
-    simulator = Simulator()
+def simulator(tmp_path_factory):
+    simulator = Simulator(str(tmp_path_factory.mktemp('line') / 'console'))
     yield simulator
     simulator.stop()
 
 
 @pytest.fixture(scope='session')
 def service(database, simulator, tmp_path_factory):
-    service = Service(database, simulator.device,
+    service = Service(database, simulator.link,
                       str(tmp_path_factory.mktemp('journal') / 'journal'))
     service.start()
     yield service
@@ -177,6 +216,14 @@ def viewport(driver, width, height, scale=1):
         'width': width, 'height': height, 'deviceScaleFactor': scale, 'mobile': width < 700})
 
 
+def save_doc(name, data):
+    """Writes docs/NAME when KAVVIX_SCREENSHOT_DIR says where."""
+    folder = os.environ.get('KAVVIX_SCREENSHOT_DIR')
+    if folder:
+        with open(os.path.join(folder, name), 'wb') as file:
+            file.write(data)
+
+
 def screenshot(driver, name, scale=1.0):
     """Saves the viewport as docs/NAME.png when KAVVIX_SCREENSHOT_DIR says where."""
     folder = os.environ.get('KAVVIX_SCREENSHOT_DIR')
@@ -189,6 +236,26 @@ def screenshot(driver, name, scale=1.0):
         'clip': {'x': 0, 'y': 0, 'width': size[0], 'height': size[1], 'scale': scale}})
     with open(os.path.join(folder, f'{name}.png'), 'wb') as file:
         file.write(base64.b64decode(shot['data']))
+
+
+def add_event(database, event_id, name, divers, rounds, first_reg_id):
+    """A meet event of many named divers, each with the same dive in every round."""
+    with sqlite3.connect(database) as db:
+        db.execute('INSERT INTO tblEventInfo (MeetID, EventID, EventName) VALUES (?, ?, ?)',
+                   (MEET, event_id, name))
+        for d in range(divers):
+            reg_id = first_reg_id + d
+            db.execute('INSERT INTO kavvix_divers VALUES (?, ?, ?, ?)',
+                       (MEET, reg_id, f'{FIRST[d % len(FIRST)]} {LAST[d // len(FIRST) % len(LAST)]}',
+                        TEAMS[d % len(TEAMS)]))
+            for r in range(1, rounds + 1):
+                db.execute('INSERT INTO tblDiveSheets VALUES (?, ?, ?, ?, ?, ?, ?)',
+                           (MEET, event_id, reg_id, d + 1, r, '105B', 2.4))
+
+
+FIRST = ['Ana', 'Ben', 'Cleo', 'Dario', 'Elif', 'Finn', 'Greta', 'Hugo', 'Ines', 'Jonas']
+LAST = ['Almeida-Krüger', 'Bergström', 'Castellanos', 'Dubrovnik-Ward']
+TEAMS = ['Riverside DC', 'Lakeside Aquatics', 'Northgate Divers', 'Harbour City DC']
 
 
 def sheet_dive(database, order, round):

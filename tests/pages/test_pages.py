@@ -1,4 +1,6 @@
 """The board, the overlay and the operator page against the real service."""
+import csv
+import io
 import re
 import sqlite3
 import time
@@ -9,7 +11,8 @@ from selenium.common.exceptions import NoAlertPresentException
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import Select
 
-from conftest import EVENT, TOKEN, diver, measured, screenshot, sheet_dive, viewport, wait_until
+from conftest import (EVENT, TOKEN, add_event, diver, measured, save_doc, screenshot, sheet_dive,
+                      viewport, wait_until)
 
 HOSTILE = '<img src=x onerror=alert(1)>'
 
@@ -20,7 +23,11 @@ const judged = document.getElementById('judged');
 return {
   name: text('judged-name'), team: text('judged-team'), round: text('judged-round'),
   dive: text('judged-dive'), dd: text('judged-dd'),
-  awards: [...document.querySelectorAll('#judged-awards li')].map((li) => li.textContent),
+  awards: [...document.querySelectorAll('[data-panel="dive"] [data-award]')].map((e) => e.textContent),
+  discarded: [...document.querySelectorAll('[data-panel="dive"] [data-award]')]
+      .flatMap((e, i) => e.hasAttribute('data-discarded') ? [i] : []),
+  flags: [...document.querySelectorAll('#judged-flags span')].map((e) => e.textContent),
+  placeBefore: text('judged-place-before'), progress: text('progress'),
   diveTotal: text('judged-dive-total'), total: text('judged-total'), rank: text('judged-rank'),
   standings: [...document.querySelectorAll('#standings .name')].map((e) => e.textContent),
   next: document.getElementById('next').hidden ? null
@@ -63,35 +70,57 @@ def board(browser, service):
     return browser
 
 
-# round, diving order, dive total, total, the standings after it (diving orders, best first)
-JUDGED = [
-    (1, 1, 50.4, 50.4, [1]),
-    (1, 2, 61.2, 61.2, [2, 1]),  # a better total re-ranks the standings
-    (1, 3, 55.5, 55.5, [2, 3, 1]),
-]
+def place(totals, order):
+    """The place of a diving order: equal totals share one."""
+    return 1 + sum(total > totals[order] for total in totals.values())
 
 
-def test_board_shows_each_judged_dive_within_a_second(board, simulator, database):
+def move(before, after, order):
+    """A standings row's change with the latest dive, as the board writes it."""
+    if order not in before:
+        return ''
+    moved = place(before, order) - place(after, order)
+    return f'▲{moved}' if moved > 0 else f'▼{-moved}' if moved < 0 else ''
+
+
+# A seven-judge panel: two highest and two lowest discarded (judges 2 and 7, 3 and 6), the three
+# 7.0s kept, so the dive total is 21 x DD.
+SEVEN = (7.0, 7.5, 6.5, 7.0, 7.0, 6.0, 8.0)
+SEVEN_DISCARDED = [1, 2, 5, 6]
+
+
+def test_board_shows_each_judged_dive_within_a_second(board, simulator, database, service):
     latencies = []
-    for round, order, dive_total, total, ranked in JUDGED:
-        number, dd = sheet_dive(database, order, round)
-        awards = (7.0, 7.5, 6.5, 7.0, 7.0, 6.0, 8.0, 0, 0.5 * order)
-        rank = str(ranked.index(order) + 1)
+    totals = {}
+    for order in (1, 2, 3):
+        number, dd = sheet_dive(database, order, 1)
+        total = round(21 * dd, 2)
+        before = dict(totals)
+        totals[order] = total
+        ranked = sorted(totals, key=lambda o: -totals[o])  # stable: the earlier diver first
+        rank = str(place(totals, order))
         board.execute_script(WATCH_BOARD, f'{total:.2f}', rank)
-        sent = simulator.dive(round, order, total, dive_total, number[:-1], number[-1], dd, awards)
-        next_number, next_dd = sheet_dive(database, order + 1, round)
+        sent = simulator.dive(1, order, total, total, number[:-1], number[-1], dd, SEVEN)
+        next_number, next_dd = sheet_dive(database, order + 1, 1)
         name, team = diver(database, 99 + order)
         eventually_equal(lambda: board.execute_script(BOARD_TEXT), {
-            'name': name, 'team': team, 'round': str(round), 'dive': number, 'dd': f'{dd:.1f}',
-            'awards': [f'{a:.1f}' for a in awards], 'diveTotal': f'{dive_total:.2f}',
-            'total': f'{total:.2f}', 'rank': rank,
+            'name': name, 'team': team, 'round': '1', 'dive': number, 'dd': f'{dd:.1f}',
+            'awards': [f'{a:.1f}' for a in SEVEN], 'discarded': SEVEN_DISCARDED, 'flags': [],
+            'diveTotal': f'{total:.2f}', 'total': f'{total:.2f}', 'rank': rank,
+            'placeBefore': '', 'progress': f'Round 1 of 6 · Diver {order} of 12',
             'standings': [name_of(database, o) for o in ranked],
-            'next': [name_of(database, order + 1), str(round), next_number, f'{next_dd:.1f}'],
+            'next': [name_of(database, order + 1), '1', next_number, f'{next_dd:.1f}'],
             'shown': True})
         latencies.append(board.execute_script('return window.shownAt') - sent)
+        # Each row says how it moved with this dive.
+        changes = board.execute_script(
+            "return [...document.querySelectorAll('#standings td.change')].map((e) => e.textContent)")
+        assert changes == [move(before, totals, o) for o in ranked]
     measured['frame to board (ms)'] = ', '.join(f'{ms:.0f}' for ms in latencies)
+    # The QR code for phones is drawn by the service: an SVG from the same origin.
+    assert board.execute_script("return document.querySelector('.phone img').naturalWidth") > 0
     assert max(latencies) < 1000
-    screenshot(board, 'board-1920x1080', scale=0.5)
+    screenshot(board, 'board-7-judges', scale=0.5)
     viewport(board, 390, 844, scale=2)
     screenshot(board, 'board-phone', scale=0.5)
     viewport(board, 1920, 1080)
@@ -102,14 +131,18 @@ def test_board_shows_each_judged_dive_within_a_second(board, simulator, database
     (7, ('DELETE FROM kavvix_divers WHERE RegID = ?', (106,)), 'Diver 106'),
 ])
 def test_names_reach_the_board_as_text(board, simulator, database, order, change, shown):
+    name, team = diver(database, 99 + order)
     with sqlite3.connect(database) as db:
         db.execute(*change)
     simulator.dive(1, order, 40.0, 40.0)
     wait_until(lambda: board.find_element(By.ID, 'judged-name').text == shown)
     assert shown in board.execute_script(BOARD_TEXT)['standings']
-    assert board.execute_script("return document.querySelectorAll('main img').length") == 0
+    assert board.execute_script("return document.querySelectorAll('img:not([src=\"/qr.svg\"])').length") == 0
     with pytest.raises(NoAlertPresentException):
         board.switch_to.alert
+    with sqlite3.connect(database) as db:
+        db.execute('INSERT OR REPLACE INTO kavvix_divers VALUES (?, ?, ?, ?)',
+                   ('RIV26', 99 + order, name, team))
 
 
 @pytest.mark.parametrize('path, content_type', [
@@ -164,10 +197,6 @@ def test_overlay_is_transparent_and_clears_after_the_hold(browser, service, simu
             .observe(third, { attributes: true, attributeFilter: ['hidden'] });""")
     simulator.dive(2, 1, 101.4, 51.0)
     wait_until(lambda: browser.find_element(By.ID, 'total').text == '101.40')
-    # A checkerboard behind it, as a mixer shows what is see-through.
-    browser.execute_script("document.documentElement.style.background = "
-                           "'repeating-conic-gradient(#bbb 0 25%, #fff 0 50%) 0 0 / 40px 40px'")
-    screenshot(browser, 'overlay-checkerboard', scale=0.5)
     times = wait_until(lambda: (t := browser.execute_script('return window.times')).get(
         'cleared') and t, timeout=hold + 3)
     assert hold * 1000 - 100 <= times['cleared'] - times['shown'] <= hold * 1000 + 500
@@ -223,3 +252,257 @@ def test_operator_uploads_and_shows_a_rejection(browser, service, simulator):
     simulator.command(lineRate=0)
     assert browser.find_element(By.ID, 'outcome').get_attribute('data-result') == 'aborted'
     assert messages(browser)[-1][9:] == 'Process aborted - upload cancelled'
+
+    # The director's buttons take a graphic on air on every overlay, and say which is.
+    for show in ('standings', 'dive'):
+        browser.find_element(By.CSS_SELECTOR, f'#overlay-buttons [data-show="{show}"]').click()
+        wait_until(lambda: browser.find_element(
+            By.CSS_SELECTOR, f'#overlay-buttons [data-show="{show}"]').get_attribute(
+                'aria-pressed') == 'true')
+        assert service.json('/api/meet')['overlay'] == show
+
+
+def open_page(browser, service, path, width=1920, height=1080):
+    viewport(browser, width, height)
+    browser.get(service.url + path)
+    wait_until(lambda: browser.find_element(By.ID, 'feed').get_attribute('data-state') == 'live')
+    return browser
+
+
+def judged_total(browser):
+    return browser.find_element(By.ID, 'judged-total').text
+
+
+# round 3 of E12's seven-judge panel: awards, DD, dive total, flags sent, what the board shows
+# (discarded tiles, words). Each row is the same diver's dive sent again: a correction.
+AWARDS = [
+    ('agrees', (8.0, 7.5, 7.0, 6.5, 6.0, 8.5, 9.0), 3.0, 67.5, {}, [3, 4, 5, 6], []),
+    ('penalty', (8.0, 7.5, 7.0, 6.5, 6.0, 8.5, 9.0), 3.0, 60.0, {}, [], ['Corrected']),
+    ('failed', (0,) * 7, 3.0, 0.0, {'failed': 'F'}, [], ['Failed dive', 'Corrected']),
+    ('balk', (5.0, 5.5, 5.0, 5.0, 4.5, 5.0, 5.0), 3.0, 45.0, {'balked': 'B'}, [0, 1, 4, 6],
+     ['Balk', 'Corrected']),
+]
+
+
+@pytest.mark.parametrize('case, awards, dd, dive_total, flags, discarded, words', AWARDS,
+                         ids=[row[0] for row in AWARDS])
+def test_board_marks_discarded_awards_only_when_they_give_the_total(
+        browser, service, simulator, case, awards, dd, dive_total, flags, discarded, words):
+    if browser.current_url != service.url + '/':
+        open_page(browser, service, '/')
+    total = 101.4 + dive_total  # after round 2's 101.40
+    simulator.dive(3, 1, total, dive_total, dd=dd, awards=awards, **flags)
+    shown = wait_until(lambda: (b := browser.execute_script(BOARD_TEXT))['total'] == f'{total:.2f}'
+                       and b['flags'] == words and b)
+    assert shown['awards'] == [f'{a:.1f}' for a in awards]  # seven tiles, failed or not
+    assert shown['discarded'] == discarded
+    assert shown['flags'] == words
+
+
+def test_board_shows_a_five_judge_panel(browser, service, simulator):
+    open_page(browser, service, '/')
+    assert service.request('PUT', '/api/current-event', {'eventId': 'E10'})[0] == 200
+    simulator.dive(1, 1, 42.0, 42.0, dd=2.0, awards=(6.5, 7.0, 7.5, 6.0, 8.0))
+    wait_until(lambda: browser.find_element(By.ID, 'event-name').text == '3m Springboard - Women'
+               and judged_total(browser) == '42.00')
+    shown = browser.execute_script(BOARD_TEXT)
+    assert shown['awards'] == ['6.5', '7.0', '7.5', '6.0', '8.0'] and shown['discarded'] == [3, 4]
+    assert shown['progress'] == 'Round 1 of 5 · Diver 1 of 10'
+    simulator.dive(1, 2, 44.0, 44.0, dd=2.0, awards=(7.5, 7.0, 7.5, 6.5, 8.0))
+    wait_until(lambda: judged_total(browser) == '44.00')
+    shown = browser.execute_script(BOARD_TEXT)
+    assert shown['placeBefore'] == '' and shown['discarded'] == [3, 4]
+    screenshot(browser, 'board-5-judges', scale=0.5)
+
+
+def inside_viewport(browser, selector):
+    """Whether every element the selector finds is wholly inside the window."""
+    return browser.execute_script("""
+        return [...document.querySelectorAll(arguments[0])].every((e) => {
+          const r = e.getBoundingClientRect();
+          return r.top >= 0 && r.left >= 0 && r.bottom <= innerHeight && r.right <= innerWidth;
+        });""", selector)
+
+
+def test_forty_divers_fit_a_1920x1080_board(browser, service, simulator, database):
+    add_event(database, 'E40', '1m Springboard - Open', 40, 3, 4000)
+    assert service.request('PUT', '/api/current-event', {'eventId': 'E40'})[0] == 200
+    open_page(browser, service, '/?event=E40')
+    for order in range(1, 41):
+        simulator.dive(1, order, 30 + order * 0.5, 30 + order * 0.5, dd=2.4,
+                       awards=(6.5, 7.0, 7.0, 6.5, 7.5, 7.0, 6.5))
+    wait_until(lambda: judged_total(browser) == '50.00')
+    assert browser.execute_script('return document.documentElement.scrollHeight') <= 1080
+    for panel in ('dive', 'next', 'standings'):
+        assert inside_viewport(browser, f'[data-panel="{panel}"]'), panel
+    assert inside_viewport(browser, '#standings tr')
+    rows = len(browser.find_elements(By.CSS_SELECTOR, '#standings tbody tr'))
+    sign = browser.find_element(By.ID, 'standings-page').get_attribute('textContent')
+    assert rows == 40 or re.fullmatch(r'Page 1 of \d', sign), (rows, sign)
+    assert browser.execute_script(BOARD_TEXT)['progress'] == 'Round 1 of 3 · Diver 40 of 40'
+    screenshot(browser, 'board-40-divers', scale=0.5)
+    assert service.request('PUT', '/api/current-event', {'eventId': EVENT})[0] == 200
+
+
+def test_results_sheet_prints_and_downloads(browser, service, database):
+    open_page(browser, service, f'/results?event={EVENT}', 1280, 900)
+    stored = service.json(f'/api/events/{EVENT}/results')
+    standings = service.json(f'/api/events/{EVENT}/standings')
+    wait_until(lambda: len(browser.find_elements(By.CSS_SELECTOR, 'tr.dive')) == len(stored))
+    order = browser.execute_script(
+        "return [...document.querySelectorAll('tbody.diver')].map((b) => b.id)")
+    assert order == [f'diver-{entry["DivingOrder"]}' for entry in standings]
+    # Each round's dive with its awards, the discarded ones marked as on the board.
+    marked = browser.execute_script(
+        "return [...document.querySelectorAll('tr.dive')].map((r) => "
+        "r.querySelectorAll('[data-discarded]').length)")
+    assert sorted(marked) == sorted(sum(a['discarded'] for a in d['awards']) for d in stored)
+    # A parent sees when their diver is up again.
+    again = browser.execute_script(
+        "return Object.fromEntries([...document.querySelectorAll('tbody.diver')].map((b) => "
+        "[b.id, b.querySelector('tr.next')?.textContent ?? null]))")
+    for e in standings:
+        before = e['divesBefore']
+        assert again[f'diver-{e["DivingOrder"]}'] == (
+            None if before is None else 'Dives next' if before == 0 else
+            f'Dives again in round {e["nextRound"]}, after {before} more dive'
+            + ('s' if before > 1 else ''))
+    screenshot(browser, 'results-page', scale=0.75)
+
+    browser.execute_cdp_cmd('Emulation.setEmulatedMedia', {'media': 'print'})
+    viewport(browser, 794, 1123)
+    screenshot(browser, 'results-print-preview', scale=1)
+    browser.execute_cdp_cmd('Emulation.setEmulatedMedia', {'media': ''})
+    import base64
+    pdf = base64.b64decode(browser.execute_cdp_cmd('Page.printToPDF', {
+        'preferCSSPageSize': True, 'printBackground': True})['data'])
+    assert pdf.startswith(b'%PDF')
+    box = re.search(rb'/MediaBox \[0 0 ([\d.]+) ([\d.]+)\]', pdf)
+    assert abs(float(box[1]) - 595.3) < 2 and abs(float(box[2]) - 841.9) < 2  # A4 portrait
+    save_doc(f'results-{EVENT}.pdf', pdf)
+
+    quoted = 'Chen, Mei Lin "May"'
+    with sqlite3.connect(database) as db:
+        db.execute('UPDATE kavvix_divers SET DiverName = ? WHERE RegID = 103', (quoted,))
+    stored = service.json(f'/api/events/{EVENT}/results')
+    status, headers, text = service.request('GET', f'/api/events/{EVENT}/results.csv')
+    with sqlite3.connect(database) as db:
+        db.execute('UPDATE kavvix_divers SET DiverName = ? WHERE RegID = 103', ('Mei Lin Chen',))
+    assert status == 200 and headers['Content-Type'].startswith('text/csv')
+    rows = list(csv.reader(io.StringIO(text, newline='')))
+    assert rows[0] == ['meet', 'event', 'round', 'diving order', 'RegID', 'diver', 'team', 'dive',
+                       'position', 'DD', 'awards', 'dive total', 'total', 'revision',
+                       'received at']
+    assert len(rows) == len(stored) + 1
+    by_key = {(r[2], r[3]): r for r in rows[1:]}
+    for dive in stored:
+        row = by_key[(str(dive['DiveRound']), str(dive['DivingOrder']))]
+        assert row[5] == (dive['diverName'] or '') and row[11] == f'{dive["DiveTotal"]:.2f}'
+        assert row[10].split(' ') == [f'{a["award"]:.1f}' for a in dive['awards']]
+    assert text.count('\r\n') == len(rows)
+    assert '"Chen, Mei Lin ""May"""' in text  # quoted where it must be
+
+
+def test_meet_page_picks_an_event_and_finds_a_diver(browser, service):
+    open_page(browser, service, '/meet', 390, 844)
+    viewport(browser, 390, 844, scale=2)
+    states = wait_until(lambda: browser.execute_script(
+        "return Object.fromEntries([...document.querySelectorAll('#events li')].map("
+        "(e) => [e.dataset.event, e.querySelector('.state').textContent]))") or None)
+    assert states['E12'].startswith('In progress – round ') and states['E25'] == 'Not started'
+    browser.find_element(By.ID, 'search').send_keys('ostergard')  # no accents needed
+    found = wait_until(lambda: browser.find_elements(By.CSS_SELECTOR, '#found a'))
+    assert [a.text for a in found] == ['Ingrid Østergård']
+    assert found[0].get_attribute('href').endswith(f'/results?event={EVENT}#diver-9')
+    screenshot(browser, 'meet-phone', scale=0.5)
+
+
+GRAPHIC = """
+return Object.fromEntries(['dive', 'standings', 'next'].map((p) => {
+  const e = document.querySelector(`[data-panel="${p}"]`);
+  return [p, !e.hidden && !e.classList.contains('leaving')];
+}));
+"""
+
+
+def test_overlays_scale_key_and_follow_the_director(browser, service, simulator):
+    tabs = {}
+    for name, path in (('hd', '/overlay?hold=600'), ('uhd', '/overlay?hold=600&key=00b140')):
+        browser.switch_to.new_window('tab')
+        tabs[name] = browser.current_window_handle
+        browser.get(service.url + path)
+        wait_until(lambda: browser.find_element(By.ID, 'feed').get_attribute('data-state') == 'live')
+    browser.switch_to.new_window('tab')
+    tabs['board'] = browser.current_window_handle
+    open_page(browser, service, '/')
+    time.sleep(0.3)  # the pages' own requests on loading are answered
+
+    # Boards and overlays take every dive from the feed alone: not one API request per dive.
+    requests = service.api_requests()
+    for order in (8, 9, 10):
+        simulator.dive(2, order, 60 + order, 60 + order)
+    for handle in tabs.values():
+        browser.switch_to.window(handle)
+        wait_until(lambda: browser.find_element(By.ID, 'total' if handle != tabs['board'] else
+                                                'judged-total').text == '70.00')
+    assert service.api_requests() == requests
+
+    for handle, size in ((tabs['hd'], (1280, 720)), (tabs['uhd'], (3840, 2160))):
+        browser.switch_to.window(handle)
+        viewport(browser, *size)
+        # Measured once the slide in has ended (a tab in the background starts it late).
+        inside = wait_until(lambda: (r := browser.execute_script("""
+            const r = document.querySelector('[data-panel="dive"]').getBoundingClientRect();
+            return [r.left / innerWidth, r.top / innerHeight, r.right / innerWidth, r.bottom / innerHeight];"""))
+            and r[0] >= 0.099 and r[1] >= 0.099 and r[2] <= 0.901 and r[3] <= 0.901 and r, timeout=3)
+        assert inside[3] > 0.85, (size, inside)  # a lower third
+    browser.switch_to.window(tabs['uhd'])
+    assert browser.execute_script(
+        'return getComputedStyle(document.documentElement).backgroundColor') == 'rgb(0, 177, 64)'
+    assert browser.execute_script("""
+        return getComputedStyle(document.querySelector('[data-panel="dive"]')).transitionDuration
+            .split(',').every((d) => parseFloat(d) <= 0.5)""")
+
+    for show in ('standings', 'next', 'none', 'dive'):
+        status, _, text = service.request('PUT', '/api/overlay', {'show': show})
+        assert status == 200, text
+        for name in ('hd', 'uhd'):
+            browser.switch_to.window(tabs[name])
+            eventually_equal(lambda: browser.execute_script(GRAPHIC),
+                             {p: p == show for p in ('dive', 'standings', 'next')})
+        if show != 'none':
+            browser.switch_to.window(tabs['hd'])
+            viewport(browser, 1920, 1080)
+            time.sleep(0.4)
+            browser.execute_script("document.documentElement.style.background = "
+                                   "'repeating-conic-gradient(#bbb 0 25%, #fff 0 50%) 0 0 / 40px 40px'")
+            screenshot(browser, f'overlay-{show}', scale=0.5)
+            browser.execute_script("document.documentElement.style.background = ''")
+            viewport(browser, 1280, 720)
+    assert service.request('PUT', '/api/overlay', {'show': 'everything'})[0] == 400
+    assert service.request('PUT', '/api/overlay', {'show': 'none'}, token=None)[0] == 401
+    assert service.json('/api/meet')['overlay'] == 'dive'
+    for handle in list(tabs.values()):
+        browser.switch_to.window(handle)
+        browser.close()
+    browser.switch_to.window(browser.window_handles[0])
+
+
+def test_pages_say_when_the_console_is_disconnected(browser, service, simulator):
+    open_page(browser, service, '/operator', 1280, 800)
+    simulator.pull()
+    meet = wait_until(lambda: (m := service.json('/api/meet'))['console']['open'] is False and m)
+    assert meet['console']['answering'] is False and meet['console']['since'].endswith('Z')
+    assert meet['console']['version'] and meet['console']['versionCurrent'] is False
+    wait_until(lambda: browser.find_element(By.ID, 'feed').text.startswith(
+        'Console disconnected since '))
+    assert 'again every second' in browser.find_element(By.ID, 'console-retry').text
+    assert 'not current' in browser.find_element(By.ID, 'console-state').text
+    screenshot(browser, 'operator-console-disconnected')
+    browser.get(service.url + '/')
+    wait_until(lambda: browser.find_element(By.ID, 'feed').get_attribute('data-state') ==
+               'console-down')
+    simulator.plug()
+    wait_until(lambda: browser.find_element(By.ID, 'feed').text == 'Live', timeout=10)
+    meet = wait_until(lambda: (m := service.json('/api/meet'))['console']['answering'] and m)
+    assert meet['console']['open'] is True and meet['console']['versionCurrent'] is True

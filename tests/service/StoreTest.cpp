@@ -3,7 +3,10 @@
 // and under which name.
 #include "service/DiveJournal.h"
 #include "service/DiverNames.h"
-#include "service/NextDive.h"
+#include "service/EventPlan.h"
+#include "service/EventSummary.h"
+#include "service/JudgePanel.h"
+#include "service/ResultsCsv.h"
 #include "service/ResultsTable.h"
 #include "service/Standings.h"
 
@@ -199,7 +202,7 @@ TEST(LiveServiceInProcess, DatabaseUrlRuleChoosesTheJournalPlace) {
     }
 }
 
-TEST(NextDive, IsTheFirstPlannedDiveAfterTheLastJudgedOne) {
+TEST(EventPlan, NextIsTheFirstPlannedDiveAfterTheLastJudgedOne) {
     QTemporaryDir dir;
     const QSqlDatabase db = meetFile(dir, QStringLiteral("next"), true);
     const struct {
@@ -212,16 +215,21 @@ TEST(NextDive, IsTheFirstPlannedDiveAfterTheLastJudgedOne) {
         {{dive(1, 12, 0, 1)}, 2, 1},
         {{dive(6, 12, 0, 1)}, 0, 0},
     };
-    NextDive next(db);
+    PreparedStatements statements(db);
+    EventPlan plan;
+    ASSERT_TRUE(plan.load(statements, QString(SampleMeet::MeetID), QStringLiteral("E12")));
+    EXPECT_EQ(plan.rounds(), 6);
+    EXPECT_EQ(plan.divers(), 12);
+    EXPECT_EQ(plan.plannedDives(), 72);
+    EXPECT_EQ(plan.diverNumber(4), 4);
+    EXPECT_EQ(plan.diverNumber(13), 0);
     for (const auto &c : cases) {
-        const auto found = next.after(QString(SampleMeet::MeetID), QStringLiteral("E12"), c.judged);
-        ASSERT_TRUE(found);
-        const QJsonObject dive = found->toObject();
+        const QJsonObject dive = plan.next(c.judged).toObject();
         EXPECT_EQ(dive["DiveRound"].toInt(), c.round);
         EXPECT_EQ(dive["DivingOrder"].toInt(), c.order);
     }
     // The dive sheets' "5231D" comes apart as the console sends it: number and position.
-    const QJsonObject first = next.after(QString(SampleMeet::MeetID), "E12", {})->toObject();
+    const QJsonObject first = plan.next({}).toObject();
     EXPECT_EQ(first["DiveNumber"].toString(), "5231");
     EXPECT_EQ(first["DivePos"].toString(), "D");
     EXPECT_EQ(first["DiveDD"].toDouble(), 2.0);
@@ -245,4 +253,109 @@ TEST(DiverNames, ComeFromKavvixDiversOrAreNull) {
     EXPECT_EQ(named(names.load(), null), (QJsonObject{{"n", null}, {"t", null}})); // no RegID
     QSqlQuery(db).exec("DROP TABLE kavvix_divers");
     EXPECT_EQ(named(names.load(), 100), (QJsonObject{{"n", null}, {"t", null}}));
+}
+
+// The awards a page strikes through: only when the kept ones give the console's total.
+TEST(JudgePanel, DiscardsByTheRuleOnlyWhenTheConsoleTotalAgrees) {
+    const struct {
+        QList<double> awards;
+        double dd, total;
+        QList<int> discarded; // indices into awards
+    } cases[] = {
+        {{6.5, 7.0, 7.5, 6.0, 8.0}, 2.0, 42.0, {3, 4}},                 // 5: lowest and highest
+        {{7.0, 7.0, 7.0, 7.0, 7.0}, 2.0, 42.0, {0, 4}},                 // ties: one of each
+        {{6.5, 7.0, 7.5, 6.0, 8.0}, 2.0, 40.0, {}},                     // a penalty: none
+        {{6.5, 7.0, 7.5, 6.0, 8.0}, 2.0, 42.009, {3, 4}},               // within 0.01
+        {{6.5, 7.0, 7.5, 6.0, 8.0}, 2.0, 42.02, {}},                    // beyond it
+        {{8.0, 7.5, 7.0, 6.5, 6.0, 8.5, 9.0}, 3.0, 67.5, {3, 4, 5, 6}}, // 7: two at each end
+        {{7.0, 7.0, 6.0, 6.0, 8.0, 8.0, 7.0}, 1.0, 21.0, {2, 3, 4, 5}},
+        {{0, 0, 0, 0, 0}, 2.0, 0, {}},                // a failed dive
+        {{6.0, 6.5, 7.0}, 2.0, 39.0, {}},             // no rule for three
+        {{6, 6, 6, 6, 6, 6, 6, 6, 6}, 3.0, 54.0, {}}, // a synchronised panel
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(JudgePanel::discarded(c.awards, c.dd, c.total), c.discarded)
+            << c.awards.size() << " awards, total " << c.total;
+}
+
+TEST(JudgePanel, IsWhoeverAwardedInTheEventElseAtTheMeetElseFive) {
+    const auto withAwards = [](QList<double> awards) {
+        DiveRecord record = dive(1, 1, 0, 1);
+        for (int i = 0; i < awards.size(); ++i)
+            record.fields[QStringLiteral("J%1Score").arg(i + 1)] = awards[i];
+        return record;
+    };
+    const struct {
+        QList<DiveRecord> dives;
+        QList<int> meetPanel, panel;
+    } cases[] = {
+        {{withAwards({6, 6, 6, 6, 6})}, {}, {1, 2, 3, 4, 5}},
+        {{withAwards({6, 6, 0, 6, 6, 6, 6}), withAwards({0, 0, 5})}, {}, {1, 2, 3, 4, 5, 6, 7}},
+        {{withAwards({0, 0, 0, 0, 0, 0, 0})}, {1, 2, 3, 4, 5, 6, 7}, {1, 2, 3, 4, 5, 6, 7}},
+        {{}, {}, {1, 2, 3, 4, 5}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(JudgePanel::panelOf(c.dives, c.meetPanel), c.panel);
+    QJsonObject fields = withAwards({6.5, 7, 7.5, 6, 8}).fields;
+    fields[QStringLiteral("DiveDD")] = 2.0;
+    fields[QStringLiteral("DiveTotal")] = 42.0;
+    const QJsonArray awards = JudgePanel::awards(fields, {1, 2, 3, 4, 5});
+    ASSERT_EQ(awards.size(), 5);
+    EXPECT_EQ(awards[3].toObject(),
+              (QJsonObject{{"judge", 4}, {"award", 6.0}, {"discarded", true}}));
+    for (const auto &[flag, set] :
+         {std::pair{" ", false}, std::pair{"0", false}, std::pair{"N", false}, std::pair{"F", true},
+          std::pair{"Y", true}, std::pair{"1", true}})
+        EXPECT_EQ(JudgePanel::flagSet(QString::fromLatin1(flag)), set) << flag;
+}
+
+TEST(ResultsCsv, QuotesWhatWouldBreakARow) {
+    for (const auto &[text, written] :
+         {std::pair{"Grace Okafor", "Grace Okafor"},
+          std::pair{"O'Sullivan, A.", "\"O'Sullivan, A.\""},
+          std::pair{"say \"hi\"", "\"say \"\"hi\"\"\""}, std::pair{"two\nlines", "\"two\nlines\""},
+          std::pair{"", ""}})
+        EXPECT_EQ(ResultsCsv::field(QString::fromUtf8(text)), QString::fromUtf8(written));
+}
+
+// The standings after a dive know each diver's place before it; the judged dive its own.
+TEST(EventSummary, PlacesBeforeAndAfterTheJudgedDive) {
+    QTemporaryDir dir;
+    const QSqlDatabase db = meetFile(dir, QStringLiteral("summary"), true);
+    PreparedStatements statements(db);
+    EventPlan plan;
+    ASSERT_TRUE(plan.load(statements, QString(SampleMeet::MeetID), QStringLiteral("E12")));
+    QList<DiveRecord> dives = {dive(1, 1, 40, 1), dive(1, 2, 50, 2), dive(1, 3, 45, 3)};
+    const DiverNames::Map names;
+    const auto summaryAfter = [&](const QList<DiveRecord> &judged) {
+        return EventSummary::build({judged, plan, names, {}});
+    };
+    EventSummary summary = summaryAfter(dives);
+    EXPECT_EQ(summary.judged["place"].toInt(), 2);
+    EXPECT_TRUE(summary.judged["placeBefore"].isNull()); // first dive: not placed before
+    EXPECT_EQ(summary.progress["diver"].toInt(), 3);
+    EXPECT_EQ(summary.progress["rounds"].toInt(), 6);
+    EXPECT_EQ(summary.progress["state"].toString(), "in-progress");
+    EXPECT_EQ(summary.next["DivingOrder"].toInt(), 4);
+
+    dives.append(dive(1, 4, 60, 4)); // a new leader pushes everyone down one place
+    summary = summaryAfter(dives);
+    EXPECT_TRUE(summary.judged["placeBefore"].isNull());
+    EXPECT_EQ(summary.judged["place"].toInt(), 1);
+    QList<std::pair<int, int>> moves; // diving order, previous rank
+    for (const QJsonValue &entry : summary.standings)
+        moves.append({entry["DivingOrder"].toInt(), entry["previousRank"].toInt()});
+    EXPECT_EQ(moves, (QList<std::pair<int, int>>{{4, 0}, {2, 1}, {3, 2}, {1, 3}}));
+    // When each is up again: after the rest of round 1 (orders 5 to 12) and those before them.
+    QList<std::pair<int, int>> coming; // next round, dives before
+    for (const QJsonValue &entry : summary.standings)
+        coming.append({entry["nextRound"].toInt(), entry["divesBefore"].toInt()});
+    EXPECT_EQ(coming, (QList<std::pair<int, int>>{{2, 11}, {2, 9}, {2, 10}, {2, 8}}));
+    dives.append(dive(2, 1, 100, 5)); // the last one climbs to the top
+    summary = summaryAfter(dives);
+    EXPECT_EQ(summary.judged["placeBefore"].toInt(), 4);
+    EXPECT_EQ(summary.judged["place"].toInt(), 1);
+    EXPECT_EQ(summary.progress["round"].toInt(), 2);
+    EXPECT_EQ(eventState(0, 72), "not-started");
+    EXPECT_EQ(eventState(72, 72), "finished");
 }

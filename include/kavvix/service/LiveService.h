@@ -3,6 +3,7 @@
 #include <kavvix/export.h>
 
 #include <QHostAddress>
+#include <QJsonObject>
 #include <QObject>
 #include <QString>
 
@@ -61,6 +62,7 @@ private:
     void listen();
     void wire();
     void onDive(const DiveRecord &record);
+    QJsonObject diveMessage(const DiveRecord &record);
 
     LiveServiceOptions m_options;
     std::unique_ptr<Parts> m_parts;

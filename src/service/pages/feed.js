@@ -1,4 +1,4 @@
-// The /live feed and the JSON API, shared by every page.
+// The /live feed, the JSON API and the line's state, shared by every page.
 
 // GET (or another method) on the API; resolves to {status, body}. A network failure is status 0.
 export async function api(path, { method = 'GET', body, token } = {}) {
@@ -47,8 +47,26 @@ export function openFeed({ onMessage, onOpen = () => {}, onState = () => {} }) {
   connect();
 }
 
-// Shows the feed's state on an element: its data-state and a word.
-export function showFeedState(element, state) {
-  element.dataset.state = state;
-  element.textContent = { live: 'Live', offline: 'Reconnecting…', connecting: 'Connecting…' }[state];
+// The time of day of a UTC timestamp, as the viewer's clock shows it.
+export const timeOfDay = (iso) => new Date(iso).toLocaleTimeString('en-GB', { hour12: false });
+
+// Shows on an element whether the page is live: "Live" only while both the page's feed and the
+// console's line are up; otherwise what is down, and since when for the console.
+export function lineStatus(element) {
+  const state = { feed: 'connecting', console: null };
+  const show = () => {
+    let key = state.feed;
+    let text = { live: 'Live', offline: 'Reconnecting…', connecting: 'Connecting…' }[state.feed];
+    if (state.feed === 'live' && state.console && !state.console.open) {
+      key = 'console-down';
+      text = `Console disconnected since ${timeOfDay(state.console.since)}`;
+    }
+    element.dataset.state = key;
+    element.textContent = text;
+  };
+  show();
+  return {
+    feed(feedState) { state.feed = feedState; show(); },
+    console(line) { state.console = line; show(); },
+  };
 }

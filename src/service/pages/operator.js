@@ -1,6 +1,6 @@
 // The operator's page: uploads and connection tests through the service, with the console's
 // message lines as the upload dialog shows them.
-import { api, openFeed, showFeedState } from './feed.js';
+import { api, lineStatus, openFeed, timeOfDay } from './feed.js';
 import { el, setText } from './results.js';
 
 const TokenKey = 'kavvix-token';
@@ -16,8 +16,9 @@ const outcomes = {
   aborted: 'Aborted',
   failed: 'Failed',
 };
-// The console as last reported; while a job has the line, the receiver's side of it is closed.
-const line = { port: null, open: false, version: null, job: null };
+// The console as last reported; a job borrows the line without closing it.
+const line = { port: null, open: false, version: null, versionCurrent: false, since: null, job: null };
+const status = lineStatus($('feed'));
 
 // The time of day in front of each line, as the dialog writes it.
 const clock = () => new Date().toLocaleTimeString('en-GB', { hour12: false });
@@ -40,8 +41,22 @@ function showConsole() {
   const port = line.port === null ? '' : `COM ${line.port} `;
   const jobs = { upload: 'in use by the upload', test: 'in use by the connection test' };
   element.dataset.open = String(line.open || Boolean(line.job));
+  // A version heard before the line went down may no longer be the console's.
+  const version = !line.version ? ''
+    : line.versionCurrent ? ` – ${line.version}` : ` – last version ${line.version} (not current)`;
   element.textContent = line.job ? `${port}${jobs[line.job] ?? 'in use'}`
-    : `${port}${line.open ? 'open' : 'closed'}${line.version ? ` – ${line.version}` : ''}`;
+    : line.open ? `${port}open${version}`
+      : `${port}disconnected since ${timeOfDay(line.since)}${version}`;
+  const retry = $('console-retry');
+  retry.hidden = line.open || Boolean(line.job);
+  retry.textContent = 'The service tries to open the line again every second.';
+  status.console(line);
+}
+
+// The graphic the broadcast overlays have on air.
+function showOverlay(show) {
+  for (const button of document.querySelectorAll('#overlay-buttons button'))
+    button.setAttribute('aria-pressed', String(button.dataset.show === show));
 }
 
 function setJob(job) {
@@ -67,6 +82,7 @@ async function loadMeet() {
   setText('meet-name', body.meetName || body.meetId);
   Object.assign(line, body.console);
   showConsole();
+  showOverlay(body.overlay);
   setText('current-event', body.currentEvent ?? 'none');
   const select = $('event');
   const chosen = select.value || body.currentEvent;
@@ -134,6 +150,13 @@ $('cancel').addEventListener('click', async () => {
     showOutcome(reply.body?.error ?? `The service answered ${reply.status}`, 'refused');
   }
 });
+for (const button of document.querySelectorAll('#overlay-buttons button')) {
+  button.addEventListener('click', async () => {
+    const reply = await send('PUT', '/api/overlay', { show: button.dataset.show });
+    if (reply.status !== 200)
+      showOutcome(reply.body?.error ?? `The service answered ${reply.status}`, 'refused');
+  });
+}
 $('make-current').addEventListener('click', async () => {
   const reply = await send('PUT', '/api/current-event', { eventId: $('event').value });
   if (reply.status === 200) setText('current-event', reply.body.currentEvent);
@@ -146,8 +169,11 @@ openFeed({
       if (!line.job) setJob(message.job); // started elsewhere
       addMessage(message.text);
     } else if (message.type === 'console') {
-      Object.assign(line, { open: message.open, version: message.version });
+      const { open, since, answering, version, versionCurrent } = message;
+      Object.assign(line, { open, since, answering, version, versionCurrent });
       showConsole();
+    } else if (message.type === 'overlay') {
+      showOverlay(message.show);
     } else if (message.type === 'error' || message.type === 'console-error') {
       addMessage(message.text);
     } else if (message.type === 'progress') {
@@ -160,5 +186,5 @@ openFeed({
     }
   },
   onOpen: loadMeet,
-  onState: (feedState) => showFeedState($('feed'), feedState),
+  onState: (feedState) => status.feed(feedState),
 });

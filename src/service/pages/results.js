@@ -29,29 +29,77 @@ export const dd = (value) => (value === null || value === undefined ? '–' : Nu
 // "105B": the console sends the number and the position letter apart, blank-padded.
 export const diveCode = (number, position) => `${(number ?? '').trim()}${(position ?? '').trim()}`;
 
-// The nine awards of a dive, J1Score to J9Score.
-export const awards = (dive) => Array.from({ length: 9 }, (_, i) => dive[`J${i + 1}Score`]);
+// The dive's awards on the panel, [{judge, award, discarded}], as the service sends them; for a
+// dive it could not place on a panel (kept only in the journal), the judges who gave one.
+export function panelAwards(dive, panel) {
+  if (Array.isArray(dive.awards)) return dive.awards;
+  const judges = panel?.length ? panel
+    : [1, 2, 3, 4, 5, 6, 7, 8, 9].filter((j) => Number(dive[`J${j}Score`] ?? 0) !== 0);
+  return (judges.length ? judges : [1, 2, 3, 4, 5])
+    .map((judge) => ({ judge, award: dive[`J${judge}Score`] ?? 0, discarded: false }));
+}
+
+// The award tiles: each an element with data-award, and data-discarded when the rules drop it.
+export function awardTiles(dive, panel, tag = 'li') {
+  return panelAwards(dive, panel).map((entry) => {
+    const tile = el(tag, null, award(entry.award));
+    tile.dataset.award = '';
+    tile.dataset.judge = entry.judge;
+    if (entry.discarded) tile.dataset.discarded = '';
+    return tile;
+  });
+}
+
+// What the console flagged, in words: a failed dive, a balk, a corrected score.
+export function flagWords(dive) {
+  const words = [];
+  if (dive.failed) words.push(['failed', 'Failed dive']);
+  if (dive.balked) words.push(['balked', 'Balk']);
+  if (dive.corrected) words.push(['corrected', 'Corrected']);
+  return words.map(([kind, text]) => el('span', kind, text));
+}
 
 // Fills in a judged dive where the page shows one: the elements named prefix + "name", "team",
-// "round", "dive", "dd", "awards", "dive-total" and "total".
-export function showDive(dive, prefix = '') {
+// "round", "dive", "dd", "awards", "flags", "dive-total" and "total".
+export function showDive(dive, prefix = '', panel = null) {
   setText(`${prefix}name`, diverName(dive));
   setText(`${prefix}team`, dive.team);
   setText(`${prefix}round`, dive.DiveRound);
   setText(`${prefix}dive`, diveCode(dive.DiveNumber, dive.DivePos));
   setText(`${prefix}dd`, dd(dive.DiveDD));
-  document.getElementById(`${prefix}awards`).replaceChildren(
-    ...awards(dive).map((value) => el('li', null, award(value))),
-  );
+  document.getElementById(`${prefix}awards`).replaceChildren(...awardTiles(dive, panel));
+  document.getElementById(`${prefix}flags`)?.replaceChildren(...flagWords(dive));
   setText(`${prefix}dive-total`, points(dive.DiveTotal));
   setText(`${prefix}total`, points(dive.TotalScore));
 }
 
-// The dive judged last: the one that arrived last.
-export function latest(dives) {
-  return dives.reduce((last, dive) => (!last || dive.receivedAt >= last.receivedAt ? dive : last), null);
+// A standings row's move since the dive before: "▲2", "▼1", or nothing.
+export function changeOf(entry) {
+  if (entry.previousRank === null || entry.previousRank === undefined) return { text: '', kind: '' };
+  const moved = entry.previousRank - entry.rank;
+  if (moved > 0) return { text: `▲${moved}`, kind: 'up' };
+  if (moved < 0) return { text: `▼${-moved}`, kind: 'down' };
+  return { text: '', kind: '' };
 }
 
-// The diver's standing (rank and all), by diving order.
-export const standingOf = (standings, divingOrder) =>
-  standings.find((entry) => entry.DivingOrder === divingOrder) ?? null;
+// "Round 2 of 6 · Diver 4 of 12" from an event's progress.
+export function progressText(progress) {
+  if (!progress) return '';
+  if (progress.state === 'not-started') return 'Not started';
+  const parts = [];
+  if (progress.round) parts.push(`Round ${progress.round} of ${progress.rounds || '?'}`);
+  if (progress.diver) parts.push(`Diver ${progress.diver} of ${progress.divers}`);
+  if (progress.state === 'finished') parts.push('Final');
+  return parts.join(' · ');
+}
+
+// The dive message's shape and the summary API's are one: the dive is "judged" in the latter.
+export function summaryOf(message) {
+  return {
+    judged: message.judged ?? message.dive ?? null,
+    standings: message.standings,
+    next: message.next,
+    progress: message.progress,
+    panel: message.panel,
+  };
+}

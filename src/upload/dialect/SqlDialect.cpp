@@ -75,4 +75,10 @@ QString lockWaitOptions(const QSqlDatabase &db, int ms) {
     return QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(ms);
 }
 
+QString otherWritersMark(const QSqlDatabase &db) {
+    if (engineOf(db) != Engine::SQLite)
+        return {};
+    return QStringLiteral("PRAGMA data_version");
+}
+
 } // namespace Kavvix::SqlDialect

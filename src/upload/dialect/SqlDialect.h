@@ -44,4 +44,8 @@ QString createTableIfMissing(const QSqlDatabase &db, const QString &table,
 // the next open of the connection.
 QString lockWaitOptions(const QSqlDatabase &db, int ms);
 
+// A query whose one value changes whenever another connection has written to the database,
+// where the engine keeps such a count (SQLite); empty otherwise.
+QString otherWritersMark(const QSqlDatabase &db);
+
 } // namespace Kavvix::SqlDialect

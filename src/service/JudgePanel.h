@@ -1,0 +1,43 @@
+#pragma once
+
+#include "DiveRecord.h"
+
+#include <QJsonArray>
+#include <QList>
+
+namespace Kavvix {
+
+// Which judges sit on an event's panel, and which of their awards the rules discard.
+namespace JudgePanel {
+
+// The largest number of judges a dive carries (J1Score to J9Score).
+constexpr int MaxJudges = 9;
+// Until an award tells otherwise, a panel is the smaller one of individual events.
+constexpr int UnknownPanelSize = 5;
+
+// The judge positions (1-based, ascending) that gave a non-zero award in any of the dives;
+// empty when none did (no dive yet, or failed dives only).
+QList<int> positionsAwarding(const QList<DiveRecord> &dives);
+
+// The event's panel: the positions awarding in its dives, else those awarding anywhere at the
+// meet (a meet mostly keeps its panel from event to event), else the first UnknownPanelSize.
+QList<int> panelOf(const QList<DiveRecord> &eventDives, const QList<int> &meetPanel);
+
+// The positions among awards (index into it) that the rules discard: with 5 awards the highest
+// and the lowest, with 7 the two highest and the two lowest; ties go to the earlier judge.
+// Empty when the kept awards times dd do not give total within 0.01 (a penalty, a synchronised
+// panel): the console knows better, and the page must never contradict it.
+QList<int> discarded(const QList<double> &awards, double dd, double total);
+
+// The dive's awards on the panel: [{"judge", "award", "discarded"}], in judge order.
+QJsonArray awards(const QJsonObject &fields, const QList<int> &panel);
+
+// A flag the console sets: any character but a blank, "0" or "N".
+bool flagSet(const QJsonValue &flag);
+
+// Adds "awards", "failed", "balked" and "corrected" to a dive in the API's shape.
+void annotate(QJsonObject &dive, const QList<int> &panel);
+
+} // namespace JudgePanel
+
+} // namespace Kavvix
