@@ -2,12 +2,6 @@
 
 namespace KavvixCli {
 
-namespace {
-
-constexpr qsizetype RememberedCharacters = 4 * 1024 * 1024;
-
-} // namespace
-
 ProblemReport::ProblemReport(QTextStream &err, QString unit)
     : m_err(err), m_unit(std::move(unit)) {}
 
@@ -19,10 +13,11 @@ void ProblemReport::add(qint64 number, const QString &message) {
         repeats.last = number;
         return;
     }
-    m_err << m_unit << ' ' << number << ": " << message << '\n';
-    if (m_rememberedSize + message.size() > RememberedCharacters)
+    if (qint64(m_repeats.size()) >= MaxShown) {
+        ++m_notShown;
         return;
-    m_rememberedSize += message.size();
+    }
+    m_err << m_unit << ' ' << number << ": " << message << '\n';
     m_indexOf.insert(message, qsizetype(m_repeats.size()));
     m_repeats.push_back({number, number, 0});
 }
@@ -33,6 +28,9 @@ void ProblemReport::finish() {
             m_err << m_unit << ' ' << repeats.first << ": the same message " << repeats.more
                   << " more " << (repeats.more == 1 ? "time" : "times") << ", the last in "
                   << m_unit << ' ' << repeats.last << '\n';
+    if (m_notShown > 0)
+        m_err << m_notShown << " more " << (m_notShown == 1 ? "problem" : "problems")
+              << " with other messages not shown (" << m_count << " in all)\n";
 }
 
 } // namespace KavvixCli

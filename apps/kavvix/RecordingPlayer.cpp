@@ -2,9 +2,28 @@
 
 namespace KavvixCli {
 
-RecordingPlayer::RecordingPlayer(QList<Kavvix::Recording::Byte> bytes, double speed,
-                                 std::function<void(const QByteArray &)> send, QObject *parent)
-    : QObject(parent), m_bytes(std::move(bytes)), m_speed(speed), m_send(std::move(send)) {
+namespace {
+
+// How often to look again while the line has no room, and at most between two looks.
+constexpr int FullLineRetryMs = 20;
+constexpr qint64 LongestWaitMs = 1000;
+
+} // namespace
+
+RecordingPlayer::RecordingPlayer(const QList<Kavvix::Recording::Byte> &bytes, double speed,
+                                 std::function<void(const QByteArray &)> send,
+                                 std::function<qsizetype()> room, QObject *parent)
+    : QObject(parent), m_send(std::move(send)), m_room(std::move(room)) {
+    m_values.reserve(bytes.size());
+    m_dueUs.reserve(bytes.size());
+    double playedUs = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (i > 0 && speed > 0)
+            playedUs +=
+                double(qBound<qint64>(0, bytes[i].atUs - bytes[i - 1].atUs, MaxGapUs)) / speed;
+        m_values.append(bytes[i].value);
+        m_dueUs.append(qint64(playedUs));
+    }
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &RecordingPlayer::sendDue);
@@ -16,21 +35,21 @@ void RecordingPlayer::start() {
 }
 
 void RecordingPlayer::sendDue() {
-    const qint64 firstUs = m_bytes.isEmpty() ? 0 : m_bytes.first().atUs;
-    const auto dueUs = [&](qsizetype i) {
-        return m_speed <= 0 ? 0 : qint64(double(m_bytes[i].atUs - firstUs) / m_speed);
-    };
     const qint64 nowUs = m_clock.nsecsElapsed() / 1000;
-    QByteArray chunk;
-    while (m_next < m_bytes.size() && dueUs(m_next) <= nowUs)
-        chunk.append(m_bytes[m_next++].value);
-    if (!chunk.isEmpty())
-        m_send(chunk);
-    if (m_next >= m_bytes.size()) {
-        emit done(m_bytes.size());
+    const qsizetype room = m_room();
+    qsizetype end = m_next;
+    while (end < m_values.size() && end - m_next < room && m_dueUs[end] <= nowUs)
+        ++end;
+    if (end > m_next)
+        m_send(m_values.mid(m_next, end - m_next));
+    const bool full = end - m_next >= room;
+    m_next = end;
+    if (m_next >= m_values.size()) {
+        emit done(m_values.size());
         return;
     }
-    m_timer.start(int(qMax<qint64>(0, (dueUs(m_next) - nowUs) / 1000)));
+    m_timer.start(full ? FullLineRetryMs
+                       : int(qBound<qint64>(0, (m_dueUs[m_next] - nowUs) / 1000, LongestWaitMs)));
 }
 
 } // namespace KavvixCli

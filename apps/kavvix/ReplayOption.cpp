@@ -2,6 +2,8 @@
 
 #include <kavvix/simulator/ConsoleSimulator.h>
 
+#include <cmath>
+
 namespace KavvixCli::ReplayOption {
 
 void describe(QCommandLineParser &parser) {
@@ -22,7 +24,7 @@ std::unique_ptr<RecordingPlayer> start(const QCommandLineParser &parser,
         return nullptr;
     bool ok = false;
     const double speed = parser.value(QStringLiteral("speed")).toDouble(&ok);
-    if (!ok || speed < 0)
+    if (!ok || !std::isfinite(speed) || speed < 0)
         throw UsageError(QStringLiteral("--speed takes a number from 0 on, not '%1'")
                              .arg(parser.value(QStringLiteral("speed"))));
     QList<Kavvix::Recording::Byte> bytes;
@@ -30,7 +32,8 @@ std::unique_ptr<RecordingPlayer> start(const QCommandLineParser &parser,
     if (!Kavvix::Recording::read(parser.value(QStringLiteral("replay")), bytes, problem))
         throw UserError(problem);
     auto player = std::make_unique<RecordingPlayer>(
-        bytes, speed, [&simulator](const QByteArray &chunk) { simulator.sendRaw(chunk); });
+        bytes, speed, [&simulator](const QByteArray &chunk) { simulator.sendRaw(chunk); },
+        [&simulator] { return Kavvix::ConsoleSimulator::MaxQueued - simulator.queuedBytes(); });
     RecordingPlayer *raw = player.get();
     QObject::connect(
         &simulator, &Kavvix::ConsoleSimulator::frameReceived, raw, [raw] { raw->start(); },

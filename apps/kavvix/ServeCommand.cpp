@@ -62,6 +62,9 @@ void ServeCommand::describe(QCommandLineParser &parser) const {
         {QStringLiteral("journal"),
          QStringLiteral("Journal file for dives the database cannot take yet."),
          QStringLiteral("FILE")},
+        {QStringLiteral("idle-timeout"),
+         QStringLiteral("Close an HTTP connection idle this long (the /live feed never is)."),
+         QStringLiteral("SECONDS"), QStringLiteral("30")},
     });
     ServeSettings::describe(parser);
 }

@@ -29,6 +29,7 @@ constexpr Setting Settings[] = {
     {"token-file", "token-file", false},
     {"record", "record", true},
     {"journal", "journal", true},
+    {"idle-timeout", "idle-timeout", true},
     {"log", "log", false},
 };
 
@@ -157,6 +158,12 @@ Kavvix::LiveServiceOptions ServeSettings::serviceOptions() const {
     options.token = m_token;
     options.journalPath = value(QStringLiteral("journal"));
     options.recordPath = value(QStringLiteral("record"));
+    bool idleOk = false;
+    const double idleSeconds = value(QStringLiteral("idle-timeout")).toDouble(&idleOk);
+    if (!idleOk || !(idleSeconds >= 0.1 && idleSeconds <= 86400))
+        throw UsageError(QStringLiteral("--idle-timeout takes seconds from 0.1 to 86400, not '%1'")
+                             .arg(value(QStringLiteral("idle-timeout"))));
+    options.idleTimeoutMs = int(idleSeconds * 1000);
     return options;
 }
 

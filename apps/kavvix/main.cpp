@@ -27,17 +27,24 @@ void printOverview(QTextStream &out, const std::vector<std::unique_ptr<Command>>
     out << "\nRun 'kavvix <command> --help' for the options of a command.\n";
 }
 
+// Parses the command's options; false after saying what is wrong on standard error.
+bool parseOptions(QCommandLineParser &parser, const Command &command, const QStringList &arguments,
+                  Console &console) {
+    parser.setApplicationDescription(command.summary());
+    command.describe(parser);
+    if (parser.parse(arguments))
+        return true;
+    console.err << "kavvix " << command.name() << ": " << parser.errorText() << "\nTry 'kavvix "
+                << command.name() << " --help'.\n";
+    return false;
+}
+
 int runCommand(Command &command, const QStringList &arguments, Console &console) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(command.summary());
     const QCommandLineOption help = parser.addHelpOption();
-    command.describe(parser);
-    const QString prefix = QStringLiteral("kavvix ") + command.name() + QStringLiteral(": ");
-    if (!parser.parse(arguments)) {
-        console.err << prefix << parser.errorText() << "\nTry 'kavvix " << command.name()
-                    << " --help'.\n";
+    if (!parseOptions(parser, command, arguments, console))
         return Usage;
-    }
+    const QString prefix = QStringLiteral("kavvix ") + command.name() + QStringLiteral(": ");
     if (parser.isSet(help)) {
         // The parser names the program by its path; show "kavvix <command>" instead.
         QString text = parser.helpText();
@@ -105,6 +112,15 @@ int main(int argc, char **argv) {
             continue;
         const QStringList given = argumentsOf(argc, argv);
         const bool widgets = command->needsWidgets() && !WindowSystem::asksForHelp(given);
+        if (widgets) {
+            // A mistake in the command line is that, display or not.
+            QCommandLineParser parser;
+            parser.addHelpOption();
+            QStringList options = given;
+            options.removeAt(1);
+            if (!parseOptions(parser, *command, options, console))
+                return Usage;
+        }
         if (widgets && !WindowSystem::displayAvailable(given)) {
             err << "kavvix " << name
                 << ": no display to show the window on (set DISPLAY, or run with "

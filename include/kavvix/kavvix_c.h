@@ -23,11 +23,15 @@
  * handles are opened.
  *
  * Threads. A handle belongs to the thread that opened it; handles of different threads are
- * independent. kavvix_last_error() is per thread.
+ * independent. A call on a handle from another thread changes nothing and fails with
+ * KAVVIX_ERROR_INVALID_ARGUMENT. kavvix_last_error() is per thread. Handles still open when
+ * the process exits are let go with it (the system closes their devices and files).
  *
  * Events. Callbacks run synchronously, on the host's thread, inside the call that caused them:
  * kavvix_processor_feed, kavvix_response_feed, kavvix_*_start or kavvix_poll. A callback may
- * close the handle that called it; the handle is released once the call returns. Text pointers
+ * close the handle that called it; the handle is released once the call returns. A callback
+ * may also feed more bytes to the receiver that called it: they are queued and taken in, in
+ * order, after the bytes handed in before them, within the outer feed call. Text pointers
  * handed to a callback are valid until it returns.
  *
  * The event loop. Parsers and receivers need none. The upload and the connection test wait on

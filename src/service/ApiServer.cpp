@@ -1,6 +1,7 @@
 #include "ApiServer.h"
 
 #include "ConsoleLink.h"
+#include "DiveKeeper.h"
 #include "EventReader.h"
 #include "EventSummary.h"
 #include "HealthCheck.h"
@@ -89,16 +90,19 @@ QString requestLine(const QHttpServerRequest &request, int status) {
 
 ApiServer::ApiServer(Parts parts, QObject *parent)
     : QObject(parent), m_meet(parts.meet), m_table(parts.table), m_link(parts.link),
-      m_jobs(parts.jobs), m_reader(parts.reader), m_health(parts.health), m_metrics(parts.metrics),
-      m_journalBacklog(std::move(parts.journalBacklog)),
+      m_jobs(parts.jobs), m_reader(parts.reader), m_keeper(parts.keeper), m_health(parts.health),
+      m_metrics(parts.metrics), m_journalBacklog(std::move(parts.journalBacklog)),
       m_feedClients(std::move(parts.feedClients)) {
     addRoutes();
     addPageRoutes();
 }
 
-quint16 ApiServer::listen(const QHostAddress &address, quint16 port, QString &problem) {
+quint16 ApiServer::listen(const QHostAddress &address, quint16 port,
+                          GuardedTcpServer::Limits limits, QString &problem) {
     // A socket of our own, so a failure is ours to explain in one line.
-    auto socket = std::make_unique<QTcpServer>();
+    limits.maxBodyBytes = MaxBodyBytes;
+    auto socket = std::make_unique<GuardedTcpServer>(limits);
+    connect(socket.get(), &GuardedTcpServer::logLine, this, &ApiServer::logLine);
     if (!socket->listen(address, port)) {
         problem = socket->errorString();
         return 0;
@@ -244,10 +248,14 @@ QHttpServerResponse ApiServer::metrics() const {
 }
 
 QHttpServerResponse ApiServer::meet() const {
+    const bool databaseUp = m_keeper.databaseUp();
+    if (databaseUp)
+        m_meet.refreshWhenOld();
     const QJsonValue version = m_link.version().isEmpty() ? QJsonValue() : m_link.version();
     // Each event with where it stands: planned dives from the dive sheets, judged ones stored.
-    const auto counts = m_table.eventCounts(m_meet.meetId());
-    const QHash<QString, int> planned = m_meet.plannedDives();
+    // While the database is away, the events as last read, without their counts.
+    const auto counts = databaseUp ? m_table.eventCounts(m_meet.meetId()) : std::nullopt;
+    const QHash<QString, int> planned = databaseUp ? m_meet.plannedDives() : QHash<QString, int>();
     QJsonArray events;
     for (const QJsonValue &value : m_meet.events()) {
         QJsonObject event = value.toObject();
@@ -277,6 +285,11 @@ QHttpServerResponse ApiServer::meet() const {
 }
 
 QHttpServerResponse ApiServer::results(const QString &eventId, View view) {
+    // Nothing to wait for while the database is known to be away.
+    if (!m_keeper.databaseUp())
+        return error(Status::ServiceUnavailable,
+                     QStringLiteral("the database is not answering; judged dives are kept in "
+                                    "the journal until it does"));
     const auto event = m_reader.read(eventId);
     if (!event)
         return error(Status::ServiceUnavailable,

@@ -7,11 +7,14 @@
 #include <QString>
 #include <QStringList>
 
+#include "GuardedTcpServer.h"
+
 #include <functional>
 
 namespace Kavvix {
 
 class ConsoleLink;
+class DiveKeeper;
 class EventReader;
 class HealthCheck;
 class JobLauncher;
@@ -35,6 +38,7 @@ public:
         ConsoleLink &link;
         JobLauncher &jobs;
         EventReader &reader;
+        const DiveKeeper &keeper;
         const HealthCheck &health;
         ServiceMetrics &metrics;
         // The gauges GET /metrics shows beside the counters.
@@ -50,7 +54,8 @@ public:
     // Requires the token on the requests that change something; empty: none required.
     void setToken(const QString &token) { m_token = token; }
     // The port listened on; 0 (and the reason) when the address cannot be used.
-    quint16 listen(const QHostAddress &address, quint16 port, QString &problem);
+    quint16 listen(const QHostAddress &address, quint16 port, GuardedTcpServer::Limits limits,
+                   QString &problem);
     QHttpServer &server() { return m_server; }
     const QString &overlayShow() const { return m_overlayShow; }
 
@@ -84,6 +89,7 @@ private:
     ConsoleLink &m_link;
     JobLauncher &m_jobs;
     EventReader &m_reader;
+    const DiveKeeper &m_keeper;
     const HealthCheck &m_health;
     ServiceMetrics &m_metrics;
     std::function<qint64()> m_journalBacklog;

@@ -21,24 +21,48 @@ bool DiveJournal::sync() {
 
 bool DiveJournal::open(const QString &path) {
     m_pending.clear();
+    m_skipped.clear();
     m_droppedBytes = 0;
+    m_file.close();
+    m_lock.reset();
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return fail(QStringLiteral("cannot create its folder"));
     m_file.setFileName(path);
+    auto lock = std::make_unique<QLockFile>(path + QStringLiteral(".lock"));
+    lock->setStaleLockTime(0); // held as long as its owner lives, however long that is
+    if (!lock->tryLock(0)) {
+        qint64 pid = 0;
+        QString host, application;
+        lock->getLockInfo(&pid, &host, &application);
+        return fail(lock->error() == QLockFile::LockFailedError
+                        ? QStringLiteral("in use by another service (process %1); give each "
+                                         "service a journal of its own with --journal")
+                              .arg(pid)
+                        : QStringLiteral("cannot create its lock file %1.lock").arg(path));
+    }
+    m_lock = std::move(lock);
     if (!m_file.open(QIODevice::ReadWrite))
         return fail(m_file.errorString());
     const QByteArray content = m_file.readAll();
     qint64 goodEnd = 0;
-    while (goodEnd < content.size()) {
+    for (int lineNumber = 1; goodEnd < content.size(); ++lineNumber) {
         const qsizetype newline = content.indexOf('\n', goodEnd);
         if (newline < 0)
             break;
-        DiveRecord record;
-        const QJsonDocument line = QJsonDocument::fromJson(content.mid(goodEnd, newline - goodEnd));
-        if (!DiveRecord::fromJournal(line.object(), record))
-            break;
-        m_pending.append(record);
+        // Blocks of NUL bytes are what a crash can leave where a write had not reached the disk.
+        const QByteArray text =
+            content.mid(goodEnd, newline - goodEnd).replace('\0', QByteArray()).trimmed();
         goodEnd = newline + 1;
+        if (text.isEmpty())
+            continue;
+        DiveRecord record;
+        if (DiveRecord::fromJournal(QJsonDocument::fromJson(text).object(), record))
+            m_pending.append(record);
+        else
+            m_skipped.append(QStringLiteral("journal %1: line %2 is not a dive record, skipped: %3")
+                                 .arg(path)
+                                 .arg(lineNumber)
+                                 .arg(QString::fromUtf8(text.left(80))));
     }
     m_droppedBytes = content.size() - goodEnd;
     if (m_droppedBytes > 0 && (!m_file.resize(goodEnd) || !sync()))

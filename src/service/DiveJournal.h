@@ -4,14 +4,20 @@
 
 #include <QFile>
 #include <QList>
+#include <QLockFile>
 #include <QString>
+#include <QStringList>
+
+#include <memory>
 
 namespace Kavvix {
 
 // An append-only file of dives the database could not take yet, one JSON object per line.
 // append() returns only once the line is on disk, so a dive announced from the journal
-// survives a power cut. A line cut short by a crash (no newline, or not a whole record) is
-// dropped when the journal is opened, and the file cut back to the last whole record.
+// survives a power cut. Each line stands alone: one that is not a whole record (a blank or
+// garbled line, NUL bytes a crash left behind) is skipped and reported, and the rest are
+// read. A last line cut short by a crash (no newline) is dropped and the file cut back to the
+// last newline. A journal has one owner: a lock file beside it keeps a second service out.
 class DiveJournal {
 public:
     // Opens (creating it and its folder when missing) and reads what is pending; false with
@@ -24,6 +30,8 @@ public:
     bool isEmpty() const { return m_pending.isEmpty(); }
     // How many bytes of a cut-short record were dropped by open().
     qint64 droppedBytes() const { return m_droppedBytes; }
+    // One line for each record open() skipped.
+    const QStringList &skipped() const { return m_skipped; }
 
     // Writes the record and flushes it to the disk; false when that fails.
     bool append(const DiveRecord &record);
@@ -37,7 +45,9 @@ private:
     bool sync();
 
     QFile m_file;
+    std::unique_ptr<QLockFile> m_lock;
     QList<DiveRecord> m_pending;
+    QStringList m_skipped;
     qint64 m_droppedBytes = 0;
     QString m_errorText;
 };

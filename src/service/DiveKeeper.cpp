@@ -1,5 +1,7 @@
 #include "DiveKeeper.h"
 
+#include "upload/dialect/SqlDialect.h"
+
 namespace Kavvix {
 
 DiveKeeper::DiveKeeper(const QSqlDatabase &db, ResultsTable &table, DiveJournal &journal,
@@ -13,6 +15,8 @@ DiveKeeper::DiveKeeper(const QSqlDatabase &db, ResultsTable &table, DiveJournal 
 }
 
 void DiveKeeper::replayJournal() {
+    for (const QString &line : m_journal.skipped())
+        emit logLine(line);
     if (m_journal.droppedBytes() > 0)
         emit logLine(QStringLiteral("journal: dropped %1 bytes of a record cut short")
                          .arg(m_journal.droppedBytes()));
@@ -21,16 +25,14 @@ void DiveKeeper::replayJournal() {
 }
 
 bool DiveKeeper::reconnect() {
-    if (m_databaseUp)
+    // A dropped server connection stays broken: open a fresh one. An SQLite file that was
+    // locked needs nothing: reopening it would only wait out the lock once more.
+    if (m_databaseUp || SqlDialect::engineOf(m_db) == SqlDialect::Engine::SQLite)
         return true;
-    // A dropped connection stays broken: open a fresh one, and prepare its statements anew.
+    // Its statements are prepared anew on the fresh connection.
     m_table.forgetStatements();
     m_db.close();
-    if (!m_db.open() || !m_table.ensureTable())
-        return false;
-    m_databaseUp = true;
-    emit logLine(QStringLiteral("database: connected again"));
-    return true;
+    return m_db.open() && m_table.ensureTable();
 }
 
 void DiveKeeper::databaseFailed() {
@@ -57,13 +59,19 @@ bool DiveKeeper::flushJournal() {
         emit logLine(m_journal.errorText());
         return false;
     }
-    emit logLine(QStringLiteral("journal: %1 dives written to the database").arg(pending.size()));
+    if (!m_databaseUp) {
+        m_databaseUp = true;
+        emit logLine(QStringLiteral("database: connected again"));
+    }
+    if (!pending.isEmpty())
+        emit logLine(
+            QStringLiteral("journal: %1 dives written to the database").arg(pending.size()));
     return true;
 }
 
 DiveKeeper::Place DiveKeeper::keep(DiveRecord &record) {
     // Newer dives wait behind the journal, so a correction never lands before its original.
-    if (m_journal.isEmpty() || flushJournal()) {
+    if (m_databaseUp && (m_journal.isEmpty() || flushJournal())) {
         if (m_table.store(record) != ResultsTable::Outcome::Failed)
             return Place::Database;
         databaseFailed();

@@ -11,7 +11,9 @@ namespace Kavvix {
 
 // Puts every judged dive somewhere safe before it is announced: in the results table when the
 // database takes it, otherwise in the journal, which is written to the database (in arrival
-// order, before any newer dive) as soon as the database answers again.
+// order, before any newer dive) as soon as the database answers again. While the database is
+// known to be away, a dive goes straight to the journal: only the retry, once a second, waits
+// for the database.
 class DiveKeeper : public QObject {
     Q_OBJECT
 
@@ -26,6 +28,8 @@ public:
     void replayJournal();
     Place keep(DiveRecord &record);
     bool hasPending() const { return !m_journal.isEmpty(); }
+    // False from a failed write until the journal has been written to the database again.
+    bool databaseUp() const { return m_databaseUp; }
 
 signals:
     void logLine(const QString &text);

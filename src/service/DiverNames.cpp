@@ -1,4 +1,5 @@
 #include "DiverNames.h"
+#include "upload/ServerWatchdog.h"
 
 #include "upload/dialect/SqlDialect.h"
 
@@ -19,6 +20,7 @@ QJsonValue textOrNull(const QVariant &value) {
 } // namespace
 
 DiverNames::Map DiverNames::load() const {
+    const ServerWatchdog watchdog(m_db);
     // Asked first, so that a database without it does not log a failed statement per request.
     const QStringList relations = m_db.tables(QSql::Tables) + m_db.tables(QSql::Views);
     if (!relations.contains(TableName, Qt::CaseInsensitive))

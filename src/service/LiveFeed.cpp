@@ -36,6 +36,8 @@ void LiveFeed::accept() {
         }
         emit logLine(QStringLiteral("%1 WS %2 101").arg(peer, Path));
         QWebSocket *raw = socket.get();
+        raw->setMaxAllowedIncomingFrameSize(MaxClientMessageBytes);
+        raw->setMaxAllowedIncomingMessageSize(MaxClientMessageBytes);
         auto client = std::make_unique<Client>();
         client->socket = std::move(socket);
         Client *entry = client.get();

@@ -13,12 +13,14 @@ namespace Kavvix {
 
 // The /live WebSocket clients: every message goes to each of them. A client whose unsent
 // output passes MaxQueuedBytes has fallen too far behind and is closed, so a slow or vanished
-// reader never holds up the serial line or the others.
+// reader never holds up the serial line or the others. The feed takes nothing from its
+// clients but control frames: a frame or message over MaxClientMessageBytes closes the client.
 class LiveFeed : public QObject {
     Q_OBJECT
 
 public:
     static constexpr qint64 MaxQueuedBytes = 1 << 20;
+    static constexpr quint64 MaxClientMessageBytes = 4096;
     static inline const QString Path = QStringLiteral("/live");
 
     explicit LiveFeed(QAbstractHttpServer &server, QObject *parent = nullptr);

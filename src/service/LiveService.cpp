@@ -10,6 +10,7 @@
 #include "JobLauncher.h"
 #include "LiveFeed.h"
 #include "MeetContext.h"
+#include "OpenFileLimit.h"
 #include "ResultsTable.h"
 #include "ServiceMetrics.h"
 #include "upload/dialect/SqlDialect.h"
@@ -22,6 +23,7 @@
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QUrl>
@@ -43,6 +45,33 @@ QString newConnectionName() {
 // to the journal instead: long enough for the host's own short writes, short enough not to
 // hold up the line and the clients.
 constexpr int LockWaitMs = 250;
+// At start the service has nothing to serve yet, and a host writing to the file (or a crash's
+// lock) is waited for this long rather than refused.
+constexpr int StartLockWaitMs = 30000;
+
+void setLockWait(QSqlDatabase &db, int ms) {
+    const QString wait = SqlDialect::lockWaitOptions(db, ms);
+    if (wait.isEmpty())
+        return;
+    db.close(); // the option applies from the next open, and to every reconnection
+    db.setConnectOptions(wait);
+    db.open();
+}
+
+// Waits, up to the start-up time-out, until no other program holds the meet file locked.
+void waitForLock(const QString &path) {
+    const QString name = newConnectionName();
+    {
+        QSqlDatabase probe =
+            QSqlDatabase::addDatabase(SqlDialect::driverOf(SqlDialect::Engine::SQLite), name);
+        probe.setDatabaseName(path);
+        probe.setConnectOptions(SqlDialect::lockWaitOptions(probe, StartLockWaitMs));
+        if (probe.open())
+            QSqlQuery(SqlDialect::openProbe(SqlDialect::Engine::SQLite), probe);
+        probe.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
 
 [[noreturn]] void cannotStart(const QString &text) {
     throw Error(Error::InvalidArgument, text);
@@ -83,6 +112,7 @@ struct LiveService::Parts {
     qint64 lastReceivedMs = 0;
     bool consoleOpen = false;
     Recording::Writer recording;
+    QString openFiles; // the limits of open files and connections, logged once started
 };
 
 LiveService::LiveService(LiveServiceOptions options, QObject *parent)
@@ -123,6 +153,7 @@ void LiveService::start() {
     listen();
     openRecording();
     openLine();
+    emit logLine(m_parts->openFiles);
     emit logLine(QStringLiteral("serving meet %1 on http://%2:%3, console on COM %4")
                      .arg(m_options.meetId, m_options.address.toString())
                      .arg(m_parts->httpPort)
@@ -132,17 +163,17 @@ void LiveService::start() {
 void LiveService::openDatabase() {
     Parts &p = *m_parts;
     try {
+        if (SqlDialect::engineNamedBy(m_options.database) == SqlDialect::Engine::SQLite &&
+            QFileInfo(m_options.database).isFile())
+            waitForLock(m_options.database);
         p.db = openMeetDatabase(m_options.database, p.connectionName);
-        if (const QString wait = SqlDialect::lockWaitOptions(p.db, LockWaitMs); !wait.isEmpty()) {
-            p.db.close(); // the option applies from the next open, and to every reconnection
-            p.db.setConnectOptions(wait);
-            p.db.open();
-        }
+        setLockWait(p.db, StartLockWaitMs);
+        requireMeetTables(p.db);
     } catch (const Error &e) {
         cannotStart(QStringLiteral("database: %1").arg(e.description()));
     }
     p.meet = std::make_unique<MeetContext>(p.db, m_options.meetId);
-    if (!p.meet->hasMeet())
+    if (!p.meet->hasMeet() || !p.meet->refresh())
         cannotStart(QStringLiteral("database: meet '%1' is not in %2")
                         .arg(m_options.meetId, m_options.database));
     if (!m_options.currentEvent.isEmpty() && !p.meet->hasEvent(m_options.currentEvent))
@@ -155,6 +186,7 @@ void LiveService::openDatabase() {
     if (!p.table->ensureTable())
         cannotStart(QStringLiteral("database: cannot create kavvix_dive_results: %1")
                         .arg(p.table->lastError()));
+    setLockWait(p.db, LockWaitMs);
 }
 
 void LiveService::openJournal() {
@@ -163,8 +195,19 @@ void LiveService::openJournal() {
 }
 
 void LiveService::listen() {
+    // Clients may take every open file but those the database, the journal, the line, the
+    // recording and the refusals of clients past the limit need.
+    constexpr long long ReservedFiles = 100;
+    const OpenFileLimit files = OpenFileLimit::raise();
+    GuardedTcpServer::Limits limits;
+    limits.maxConnections =
+        files.soft < 0 ? 1 << 20 : int(std::clamp(files.soft - ReservedFiles, 16LL, 1LL << 20));
+    limits.idleTimeoutMs = m_options.idleTimeoutMs;
+    m_parts->openFiles =
+        QStringLiteral("%1; at most %2 clients").arg(files.describe()).arg(limits.maxConnections);
     QString problem;
-    m_parts->httpPort = m_parts->api->listen(m_options.address, m_options.httpPort, problem);
+    m_parts->httpPort =
+        m_parts->api->listen(m_options.address, m_options.httpPort, limits, problem);
     if (m_parts->httpPort == 0)
         cannotStart(QStringLiteral("cannot listen on %1:%2: %3")
                         .arg(m_options.address.toString())
@@ -197,7 +240,7 @@ void LiveService::wire() {
     p.jobs = std::make_unique<JobLauncher>(p.db, *p.meet, *p.link);
     p.health = std::make_unique<HealthCheck>(p.db, *p.link, p.journal);
     p.api = std::make_unique<ApiServer>(ApiServer::Parts{
-        *p.meet, *p.table, *p.link, *p.jobs, *p.reader, *p.health, p.metrics,
+        *p.meet, *p.table, *p.link, *p.jobs, *p.reader, *p.keeper, *p.health, p.metrics,
         [this] { return qint64(m_parts->journal.pending().size()); },
         [this] { return qint64(m_parts->feed ? m_parts->feed->clientCount() : 0); }});
     p.api->setToken(m_options.token);

@@ -1,4 +1,5 @@
 #include "MeetContext.h"
+#include "upload/ServerWatchdog.h"
 
 #include <kavvix/MeetDatabase.h>
 
@@ -19,20 +20,34 @@ bool exists(const QSqlDatabase &db, const QString &sql, const QStringList &value
 
 } // namespace
 
-QString MeetContext::meetName() const {
-    return modKavvix::GetMeetName(m_meetId, m_db);
-}
-
-QJsonArray MeetContext::events() const {
-    QJsonArray list;
+bool MeetContext::refresh() {
+    const ServerWatchdog watchdog(m_db);
+    QSqlQuery ids(m_db);
+    ids.prepare(QStringLiteral("SELECT EventID FROM tblEventInfo WHERE MeetID = ?"));
+    ids.addBindValue(m_meetId);
+    if (!ids.exec())
+        return false;
+    QStringList eventIds;
+    while (ids.next())
+        eventIds << ids.value(0).toString();
     const auto rs = modKavvix::GetMeetEvents(m_meetId, m_db);
     if (!rs)
-        return list;
+        return false;
+    QJsonArray list;
     rs->seek(QSql::BeforeFirstRow);
     while (rs->next())
         list.append(QJsonObject{{"eventId", rs->value(QStringLiteral("EventID")).toString()},
                                 {"eventName", rs->value(QStringLiteral("EventName")).toString()}});
-    return list;
+    m_meetName = modKavvix::GetMeetName(m_meetId, m_db);
+    m_events = list;
+    m_eventIds = eventIds;
+    m_sinceRead.start();
+    return true;
+}
+
+void MeetContext::refreshWhenOld() {
+    if (!m_sinceRead.isValid() || m_sinceRead.hasExpired(RefreshIntervalMs))
+        refresh();
 }
 
 QJsonArray MeetContext::entries() const {
@@ -69,10 +84,8 @@ bool MeetContext::hasMeet() const {
                   {m_meetId});
 }
 
-bool MeetContext::hasEvent(const QString &eventId) const {
-    return exists(
-        m_db, QStringLiteral("SELECT COUNT(*) FROM tblEventInfo WHERE MeetID = ? AND EventID = ?"),
-        {m_meetId, eventId});
+bool MeetContext::hasEvent(const QString &eventId) {
+    return m_eventIds.contains(eventId) || (refresh() && m_eventIds.contains(eventId));
 }
 
 } // namespace Kavvix

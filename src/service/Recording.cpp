@@ -18,12 +18,18 @@ bool Writer::open(const QString &path) {
         return false;
     }
     // Whole records only: a record cut short by a crash is overwritten.
-    const qint64 records = (m_file.size() - HeaderSize) / RecordSize;
-    m_file.resize(HeaderSize + records * RecordSize);
-    m_file.seek(m_file.size());
+    if (!m_file.isSequential()) {
+        const qint64 records = (m_file.size() - HeaderSize) / RecordSize;
+        m_file.resize(HeaderSize + records * RecordSize);
+        m_file.seek(m_file.size());
+    }
     m_startUs = QDateTime::currentMSecsSinceEpoch() * 1000;
     m_clock.start();
-    return m_file.flush();
+    if (!m_file.flush()) {
+        m_errorText = QStringLiteral("recording %1: %2").arg(path, m_file.errorString());
+        return false;
+    }
+    return true;
 }
 
 void Writer::append(char byte, qint64 atUs) {

@@ -1,5 +1,6 @@
 #include "ResultsTable.h"
 
+#include "upload/ServerWatchdog.h"
 #include "upload/dialect/SqlDialect.h"
 
 #include <QSqlError>
@@ -70,6 +71,7 @@ bool ResultsTable::ensureTable() {
 }
 
 ResultsTable::Outcome ResultsTable::store(DiveRecord &record) {
+    const ServerWatchdog watchdog(m_db);
     if (!m_db.isOpen() || !m_db.transaction()) {
         fail(m_db.isOpen() ? m_db.lastError().text() : QStringLiteral("the database is closed"));
         return Outcome::Failed;
@@ -168,6 +170,7 @@ QSqlQuery *ResultsTable::run(const QString &sql, const QVariantList &values) {
 
 std::optional<QList<DiveRecord>> ResultsTable::results(const QString &meetId,
                                                        const QString &eventId) {
+    const ServerWatchdog watchdog(m_db);
     QSqlQuery *query = run(QStringLiteral("SELECT %1 FROM %2 WHERE meet_id = ? AND event_id = ? "
                                           "ORDER BY DiveRound, DivingOrder")
                                .arg(selectColumns(), TableName),

@@ -92,6 +92,16 @@ void ConsoleSimulator::setDefaultAnswer(Answer answer, const QString &responseCo
 
 void ConsoleSimulator::setLineRate(qint32 baud) {
     m_lineRate = qMax(0, baud);
+    // Output already paced at the old rate goes on at the new one from now; with no rate at
+    // all, at once.
+    m_paceSent = 0;
+    m_paceClock.start();
+    if (m_lineRate == 0 && !m_outgoing.isEmpty()) {
+        m_paceTimer.stop();
+        m_unwritten += m_outgoing;
+        m_outgoing.clear();
+        flushLine();
+    }
 }
 
 void ConsoleSimulator::readMaster() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <kavvix/export.h>
+
 #include <QSqlDatabase>
 
 #include <condition_variable>
@@ -13,8 +15,9 @@ namespace Kavvix {
 // shut down never applies its own statement time-out. So when the connection's statement
 // time-out (plus a second for the server to act on it first) has passed, the watchdog shuts
 // the connection's socket: the waiting statement fails at once, and the connection stays
-// unusable. Does nothing on other databases or without a time-out.
-class ServerWatchdog {
+// unusable. Does nothing on other databases or without a time-out. The live results service
+// guards its own statements with it too.
+class KAVVIX_EXPORT ServerWatchdog {
 public:
     explicit ServerWatchdog(const QSqlDatabase &db);
     ~ServerWatchdog();

@@ -143,6 +143,8 @@ TEST_F(CommandsCli, ExitCodeAndOneClearLine) {
         {"monitor --device @blank", 2, "--device takes a device path, not an empty text"},
         {"monitor --port 9", 1, "cannot open COM 9 (/dev/kavvix-no-such-device): "},
         {"simulate --reject x", 2, "--reject takes K:CODE"},
+        {"simulate --replay @capture --speed nan", 2, "--speed takes a number from 0 on"},
+        {"simulate --replay @capture --speed inf", 2, "--speed takes a number from 0 on"},
         {"dialog --db @meet --meet NOPE", 1, "meet 'NOPE' is not in the database"},
         {"serve --config /nonexistent/kavvix.conf", 1,
          "kavvix serve: config /nonexistent/kavvix.conf: no such file"},
@@ -229,6 +231,10 @@ TEST_F(CommandsCli, DialogWithoutADisplay) {
     EXPECT_EQ(dialog.exitCode, 1);
     EXPECT_EQ(dialog.err, QStringLiteral("kavvix dialog: no display to show the window on (set "
                                          "DISPLAY, or run with QT_QPA_PLATFORM=offscreen)\n"));
+    const auto bogus = runCli({"dialog", "--bogus"}, {}, withoutDisplay());
+    EXPECT_EQ(bogus.exitCode, 2);
+    EXPECT_TRUE(bogus.err.startsWith(QStringLiteral("kavvix dialog: Unknown option 'bogus'")))
+        << bogus.err;
 }
 
 // A device given by its name in /dev, as the monitor takes it, serves the upload too.

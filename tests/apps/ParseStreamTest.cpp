@@ -78,6 +78,21 @@ TEST(ProblemReport, ShowsEachMessageOnceAndSumsUpTheRepeats) {
     EXPECT_EQ(report.count(), 6);
 }
 
+// Input full of different faults: a bounded number of lines, and every fault counted.
+TEST(ProblemReport, ShowsAtMostMaxShownDifferentMessages) {
+    QString text;
+    QTextStream err(&text);
+    ProblemReport report(err, QStringLiteral("packet"));
+    for (int i = 0; i < 100000; ++i)
+        report.add(i + 1, QStringLiteral("fault %1").arg(i % 50000));
+    report.finish();
+    err.flush();
+    EXPECT_EQ(text.count(u'\n'), ProblemReport::MaxShown * 2 + 1);
+    EXPECT_TRUE(text.endsWith(
+        QStringLiteral("99800 more problems with other messages not shown (100000 in all)\n")))
+        << text.right(200).toStdString();
+}
+
 // Floats print as the shortest text that reads back as the same float, in tables and JSON.
 TEST(TextForms, FloatsAsTheirShortestText) {
     const std::pair<float, const char *> cases[] = {

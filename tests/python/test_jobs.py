@@ -1,3 +1,6 @@
+import gc
+import threading
+
 import pytest
 
 import kavvix
@@ -66,3 +69,27 @@ def test_missing_device_is_a_job_error():
     with pytest.raises(kavvix.JobError) as failed:
         run(kavvix.test_connection("/dev/no-such-console"))
     assert failed.value.result.kind == "port-unavailable"
+
+
+def test_a_job_used_on_another_thread_raises_and_the_library_goes_on(console, meet):
+    device = console()
+    job = kavvix.upload(meet, "RIV26", "E12", device)
+    assert next(job) == "Validating the event ..."
+    raised = []
+
+    def use_elsewhere():
+        try:
+            for _ in job:  # the lines already read, then the job itself
+                pass
+        except Exception as error:  # noqa: BLE001 - what it raises is the point
+            raised.append(error)
+
+    thread = threading.Thread(target=use_elsewhere)
+    thread.start()
+    thread.join()
+    assert isinstance(raised[0], ValueError)
+    assert "thread that started it" in str(raised[0])
+    del job
+    gc.collect()
+    lines, result = run(kavvix.upload(meet, "RIV26", "E12", device, order="B"))
+    assert lines == UPLOADED and result.succeeded

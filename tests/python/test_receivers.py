@@ -82,6 +82,22 @@ def test_a_callback_may_close_its_receiver():
         processor.feed(b"x")
 
 
+def test_bytes_fed_from_a_callback_follow_in_order():
+    # Fed from inside a callback, bytes are queued behind the rest of the outer feed.
+    orders = []
+
+    def feed_again(result):
+        orders.append(result.DivingOrder)
+        if len(orders) < 4:
+            processor.feed(frame("305", DIVE_DATA.replace("0007 105", "0008 105")))
+
+    processor = kavvix.DakProcessor(on_dive_result=feed_again)
+    events = processor.feed(frame("305", DIVE_DATA) + frame("900", "01"))
+    assert orders == [7, 8, 8, 8]
+    assert [type(e).__name__ for e in events] == ["DiveResult", "CommError", "DiveResult",
+                                                   "DiveResult", "DiveResult"]
+
+
 @pytest.mark.parametrize("data", ["text", 3, memoryview(b"abcd")[::2]])
 def test_feed_takes_bytes_only(data):
     with pytest.raises((TypeError, ValueError)):

@@ -87,4 +87,16 @@ TEST(ConsoleSimulator, OutputNobodyReadsWaitsOrIsDropped) {
     EXPECT_EQ(device.readUntilQuiet(), "after");
 }
 
+// Output paced at a slow rate goes out at once when the rate becomes 0: nothing is left
+// waiting for a pace that will never come.
+TEST(ConsoleSimulator, LineRateZeroSendsWhatWasPacedAtOnce) {
+    ConsoleSimulator sim;
+    DeviceEnd device(sim.slavePath());
+    sim.setLineRate(300);
+    sim.sendRaw(QByteArray(300, 'x')); // ten seconds at 300 baud
+    sim.setLineRate(0);
+    EXPECT_EQ(sim.queuedBytes(), 0);
+    EXPECT_EQ(device.readUntilQuiet().size(), 300);
+}
+
 } // namespace

@@ -11,6 +11,7 @@
 
 #include <QFile>
 #include <QSqlQuery>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -25,6 +26,15 @@ SentDive dive(int order) {
     fields.judges = {6.5f, 7.0f, 7.0f, 0, 0, 0, 0, 0, 0};
     fields.totalScore = 40.0f + float(order);
     return fields;
+}
+
+// kavvix serve on event E12 of the database, with the simulator and a journal in dir.
+QStringList onE12(const MeetDb &db, const ConsoleSimulator &simulator, const QTemporaryDir &dir) {
+    return {"--db",      db.location(),
+            "--meet",    "RIV26",
+            "--event",   "E12",
+            "--device",  simulator.slavePath(),
+            "--journal", dir.filePath(QStringLiteral("journal"))};
 }
 
 QList<int> divingOrders(ServiceProcess &service) {
@@ -48,9 +58,7 @@ TEST(ServeFaults, PostgreSqlStoppedAndStartedMidStream) {
         ASSERT_TRUE(db.skipReason().isEmpty()) << db.skipReason().toStdString();
         db.connection().close();
         ConsoleSimulator simulator;
-        ServiceProcess service({"--db", db.location(), "--meet", "RIV26", "--event", "E12",
-                                "--device", simulator.slavePath(), "--journal",
-                                dir.filePath(QStringLiteral("journal"))});
+        ServiceProcess service(onE12(db, simulator, dir));
         ASSERT_TRUE(service.started()) << service.log().toStdString();
         FeedClient feed(service.port());
 
@@ -92,9 +100,7 @@ TEST(ServeFaults, SqliteFileLockedMidStream) {
     MeetDb db(QStringLiteral("SQLite"), QStringLiteral("locked"));
     QTemporaryDir dir;
     ConsoleSimulator simulator;
-    ServiceProcess service({"--db", db.location(), "--meet", "RIV26", "--event", "E12", "--device",
-                            simulator.slavePath(), "--journal",
-                            dir.filePath(QStringLiteral("journal"))});
+    ServiceProcess service(onE12(db, simulator, dir));
     ASSERT_TRUE(service.started()) << service.log().toStdString();
     FeedClient feed(service.port());
     sendDive(simulator, dive(1));
@@ -102,12 +108,41 @@ TEST(ServeFaults, SqliteFileLockedMidStream) {
 
     QSqlQuery lock(db.connection());
     ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
-    sendDive(simulator, dive(2));
-    ASSERT_EQ(feed.waitFor(QStringLiteral("dive"), 2).size(), 2) << service.log().toStdString();
+    for (int order = 2; order <= 5; ++order)
+        sendDive(simulator, dive(order));
+    ASSERT_EQ(feed.waitFor(QStringLiteral("dive"), 5).size(), 5) << service.log().toStdString();
+    // The meet is answered from what the service holds, the results with a 503 at once.
+    EXPECT_EQ(service.request("GET", "/api/meet").status, 200);
+    EXPECT_EQ(service.request("GET", "/api/events/E12/results").status, 503);
     ASSERT_TRUE(lock.exec(QStringLiteral("ROLLBACK")));
-    ASSERT_TRUE(service.waitForLog(QStringLiteral("journal: 1 dives written")))
+    ASSERT_TRUE(service.waitForLog(QStringLiteral("journal: 4 dives written")))
         << service.log().toStdString();
-    EXPECT_EQ(divingOrders(service), (QList<int>{1, 2}));
+    EXPECT_EQ(divingOrders(service), (QList<int>{1, 2, 3, 4, 5}));
+    // The lock was met once, by the first dive; the others went to the journal straight away.
+    EXPECT_EQ(service.log().count(QLatin1String("database is locked")), 1)
+        << service.log().toStdString();
+    EXPECT_EQ(service.log().count(QLatin1String(": journaled")), 4);
+}
+
+// A service (re)started while another program holds the file locked waits for the lock and
+// starts, whether the file is locked for reading or only for writing a missing results table.
+TEST(ServeFaults, StartsWhileTheSqliteFileIsLocked) {
+    for (const char *kind : {"EXCLUSIVE", "IMMEDIATE"}) {
+        SCOPED_TRACE(kind);
+        MeetDb db(QStringLiteral("SQLite"), QStringLiteral("locked_at_start"));
+        QTemporaryDir dir;
+        ConsoleSimulator simulator;
+        QSqlQuery lock(db.connection());
+        ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN %1").arg(QLatin1String(kind))));
+        QObject lockHolder;
+        QTimer::singleShot(2000, &lockHolder, [&] { lock.exec(QStringLiteral("ROLLBACK")); });
+        ServiceProcess service(onE12(db, simulator, dir));
+        ASSERT_TRUE(service.started()) << service.log().toStdString();
+        FeedClient feed(service.port());
+        sendDive(simulator, dive(1));
+        ASSERT_EQ(feed.waitFor(QStringLiteral("dive"), 1).size(), 1);
+        EXPECT_EQ(divingOrders(service), (QList<int>{1}));
+    }
 }
 
 // What an earlier run left in the journal is written before anything else, once; a record

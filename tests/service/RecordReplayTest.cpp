@@ -74,3 +74,54 @@ TEST(ServeRecording, ReplayedRecordingGivesTheSameDives) {
         withoutArrival(recorded));
     EXPECT_TRUE(player.stop().contains(QStringLiteral("replayed ")));
 }
+
+// Recordings the player must get through whole: more than the line's queue due at once, a
+// time far ahead of the rest (a corrupt record), times going backwards.
+TEST(ServeRecording, ReplayDeliversEveryDiveOfADifficultRecording) {
+    const struct {
+        const char *name;
+        int dives;
+        const char *speed;
+        qint64 (*timeOf)(qsizetype byte);
+    } cases[] = {
+        {"800 dives at once", 800, "0", [](qsizetype byte) { return qint64(byte); }},
+        {"a time 35 years ahead", 40, "100",
+         [](qsizetype byte) { return byte == 1000 ? qint64(1) << 50 : qint64(byte) * 20; }},
+        {"times going backwards", 40, "1",
+         [](qsizetype byte) { return (qint64(1) << 40) - qint64(byte) * 20; }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("meet.rec"));
+        {
+            Kavvix::Recording::Writer writer;
+            ASSERT_TRUE(writer.open(path));
+            qsizetype byte = 0;
+            for (int i = 0; i < c.dives; ++i) {
+                SentDive dive;
+                dive.round = qint16(i / 12 + 1);
+                dive.divingOrder = qint16(i % 12 + 1);
+                for (char value : ConsoleSimulator::diveResultFrame(*toRecord(dive)).toLatin1())
+                    writer.append(value, 1'000'000'000 + c.timeOf(byte++));
+            }
+        }
+        SimulatorProcess player({"--replay", path, "--speed", c.speed});
+        ASSERT_TRUE(player.started());
+        auto monitor = startCli({"monitor", "--port", "3", "--json", "--request-version"},
+                                player.environment());
+        QString out;
+        EXPECT_TRUE(waitForOutput(*monitor, out,
+                                  QStringLiteral("\"DiveRound\":%1").arg((c.dives - 1) / 12 + 1)))
+            << out.right(300).toStdString();
+        (void)QTest::qWaitFor(
+            [&] {
+                out += QString::fromUtf8(monitor->readAllStandardOutput());
+                return out.count(QLatin1String("\"DiveResult\"")) >= c.dives;
+            },
+            5000);
+        EXPECT_EQ(out.count(QLatin1String("\"DiveResult\"")), c.dives);
+        monitor->kill();
+        monitor->waitForFinished();
+    }
+}

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QJsonDocument>
@@ -19,6 +20,8 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace KavvixTest {
 
@@ -66,13 +69,17 @@ QSqlDatabase MeetDb::connection() const {
     return Kavvix::openMeetDatabase(m_location, connectionName);
 }
 
-ServiceProcess::ServiceProcess(const QStringList &arguments)
+ServiceProcess::ServiceProcess(const QStringList &arguments, int openFiles)
     : m_process(std::make_unique<QProcess>()) {
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
     // The child must not hold the simulator's end of the line open: a hang-up would go unseen.
-    m_process->setChildProcessModifier([] {
+    m_process->setChildProcessModifier([openFiles] {
         for (int fd = 3; fd < 1024; ++fd)
             ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+        if (openFiles > 0) {
+            const rlimit limit{rlim_t(openFiles), rlim_t(openFiles)};
+            ::setrlimit(RLIMIT_NOFILE, &limit);
+        }
     });
     m_process->start(QStringLiteral(KAVVIX_CLI_PATH),
                      QStringList{"serve", "--listen", "127.0.0.1:0"} + arguments);
@@ -125,6 +132,22 @@ void ServiceProcess::kill() {
 
 long ServiceProcess::residentKiB() const {
     return KavvixTest::residentKiB(m_process->processId());
+}
+
+double ServiceProcess::cpuSeconds() const {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(m_process->processId()));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    // The fields after the command's closing parenthesis; utime and stime are 14th and 15th.
+    const QList<QByteArray> fields = stat.readAll().split(')').last().trimmed().split(' ');
+    return double(fields.value(11).toLongLong() + fields.value(12).toLongLong()) /
+           double(::sysconf(_SC_CLK_TCK));
+}
+
+int ServiceProcess::openFiles() const {
+    return int(QDir(QStringLiteral("/proc/%1/fd").arg(m_process->processId()))
+                   .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System)
+                   .size());
 }
 
 HttpReply ServiceProcess::request(const QByteArray &verb, const QString &path,

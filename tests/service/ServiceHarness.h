@@ -51,8 +51,9 @@ struct HttpReply {
 // "kavvix serve" running as a child process on port 0; talks to it over HTTP.
 class ServiceProcess {
 public:
-    // Starts it and waits until it serves; started() is false when it did not.
-    explicit ServiceProcess(const QStringList &arguments);
+    // Starts it and waits until it serves; started() is false when it did not. openFiles
+    // other than 0 sets its limit of open files (soft and hard) before it starts.
+    explicit ServiceProcess(const QStringList &arguments, int openFiles = 0);
     ~ServiceProcess();
 
     bool started() const { return m_port != 0; }
@@ -60,9 +61,11 @@ public:
     // What it wrote to standard error so far.
     QString log();
     bool waitForLog(const QString &text);
-    int stop();               // SIGTERM; the exit code (-1 when it crashed or hung)
-    void kill();              // SIGKILL
-    long residentKiB() const; // VmRSS of the running process
+    int stop();                // SIGTERM; the exit code (-1 when it crashed or hung)
+    void kill();               // SIGKILL
+    long residentKiB() const;  // VmRSS of the running process
+    double cpuSeconds() const; // user and system time used so far
+    int openFiles() const;     // file descriptors it holds
 
     HttpReply request(const QByteArray &verb, const QString &path, const QByteArray &body = {},
                       const QByteArray &token = {});

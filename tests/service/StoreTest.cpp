@@ -125,20 +125,84 @@ TEST(DiveJournal, KeepsWholeRecordsAndDropsOneCutShort) {
         const qint64 keep = cut < 0 ? full - 1 : twoRecords + cut; // -1: only the newline lost
         QFile(path).resize(keep);
 
-        DiveJournal reopened;
-        ASSERT_TRUE(reopened.open(path));
-        ASSERT_EQ(reopened.pending().size(), 2);
-        EXPECT_EQ(reopened.pending()[1].divingOrder(), 2);
-        EXPECT_EQ(reopened.droppedBytes(), keep - twoRecords);
-        EXPECT_EQ(QFile(path).size(), twoRecords);
-        // Appending after the cut gives whole records again.
-        ASSERT_TRUE(reopened.append(dive(1, 4, 8, 4)));
+        {
+            DiveJournal reopened;
+            ASSERT_TRUE(reopened.open(path));
+            ASSERT_EQ(reopened.pending().size(), 2);
+            EXPECT_EQ(reopened.pending()[1].divingOrder(), 2);
+            EXPECT_EQ(reopened.droppedBytes(), keep - twoRecords);
+            EXPECT_EQ(QFile(path).size(), twoRecords);
+            // Appending after the cut gives whole records again.
+            ASSERT_TRUE(reopened.append(dive(1, 4, 8, 4)));
+        }
         DiveJournal again;
         ASSERT_TRUE(again.open(path));
         EXPECT_EQ(again.pending().size(), 3);
         ASSERT_TRUE(again.clear());
         EXPECT_EQ(QFile(path).size(), 0);
     }
+}
+
+// Each line stands alone: whatever spoils one line costs that line only, and is reported.
+TEST(DiveJournal, ReadsEveryGoodRecordAroundABadLine) {
+    const struct {
+        const char *name;
+        QByteArray front;   // before the first record
+        QByteArray between; // after the second record
+        int skipped;
+    } cases[] = {
+        {"a blank line", {}, "\n", 0},
+        {"a garbage line", {}, "garbage\n", 1},
+        {"a record without its fields",
+         {},
+         R"({"meetId":"RIV26","eventId":"E12"})"
+         "\n",
+         1},
+        {"NUL bytes in front", QByteArray(4096, '\0'), {}, 0},
+        {"NUL bytes in a line", {}, QByteArray(100, '\0') + "\n", 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("journal"));
+        QByteArray lines;
+        {
+            DiveJournal journal;
+            ASSERT_TRUE(journal.open(path));
+            for (int order = 1; order <= 6; ++order)
+                ASSERT_TRUE(journal.append(dive(1, order, 5 + order, order)));
+        }
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> records = file.readAll().split('\n');
+        file.close();
+        QByteArray spoiled = c.front;
+        for (int i = 0; i < 6; ++i)
+            spoiled += records[i] + '\n' + (i == 1 ? c.between : QByteArray());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(spoiled);
+        file.close();
+
+        DiveJournal reopened;
+        ASSERT_TRUE(reopened.open(path));
+        ASSERT_EQ(reopened.pending().size(), 6);
+        EXPECT_EQ(reopened.pending()[5].divingOrder(), 6);
+        EXPECT_EQ(reopened.skipped().size(), c.skipped);
+        EXPECT_EQ(reopened.droppedBytes(), 0);
+    }
+}
+
+TEST(DiveJournal, HasOneOwner) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("journal"));
+    auto first = std::make_unique<DiveJournal>();
+    ASSERT_TRUE(first->open(path));
+    DiveJournal second;
+    EXPECT_FALSE(second.open(path));
+    EXPECT_TRUE(second.errorText().contains(QLatin1String("in use by another service")))
+        << second.errorText().toStdString();
+    first.reset();
+    EXPECT_TRUE(second.open(path));
 }
 
 TEST(Standings, RanksByTheLatestTotalAndTiesShareARank) {

@@ -19,11 +19,12 @@ struct KAVVIX_EXPORT LiveServiceOptions {
     QString meetId;
     qint16 portNumber = 1; // the console's line (map it to a device with KAVVIX_COM<n>)
     QHostAddress address = QHostAddress::LocalHost;
-    quint16 httpPort = 8470; // 0: any free port
-    QString currentEvent;    // the meet event judged dives are filed under until an upload
-    QString token;           // needed by POST and PUT; required off the loopback interface
-    QString journalPath;     // empty: beside an SQLite file, else in the user's data folder
-    QString recordPath;      // empty: no recording
+    quint16 httpPort = 8470;   // 0: any free port
+    QString currentEvent;      // the meet event judged dives are filed under until an upload
+    QString token;             // needed by POST and PUT; required off the loopback interface
+    QString journalPath;       // empty: beside an SQLite file, else in the user's data folder
+    QString recordPath;        // empty: no recording
+    int idleTimeoutMs = 30000; // an HTTP connection with nothing to do is closed after this
 };
 
 // The live results service: owns the console's serial line, stores every judged dive in the

@@ -85,6 +85,8 @@ public:
 
     // Bytes dropped so far because nobody read the line.
     qint64 droppedBytes() const { return m_droppedBytes; }
+    // Output queued for the line and not written yet.
+    qsizetype queuedBytes() const { return m_outgoing.size() + m_unwritten.size(); }
 
     // Every byte received, every frame cut from them, the upload frames among them.
     QByteArray received() const { return m_received; }

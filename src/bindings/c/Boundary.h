@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 
@@ -58,16 +59,26 @@ void requireBytes(const void *bytes, size_t length);
 // A token for a new handle: never 0, never handed out twice, whatever the kind.
 std::uintptr_t newToken();
 
-// The open handles of one kind: token -> object. An entry point holds the object while it
-// runs, so a handle closed from one of its own callbacks is released when that call returns.
+// The open handles of one kind: token -> object and the thread that opened it. An entry point
+// holds the object while it runs, so a handle closed from one of its own callbacks is released
+// when that call returns. A handle is used only on the thread that opened it (its objects
+// belong to that thread's event loop); another thread gets a status, never a race.
 template <class Object> class HandleTable {
 public:
     explicit HandleTable(const char *kind) : m_kind(kind) {}
 
+    // The table of one kind of handle, for the life of the process. It is never destroyed:
+    // handles a host leaves open at exit go with the process, as its files do, instead of
+    // being destroyed after the library's own statics are gone.
+    static HandleTable &of(const char *kind) {
+        static auto *table = new HandleTable(kind);
+        return *table;
+    }
+
     template <class Handle> Handle *add(std::shared_ptr<Object> object) {
         const std::uintptr_t token = newToken();
         std::lock_guard lock(m_mutex);
-        m_objects.emplace(token, std::move(object));
+        m_objects.emplace(token, Entry{std::move(object), std::this_thread::get_id()});
         return reinterpret_cast<Handle *>(token);
     }
     template <class Handle> std::shared_ptr<Object> find(Handle *handle) const {
@@ -79,7 +90,12 @@ public:
         if (it == m_objects.end())
             throw Failure{KAVVIX_ERROR_CLOSED_HANDLE,
                           QStringLiteral("not an open %1 (closed already?)").arg(m_kind)};
-        return it->second;
+        if (it->second.thread != std::this_thread::get_id())
+            throw Failure{KAVVIX_ERROR_INVALID_ARGUMENT,
+                          QStringLiteral("the %1 belongs to the thread that opened it; use it "
+                                         "only there")
+                              .arg(m_kind)};
+        return it->second.object;
     }
     // Closing NULL does nothing, as free(NULL) does.
     template <class Handle> std::shared_ptr<Object> remove(Handle *handle) {
@@ -93,13 +109,18 @@ public:
     template <class Visit> void forEach(Visit &&visit) const {
         std::lock_guard lock(m_mutex);
         for (const auto &entry : m_objects)
-            visit(entry.second);
+            if (entry.second.thread == std::this_thread::get_id())
+                visit(entry.second.object);
     }
 
 private:
+    struct Entry {
+        std::shared_ptr<Object> object;
+        std::thread::id thread;
+    };
     const char *m_kind;
     mutable std::mutex m_mutex;
-    std::unordered_map<std::uintptr_t, std::shared_ptr<Object>> m_objects;
+    std::unordered_map<std::uintptr_t, Entry> m_objects;
 };
 
 } // namespace Kavvix::CInterface

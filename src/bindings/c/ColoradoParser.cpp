@@ -11,8 +11,7 @@ namespace {
 using ColoradoHandle = ParserHandle<clsColoradoData>;
 
 HandleTable<ColoradoHandle> &colorados() {
-    static HandleTable<ColoradoHandle> table("Colorado parser");
-    return table;
+    return HandleTable<ColoradoHandle>::of("Colorado parser");
 }
 
 } // namespace

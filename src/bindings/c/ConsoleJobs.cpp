@@ -5,8 +5,6 @@
 #include <kavvix/JobResult.h>
 #include <kavvix/UploadJob.h>
 
-#include <QThread>
-
 #include <string>
 #include <vector>
 
@@ -18,7 +16,6 @@ struct JobHandle {
     JobHandle(std::unique_ptr<Bindings::HostJob> job, const kavvix_job_events &events);
 
     std::unique_ptr<Bindings::HostJob> host;
-    QThread *thread = QThread::currentThread();
     kavvix_job_events events;
     kavvix_progress_fn progressCallback = nullptr;
     int sent = 0, total = 0;
@@ -53,17 +50,7 @@ JobHandle::JobHandle(std::unique_ptr<Bindings::HostJob> job, const kavvix_job_ev
 }
 
 HandleTable<JobHandle> &jobs() {
-    static HandleTable<JobHandle> table("job");
-    return table;
-}
-
-// A job is served by the event loop of the thread that started it, and used only there.
-std::shared_ptr<JobHandle> findJob(kavvix_job *job) {
-    std::shared_ptr<JobHandle> handle = jobs().find(job);
-    if (handle->thread != QThread::currentThread())
-        throw Failure{KAVVIX_ERROR_INVALID_ARGUMENT,
-                      QStringLiteral("a job is used on the thread that started it")};
-    return handle;
+    return HandleTable<JobHandle>::of("job");
 }
 
 kavvix_job *startJob(std::unique_ptr<Bindings::HostJob> job, const kavvix_job_events *events) {
@@ -106,7 +93,7 @@ int kavvix_poll(int timeout_ms) {
         // Held for the whole loop, so a job closed from its own callback outlives the loop.
         std::vector<std::shared_ptr<JobHandle>> running;
         jobs().forEach([&](const std::shared_ptr<JobHandle> &handle) {
-            if (handle->thread == QThread::currentThread() && handle->host->job().isRunning())
+            if (handle->host->job().isRunning())
                 running.push_back(handle);
         });
         std::vector<Kavvix::ConsoleJob *> consoleJobs;
@@ -123,7 +110,7 @@ int kavvix_poll(int timeout_ms) {
 
 int kavvix_job_result_get(kavvix_job *job, kavvix_job_result *out) {
     return guarded([&] {
-        const auto handle = findJob(job);
+        const auto handle = jobs().find(job);
         const Kavvix::ConsoleJob &console = handle->host->job();
         if (!console.isFinished())
             return 0;
@@ -136,7 +123,7 @@ int kavvix_job_result_get(kavvix_job *job, kavvix_job_result *out) {
 
 int kavvix_job_on_progress(kavvix_job *job, kavvix_progress_fn callback) {
     return guarded([&] {
-        const auto handle = findJob(job);
+        const auto handle = jobs().find(job);
         handle->progressCallback = callback;
         if (callback && handle->sent > 0)
             callback(handle->events.user, handle->sent, handle->total);
@@ -146,7 +133,7 @@ int kavvix_job_on_progress(kavvix_job *job, kavvix_progress_fn callback) {
 
 int kavvix_job_cancel(kavvix_job *job) {
     return guarded([&] {
-        findJob(job)->host->job().cancel();
+        jobs().find(job)->host->job().cancel();
         return KAVVIX_OK;
     });
 }
@@ -156,7 +143,7 @@ int kavvix_job_close(kavvix_job *job) {
         if (job == nullptr)
             return KAVVIX_OK;
         // Closed before the cancel, so a finished callback that closes it again is told so.
-        const auto handle = findJob(job);
+        const auto handle = jobs().find(job);
         jobs().remove(job);
         handle->host->job().cancel();
         return KAVVIX_OK;

@@ -11,8 +11,7 @@ namespace {
 using DaktronicsHandle = ParserHandle<clsDaktronicsData>;
 
 HandleTable<DaktronicsHandle> &daktronics() {
-    static HandleTable<DaktronicsHandle> table("Daktronics parser");
-    return table;
+    return HandleTable<DaktronicsHandle>::of("Daktronics parser");
 }
 
 } // namespace

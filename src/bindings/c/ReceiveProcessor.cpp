@@ -16,6 +16,7 @@ struct ProcessorHandle {
 
     cDakProcessor processor;
     kavvix_frame_rejected_fn frameRejected = nullptr;
+    Bindings::FeedQueue queue;
 };
 
 ProcessorHandle::ProcessorHandle(const kavvix_processor_events &events) {
@@ -61,8 +62,7 @@ ProcessorHandle::ProcessorHandle(const kavvix_processor_events &events) {
 }
 
 HandleTable<ProcessorHandle> &processors() {
-    static HandleTable<ProcessorHandle> table("receive processor");
-    return table;
+    return HandleTable<ProcessorHandle>::of("receive processor");
 }
 
 } // namespace
@@ -84,8 +84,8 @@ int kavvix_processor_feed(kavvix_processor *processor, const void *bytes, size_t
     return guarded([&] {
         const auto handle = processors().find(processor);
         requireBytes(bytes, length);
-        Kavvix::Bindings::feedBytes(handle->processor, static_cast<const char *>(bytes),
-                                    qsizetype(length));
+        Kavvix::Bindings::feedBytes(handle->processor, handle->queue,
+                                    static_cast<const char *>(bytes), qsizetype(length));
         return KAVVIX_OK;
     });
 }

@@ -12,6 +12,7 @@ struct ResponseHandle {
     explicit ResponseHandle(const kavvix_response_events &events);
 
     cDakResponse response;
+    Bindings::FeedQueue queue;
 };
 
 ResponseHandle::ResponseHandle(const kavvix_response_events &events) {
@@ -27,8 +28,7 @@ ResponseHandle::ResponseHandle(const kavvix_response_events &events) {
 }
 
 HandleTable<ResponseHandle> &responses() {
-    static HandleTable<ResponseHandle> table("response receiver");
-    return table;
+    return HandleTable<ResponseHandle>::of("response receiver");
 }
 
 } // namespace
@@ -50,8 +50,8 @@ int kavvix_response_feed(kavvix_response *response, const void *bytes, size_t le
     return guarded([&] {
         const auto handle = responses().find(response);
         requireBytes(bytes, length);
-        Kavvix::Bindings::feedBytes(handle->response, static_cast<const char *>(bytes),
-                                    qsizetype(length));
+        Kavvix::Bindings::feedBytes(handle->response, handle->queue,
+                                    static_cast<const char *>(bytes), qsizetype(length));
         return KAVVIX_OK;
     });
 }

@@ -42,8 +42,10 @@ public:
     py::list feed(const py::buffer &data) {
         const auto processor = m_processor.get();
         const auto [bytes, size] = bytesOf(data);
-        Bindings::feedBytes(*processor, bytes, size);
-        return m_sink.take();
+        // Bytes fed from a callback join the outer feed, whose result lists their events.
+        const bool outer = !m_queue.feeding;
+        Bindings::feedBytes(*processor, m_queue, bytes, size);
+        return outer ? m_sink.take() : py::list();
     }
     py::bytes softwareVersionRequest() const {
         const QByteArray frame = m_processor.get()->SoftwareVersionRequest().toLatin1();
@@ -54,6 +56,7 @@ public:
 private:
     py::object m_onVersion, m_onError, m_onDive, m_onRejected;
     EventSink m_sink;
+    Bindings::FeedQueue m_queue;
     Closable<cDakProcessor> m_processor{"DakProcessor"};
 };
 

@@ -29,8 +29,10 @@ public:
     py::list feed(const py::buffer &data) {
         const auto response = m_response.get();
         const auto [bytes, size] = bytesOf(data);
-        Bindings::feedBytes(*response, bytes, size);
-        return m_sink.take();
+        // Bytes fed from a callback join the outer feed, whose result lists their events.
+        const bool outer = !m_queue.feeding;
+        Bindings::feedBytes(*response, m_queue, bytes, size);
+        return outer ? m_sink.take() : py::list();
     }
     void reset() { m_response.get()->Reset(); }
     void close() { m_response.close(); }
@@ -38,6 +40,7 @@ public:
 private:
     py::object m_onOk, m_onError;
     EventSink m_sink;
+    Bindings::FeedQueue m_queue;
     Closable<cDakResponse> m_response{"DakResponse"};
 };
 

@@ -10,13 +10,49 @@
 #include <QStringList>
 #include <QThread>
 
+#include <mutex>
+#include <vector>
+
 namespace Kavvix::Python {
 
 namespace {
 
+// Jobs let go of on a thread other than their own (a generator closed or collected there).
+// Their serial port and timers belong to the owner's event loop and may only be cancelled and
+// destroyed on that thread, so they wait here until it calls the module again.
+class Orphans {
+public:
+    static void adopt(QThread *owner, std::shared_ptr<Bindings::HostJob> host) {
+        std::lock_guard lock(s_mutex);
+        s_waiting.emplace_back(owner, std::move(host));
+    }
+    // Cancels and destroys the orphans of the calling thread.
+    static void release() {
+        std::vector<std::shared_ptr<Bindings::HostJob>> mine;
+        {
+            std::lock_guard lock(s_mutex);
+            for (auto it = s_waiting.begin(); it != s_waiting.end();) {
+                if (it->first == QThread::currentThread()) {
+                    mine.push_back(std::move(it->second));
+                    it = s_waiting.erase(it);
+                } else {
+                    ++it;
+                }
+            }
+        }
+        for (const auto &host : mine)
+            host->job().cancel();
+    }
+
+private:
+    static inline std::mutex s_mutex;
+    static inline std::vector<std::pair<QThread *, std::shared_ptr<Bindings::HostJob>>> s_waiting;
+};
+
 class Job {
 public:
     explicit Job(std::unique_ptr<Bindings::HostJob> host) {
+        Orphans::release();
         QObject::connect(&host->job(), &ConsoleJob::message,
                          [this](const QString &line) { m_lines << line; });
         if (auto *upload = qobject_cast<UploadJob *>(&host->job()))
@@ -41,6 +77,7 @@ public:
     // job ends, or the timeout passes.
     py::list wait(double timeoutSeconds) {
         const auto host = ownHost();
+        Orphans::release();
         ConsoleJob &job = host->job();
         if (m_lines.isEmpty() && job.isRunning()) {
             py::gil_scoped_release unlocked; // the loop calls no Python
@@ -63,19 +100,30 @@ public:
                 r.detail.toStdString()};
     }
     void cancel() { ownHost()->job().cancel(); }
-    void close() {
-        if (m_host.isOpen())
-            cancel();
+    // On any thread: the job ends at once on its own thread, or the next time that thread
+    // calls the module.
+    void close() noexcept {
+        if (!m_host.isOpen())
+            return;
+        std::shared_ptr<Bindings::HostJob> host = m_host.get();
         m_host.close();
+        if (QThread::currentThread() == m_thread)
+            host->job().cancel();
+        else
+            Orphans::adopt(m_thread, std::move(host));
     }
+    ~Job() { close(); }
+    Job(const Job &) = delete;
+    Job &operator=(const Job &) = delete;
 
 private:
     // The event loop that serves the job is the one of the thread that started it.
     std::shared_ptr<Bindings::HostJob> ownHost() const {
         auto host = m_host.get();
         if (QThread::currentThread() != m_thread)
-            throw Bindings::BindingError(Bindings::BindingError::Kind::InvalidArgument,
-                                         QStringLiteral("a job is used on its own thread"));
+            throw Bindings::BindingError(
+                Bindings::BindingError::Kind::InvalidArgument,
+                QStringLiteral("this job belongs to the thread that started it; use it there"));
         return host;
     }
 
