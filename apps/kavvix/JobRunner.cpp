@@ -14,6 +14,9 @@
 #include <QTime>
 
 #include <cstring>
+#include <utility>
+
+#include <unistd.h>
 
 namespace KavvixCli {
 
@@ -66,6 +69,17 @@ Kavvix::JobResult JobRunner::upload(const QSqlDatabase &db, const QString &meetI
                      [this](const QString &title, const QString &text) {
                          m_console.err << title << ": " << text << Qt::endl;
                      });
+    // On a terminal, a progress bar on standard error below the message lines; standard
+    // output keeps the message lines alone.
+    if (::isatty(STDERR_FILENO))
+        QObject::connect(&job, &Kavvix::UploadJob::progress, [this](int sent, int total) {
+            constexpr int Width = 20;
+            const int done = total > 0 ? sent * Width / total : 0;
+            m_console.err << "\rSending packet " << sent << " of " << total << " ["
+                          << QString(done, u'#') << QString(Width - done, u' ') << ']';
+            m_console.err.flush();
+            m_barShown = true;
+        });
     return run(job, port);
 }
 
@@ -81,7 +95,12 @@ Kavvix::JobResult JobRunner::run(Kavvix::ConsoleJob &job, const ChosenPort &port
     m_messages.clear();
     m_signal = 0;
     m_port = port;
+    m_barShown = false;
     QObject::connect(&job, &Kavvix::ConsoleJob::message, [this](const QString &text) {
+        if (std::exchange(m_barShown, false)) { // the bar's line is cleared for the message
+            m_console.err << "\r\033[K";
+            m_console.err.flush();
+        }
         m_messages << text;
         m_console.out << Kavvix::modKavvix::MessageLine(QTime::currentTime(), text) << Qt::endl;
     });

@@ -49,9 +49,10 @@ private:
 
     Console &m_console;
     QStringList m_messages;
-    int m_signal = 0;  // the signal that cancelled the last job, 0 when none
-    ChosenPort m_port; // of the last job
-    QString m_eventId; // of the last upload, empty after a connection test
+    int m_signal = 0;        // the signal that cancelled the last job, 0 when none
+    ChosenPort m_port;       // of the last job
+    QString m_eventId;       // of the last upload, empty after a connection test
+    bool m_barShown = false; // a progress bar is on standard error's current line
 };
 
 } // namespace KavvixCli

@@ -4,8 +4,9 @@
 #include "InterruptWatcher.h"
 #include "PortOption.h"
 #include "RecordOption.h"
-#include <kavvix/comPort.h>
+#include "TextForms.h"
 
+#include <kavvix/ConsoleReader.h>
 #include <kavvix/Error.h>
 #include <kavvix/PortTable.h>
 #include <kavvix/cDakProcessor.h>
@@ -36,12 +37,9 @@ int MonitorCommand::run(const QCommandLineParser &parser, Console &console) {
     Kavvix::modKavvix::setDebugEnabled(parser.isSet(QStringLiteral("log")));
 
     const auto recording = RecordOption::open(parser);
-    Kavvix::comPort port;
-    port.setCommPort(chosen.number);
-    port.setSettings(Kavvix::modKavvix::ConsoleLineSettings);
-    port.setReceiveInBatches(true); // the monitor takes what arrived a batch at a time
+    Kavvix::ConsoleReader reader(chosen.number);
     try {
-        port.open();
+        reader.open();
     } catch (const Kavvix::Error &e) {
         // The port's description names the device already.
         throw UserError(chosen.byDevice ? e.description()
@@ -56,7 +54,7 @@ int MonitorCommand::run(const QCommandLineParser &parser, Console &console) {
         console.out.flush();
     };
 
-    Kavvix::cDakProcessor processor;
+    Kavvix::cDakProcessor &processor = reader.processor();
     QObject::connect(&processor, &Kavvix::cDakProcessor::SoftwareVersion,
                      [&](const QString &version) {
                          emitLine(QStringLiteral("software version: ") + version,
@@ -73,19 +71,24 @@ int MonitorCommand::run(const QCommandLineParser &parser, Console &console) {
                          emitLine(DiveResultPrinter::line(*result), object);
                      });
 
+    QObject::connect(
+        &processor, &Kavvix::cDakProcessor::FrameRejected,
+        [&](const QString &check, const QString &frame) {
+            emitLine(
+                QStringLiteral("rejected frame (%1): %2").arg(check, TextForms::visible(frame)),
+                {{"event", "FrameRejected"}, {"check", check}, {"frame", frame}});
+        });
+
     int exitCode = Success;
-    QObject::connect(&port, &Kavvix::comPort::OnComm, [&] {
-        if (port.CommEvent() == Kavvix::comPort::Received) {
-            const QByteArray bytes = port.readAll();
-            if (recording)
-                for (const char byte : bytes)
-                    recording->append(byte);
-            processor.AddData(bytes);
-        } else if (port.CommEvent() >= Kavvix::comPort::ErrorKind) {
-            console.err << "kavvix monitor: the serial line was lost\n";
-            exitCode = Failure;
-            QCoreApplication::quit();
-        }
+    if (recording)
+        reader.setByteTap([&](QByteArrayView bytes) {
+            for (const char byte : bytes)
+                recording->append(byte);
+        });
+    QObject::connect(&reader, &Kavvix::ConsoleReader::lost, [&] {
+        console.err << "kavvix monitor: the serial line was lost\n";
+        exitCode = Failure;
+        QCoreApplication::quit();
     });
 
     InterruptWatcher interrupts;
@@ -96,9 +99,9 @@ int MonitorCommand::run(const QCommandLineParser &parser, Console &console) {
                 << Kavvix::modKavvix::ConsoleLineSettings << "); Ctrl-C stops.\n";
     console.err.flush();
     if (parser.isSet(QStringLiteral("request-version")))
-        port.write(processor.SoftwareVersionRequest());
+        reader.requestVersion();
     QCoreApplication::exec();
-    port.close();
+    reader.close();
     return exitCode;
 }
 

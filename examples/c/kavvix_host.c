@@ -195,6 +195,20 @@ static void response_receiver(void) {
     CHECK(kavvix_response_close(response) == KAVVIX_OK);
 }
 
+struct rejected {
+    int count;
+    char check[32];
+    size_t length;
+};
+
+static void on_rejected(void *user, const char *check, const void *frame, size_t length) {
+    struct rejected *r = user;
+    (void)frame;
+    ++r->count;
+    snprintf(r->check, sizeof r->check, "%s", check);
+    r->length = length;
+}
+
 static void on_error_close(void *user, const char *message) {
     (void)message;
     CHECK(kavvix_processor_close(*(kavvix_processor **)user) == KAVVIX_OK);
@@ -216,10 +230,15 @@ static void bad_input(void) {
     CHECK(kavvix_colorado_close(colorado) == KAVVIX_ERROR_CLOSED_HANDLE);
     CHECK(kavvix_colorado_close(NULL) == KAVVIX_OK);
 
-    /* Bytes above 127 are characters of the line like any other. */
-    kavvix_processor *processor = kavvix_processor_open(NULL);
+    /* Bytes above 127 are characters of the line like any other; this frame fails its
+     * header digit check and is reported as rejected. */
+    struct rejected rejected = {0};
+    const kavvix_processor_events rejecting = {NULL, NULL, NULL, &rejected};
+    kavvix_processor *processor = kavvix_processor_open(&rejecting);
+    CHECK(kavvix_processor_on_frame_rejected(processor, on_rejected) == KAVVIX_OK);
     const unsigned char high[] = {0x16, 0x80, 0xff, 0xe9, 0x17, 0x00};
     CHECK(kavvix_processor_feed(processor, high, sizeof high) == KAVVIX_OK);
+    CHECK(rejected.count == 1 && same(rejected.check, "header digit") && rejected.length == 5);
     CHECK(kavvix_processor_feed(processor, NULL, 3) == KAVVIX_ERROR_INVALID_ARGUMENT);
     CHECK(kavvix_processor_feed(processor, NULL, 0) == KAVVIX_OK);
     /* A handle of another kind is no handle here. */
@@ -242,9 +261,15 @@ static void bad_input(void) {
 }
 
 struct job_events {
-    int lines, finished;
+    int lines, finished, sent, total;
     char last[128];
 };
+
+static void on_progress(void *user, int sent, int total) {
+    struct job_events *e = user;
+    e->sent = sent;
+    e->total = total;
+}
 
 static void on_line(void *user, const char *line) {
     struct job_events *e = user;
@@ -280,8 +305,11 @@ static void jobs(const char *database, const char *device) {
 
     memset(&e, 0, sizeof e);
     kavvix_job *upload = kavvix_upload_start(database, "RIV26", "E12", "B", device, &events);
+    /* Set after the start: called at once with frame 1 of 3, then for each frame. */
+    CHECK(kavvix_job_on_progress(upload, on_progress) == KAVVIX_OK && e.sent == 1);
     result = run(upload);
     CHECK(same(result.kind, "sent") && result.succeeded && e.finished == 1);
+    CHECK(e.sent == 3 && e.total == 3);
     CHECK(same(e.last, "All data has been sent"));
     CHECK(kavvix_job_close(upload) == KAVVIX_OK);
     CHECK(kavvix_job_result_get(upload, &result) == KAVVIX_ERROR_CLOSED_HANDLE);

@@ -33,7 +33,9 @@ signals:
 protected:
     void run() override;
     void receiveChar(const QString &c) override;
-    void waitTick() override;
+    qint16 timeoutTicks() const override { return TimeoutTicks; }
+    void waitTimedOut() override;
+    void waitCounted(qint16 ticks) override;
     QString cancelMessage() const override;
 
 private:

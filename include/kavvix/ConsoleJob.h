@@ -1,5 +1,6 @@
 #pragma once
 
+#include <kavvix/ConsoleLine.h>
 #include <kavvix/JobResult.h>
 #include <kavvix/comPort.h>
 #include <kavvix/export.h>
@@ -19,14 +20,13 @@ class cUtility;
 // A long operation on the serial line to the timing console: an upload or a connection test.
 // It runs on the event loop of the thread that created it, reports each operator message line
 // through message() as it happens, and its end exactly once through finished(), after which
-// the port is closed and the job does nothing more. Delete it with deleteLater() when it is
-// finished; cancel() ends it at once with the result Aborted.
+// the job has given the line back and does nothing more. Delete it with deleteLater() when it
+// is finished; cancel() ends it at once with the result Aborted.
 //
-// The job opens its own port and runs its own one-second wait timer unless it is given the
-// owner's (setLine, setWaitTimer: the upload dialog's port and timer, shared by its jobs). An
-// owner that lends its port passes each of the port's notifications to portNotified(); one
-// that lends its timer passes each tick to waitTimerTicked().
-class KAVVIX_EXPORT ConsoleJob : public QObject {
+// The job takes a ConsoleLine for its duration: the owner's (setLine: the upload dialog's, the
+// service's), or a line of its own. It hears what the line receives character by character, in
+// order, and counts the ticks of the line's wait timer while it waits for an answer.
+class KAVVIX_EXPORT ConsoleJob : public QObject, protected LineHolder {
     Q_OBJECT
 
 public:
@@ -40,18 +40,16 @@ public:
     };
     Q_ENUM(State)
 
-    static constexpr int WaitIntervalMs = 1000;
+    static constexpr int WaitIntervalMs = ConsoleLine::WaitIntervalMs;
 
     ~ConsoleJob() override;
 
     // The port number to open ("COM n", see PortDevice); 1 unless set.
     void setCommPort(qint16 n) { m_commPort = n; }
     qint16 commPort() const { return m_commPort; }
-    // Use the owner's port and wait timer; both must outlive the job.
-    void setLine(comPort *port) { m_line = port; }
-    void setWaitTimer(QTimer *timer) { m_timer = timer; }
-    comPort *line() const { return m_line; }
-    QTimer *waitTimer() const { return m_timer; }
+    // The line to take when started; it must outlive the job. A job given none makes its own.
+    void setLine(ConsoleLine *line) { m_line = line; }
+    ConsoleLine *line() const { return m_line; }
 
     State state() const { return m_state; }
     bool isRunning() const { return m_state != State::Idle && m_state != State::Finished; }
@@ -64,11 +62,6 @@ public:
     // Ends a running job at once: port closed, a message line, result Aborted. A job not
     // started yet finishes Aborted without a message; a finished one is left as it is.
     void cancel();
-
-    // A notification of the port (characters received, the line lost, ...), and a tick of the
-    // wait timer. Ignored unless the job runs.
-    void portNotified();
-    void waitTimerTicked();
 
 signals:
     void stateChanged(Kavvix::ConsoleJob::State state);
@@ -83,8 +76,10 @@ protected:
     virtual void run() = 0;
     // One received character (one-character text).
     virtual void receiveChar(const QString &c) = 0;
-    // One tick of the wait timer.
-    virtual void waitTick() = 0;
+    // The wait: ticks 1 to timeoutTicks() are counted (waitCounted), the one after ends it.
+    virtual qint16 timeoutTicks() const = 0;
+    virtual void waitTimedOut() = 0;
+    virtual void waitCounted(qint16 ticks) { Q_UNUSED(ticks); }
     virtual QString cancelMessage() const = 0;
 
     void setState(State state);
@@ -93,25 +88,29 @@ protected:
     // line (if any), then finished(). Later calls do nothing.
     void finish(const JobResult &result, const QString &finalMessage = {});
 
-    // The port, selected and set to the console's line settings; opened by openPort().
+    // The line's port, selected and set to the console's line settings; opened by openPort()
+    // (a port its receiver keeps open stays as it is).
     comPort &port();
     void selectPort();
     void openPort();
+    // Closes the port unless the line's receiver keeps it open.
     void closePort();
-    void startWaiting(); // (re)starts the wait timer
+    void startWaiting(); // tick count 0, the wait timer (re)started
     void stopWaiting();
+    void resetWaitTicks() { m_waitTicks = 0; }
     cUtility &utility();
 
-    qint16 m_waitTicks = 0;
-
 private:
-    void disconnectOwnLine();
+    qsizetype lineReceived(QByteArrayView bytes) override;
+    void lineLost(const QString &why) override;
+    void lineWaitTicked() override;
+    void releaseLine();
 
     qint16 m_commPort = 1;
-    QPointer<comPort> m_line;
-    QPointer<QTimer> m_timer;
-    std::unique_ptr<comPort> m_ownLine;
-    std::unique_ptr<QTimer> m_ownTimer;
+    qint16 m_waitTicks = 0;
+    QPointer<ConsoleLine> m_line;
+    std::unique_ptr<ConsoleLine> m_ownLine;
+    bool m_holdsLine = false;
     std::unique_ptr<cUtility> m_utility;
     State m_state = State::Idle;
     JobResult m_result;

@@ -41,6 +41,8 @@ public:
     // The frames built for the upload, and how many of them were sent so far.
     const QStringList &frames() const { return m_frames; }
     qint16 framesSent() const { return m_lastSent + 1; }
+    // The frames to send: those built, up to the first empty one.
+    qint16 framesToSend() const;
 
 signals:
     // An unexpected failure that the operator must acknowledge (the dialog shows it in a box);
@@ -48,11 +50,14 @@ signals:
     void alert(const QString &title, const QString &text);
     // The console acknowledged frame n (1-based).
     void frameAcknowledged(int frame);
+    // Frame number sent (1-based) has been written, of total frames to send.
+    void progress(int sent, int total);
 
 protected:
     void run() override;
     void receiveChar(const QString &c) override;
-    void waitTick() override;
+    qint16 timeoutTicks() const override { return TimeoutTicks; }
+    void waitTimedOut() override;
     QString cancelMessage() const override;
 
 private:

@@ -6,8 +6,10 @@
 #include <kavvix/cUtility.h>
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
+#include <deque>
 #include <memory>
 
 namespace Kavvix {
@@ -32,6 +34,9 @@ class KAVVIX_EXPORT cDakProcessor : public QObject {
     Q_OBJECT
 
 public:
+    // Records of DiveResult the processor still owns at most (a meet's events, many times over).
+    static constexpr int KeptResults = 4096;
+
     Q_INVOKABLE explicit cDakProcessor(QObject *parent = nullptr);
     ~cDakProcessor() override;
 
@@ -50,10 +55,16 @@ public:
 signals:
     void SoftwareVersion(const QString &sVersion);
     void COMMError(const QString &sErrMessage);
-    // oRslt is a new record without a parent, valid while the handlers run (connect directly,
-    // not queued). A handler that keeps it gives it a parent (oRslt->setParent(owner)) or
-    // deletes it itself; a record nobody kept is deleted when the handlers have returned.
+    // oRslt is a new record without a parent, which the processor keeps: a host may keep the
+    // pointer for as long as the processor lives. To bound memory over a long meet, the
+    // processor keeps only its KeptResults latest records and deletes older ones; a host that
+    // keeps a record longer (or beyond the processor's life) takes it by giving it a parent
+    // (oRslt->setParent(owner)). A host may also delete a record it is done with.
     void DiveResult(Kavvix::cDiveResult *oRslt);
+    // A frame that failed its checks, raised after its diagnostic entry (if logging is on):
+    // sCheck names the first check it failed ("SYN", "ETB", "header digit", "zero field",
+    // "SOH", "EOT", "checksum"), sFrame is the frame as received, SYN to ETB.
+    void FrameRejected(const QString &sCheck, const QString &sFrame);
 
 private:
     void logFailedChecks(const QString &frame, const FrameVerification &checks);
@@ -67,6 +78,7 @@ private:
 
     std::unique_ptr<FrameCutter> m_cutter;
     std::unique_ptr<cUtility> m_utility;
+    std::deque<QPointer<cDiveResult>> m_results; // raised, oldest first
 };
 
 } // namespace Kavvix

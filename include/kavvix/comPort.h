@@ -9,18 +9,20 @@
 #include <QString>
 #include <QTimer>
 
+#include <optional>
+
 namespace Kavvix {
 
-// The upload dialog's serial port: a port number, a settings text such as "9600,e,8,1", open,
-// close, write a text and read one character at a time, with one OnComm notification per
-// received character, delivered through the owner's event loop. Failures throw Kavvix::Error
-// carrying the platform's description. An owner that takes what arrived in bulk (readAll) may
-// ask for one notification per batch the device delivered instead (setReceiveInBatches).
+// The serial port to the timing console: a port number, a settings text such as "9600,e,8,1",
+// open, close and write a text. What the device delivers leaves the port one way only: the
+// received() signal carries each batch, in order, through the owner's event loop (so a handler
+// never runs nested in another). Whoever has the line takes it from there (ConsoleLine).
+// Failures throw Kavvix::Error carrying the platform's description.
 //
-// Besides characters received, OnComm reports: the output drained after a write (SendEvent),
-// changes of the clear-to-send, data-set-ready and carrier-detect lines and ring (polled while
-// open; devices without modem lines, such as pseudo-terminals, raise none), the end-of-file
-// character (after its own Received notification), and errors (ErrorKind + the platform's
+// OnComm reports the rest: the output drained after a write (SendEvent), changes of the
+// clear-to-send, data-set-ready and carrier-detect lines and ring (polled while open; devices
+// without modem lines, such as pseudo-terminals, raise none), the end-of-file character (after
+// the batch that carried it), and errors (ErrorKind + the platform's
 // error number). A device that goes away or fails to read or write (cable pulled, other end
 // hung up) is closed at once and reported as LineLost.
 class KAVVIX_EXPORT comPort : public QObject {
@@ -29,7 +31,7 @@ class KAVVIX_EXPORT comPort : public QObject {
 public:
     enum Kind : qint16 {
         SendEvent = 1,
-        Received = 2,
+        Received = 2, // characters received: the kind of the dialog's per-character routing
         ClearToSendChanged = 3,
         DataSetReadyChanged = 4,
         CarrierDetectChanged = 5,
@@ -63,20 +65,13 @@ public:
     // Waits (bounded) until every byte written has left, then closes. Does nothing if closed.
     void close();
 
-    // Sends every character as one Latin-1 byte, in order, nothing added.
+    // Sends every character as one Latin-1 byte, in order, nothing added. A device that fails
+    // the write is closed and the failure thrown (no LineLost notification for it).
     void write(const QString &text);
-    // The next received character, removed from the input; empty when there is none.
-    QString readChar();
-    // Every character received and not read yet, removed from the input.
-    QByteArray readAll();
-    // Characters received and not read yet.
-    qsizetype InBufferCount() const { return m_input.size(); }
-
-    // On: one Received notification for each batch read from the device, however many
-    // characters it holds (then one EndOfFile per end-of-file character in it). Off (at
-    // construction, and what the dialog's routing needs): one per character.
-    void setReceiveInBatches(bool on) { m_receiveInBatches = on; }
-    bool receiveInBatches() const { return m_receiveInBatches; }
+    // Everything received and not delivered through received() yet, the device's input
+    // included, taken now (received() will not carry it): a new holder of the line starts
+    // after these bytes.
+    QByteArray takeReceived();
 
     // The kind of the notification being delivered.
     qint16 CommEvent() const { return m_event; }
@@ -94,6 +89,9 @@ public:
     static LineSettings parseSettings(const QString &settings);
 
 signals:
+    // Bytes received, each one character of the line (Latin-1), oldest first; then one
+    // EndOfFile notification for each end-of-file character among them.
+    void received(const QByteArray &bytes);
     void OnComm();
 
 private:
@@ -102,7 +100,7 @@ private:
     void onError(QSerialPort::SerialPortError error);
     void pollModemLines();
     void notify(qint16 kind);
-    void deliverReceived(QByteArrayView bytes);
+    void deliverReceived();
     [[noreturn]] void failOpen(const QString &device);
     [[noreturn]] void fail(const QString &device);
 
@@ -111,8 +109,10 @@ private:
     int m_modemLines = -1; // last modem line bits read, -1 before the first read
     qint16 m_port = 1;
     QString m_settings = modKavvix::ConsoleLineSettings;
-    QByteArray m_input;
-    bool m_receiveInBatches = false;
+    QByteArray m_input; // read from the device, waiting for the queued delivery
+    bool m_deliveryQueued = false;
+    bool m_writing = false;
+    std::optional<QSerialPort::SerialPortError> m_writeFailure;
     bool m_opening = false;
     qint16 m_event = 0;
     QString m_errorText;

@@ -5,6 +5,8 @@
 // library; <kavvix/kavvix.h> (Kavvix::Kavvix) adds the upload dialog.
 #include <kavvix/ConnectionTestJob.h>
 #include <kavvix/ConsoleJob.h>
+#include <kavvix/ConsoleLine.h>
+#include <kavvix/ConsoleReader.h>
 #include <kavvix/Error.h>
 #include <kavvix/JobResult.h>
 #include <kavvix/MeetDatabase.h>

@@ -158,6 +158,14 @@ KAVVIX_EXPORT int kavvix_processor_feed(kavvix_processor *processor, const void 
 /* The software version request frame, 17 bytes without a NUL byte, NUL-terminated. */
 KAVVIX_EXPORT const char *kavvix_version_request(void);
 KAVVIX_EXPORT int kavvix_processor_close(kavvix_processor *processor);
+/* A frame that failed its checks and was dropped: check names the first check it failed ("SYN",
+ * "ETB", "header digit", "zero field", "SOH", "EOT", "checksum"); frame is the frame as
+ * received, SYN to ETB, length bytes. Called with the user pointer of the processor's events;
+ * NULL removes it. (A function of its own, so kavvix_processor_events keeps its layout.) */
+typedef void (*kavvix_frame_rejected_fn)(void *user, const char *check, const void *frame,
+                                         size_t length);
+KAVVIX_EXPORT int kavvix_processor_on_frame_rejected(kavvix_processor *processor,
+                                                     kavvix_frame_rejected_fn callback);
 
 /* The response receiver's events; any callback may be NULL. response_code is the console's
  * code ("02") when it refused a frame, "" when the answer itself was damaged. */
@@ -212,6 +220,12 @@ KAVVIX_EXPORT int kavvix_poll(int timeout_ms);
 /* 1 when finished (then *out, if not NULL, is filled; its texts live as long as the handle), 0
  * while running, a negative status on failure. */
 KAVVIX_EXPORT int kavvix_job_result_get(kavvix_job *job, kavvix_job_result *out);
+/* An upload's progress: frame number sent has been written, of total frames to send. Called
+ * with the user pointer of the job's events, at once with the progress so far (when a frame has
+ * been written already: the first is written inside kavvix_upload_start), then for each frame.
+ * A connection test never calls it. NULL removes it. */
+typedef void (*kavvix_progress_fn)(void *user, int sent, int total);
+KAVVIX_EXPORT int kavvix_job_on_progress(kavvix_job *job, kavvix_progress_fn callback);
 /* Ends a running job at once (port closed, result "aborted"); a finished one stays as it is. */
 KAVVIX_EXPORT int kavvix_job_cancel(kavvix_job *job);
 /* Cancels the job if it runs, and releases it. */

@@ -35,12 +35,33 @@ QString withData(const char *label, const QString &frame) {
     return QLatin1String(label) + frame + QLatin1Char(':');
 }
 
+// The first check a frame failed, as FrameRejected names it.
+QString firstFailedCheck(const FrameVerification &v) {
+    const struct {
+        bool failed;
+        const char *name;
+    } checks[] = {
+        {v.synMissing, "SYN"},
+        {v.etbMissing, "ETB"},
+        {v.digitInvalid, "header digit"},
+        {v.zeroFieldInvalid, "zero field"},
+        {v.sohMissing, "SOH"},
+        {v.eotMissing, "EOT"},
+        {v.checksumMismatch, "checksum"},
+    };
+    for (const auto &check : checks)
+        if (check.failed)
+            return QLatin1String(check.name);
+    return {};
+}
+
 } // namespace
 
 cDakProcessor::cDakProcessor(QObject *parent) : QObject(parent), m_utility(createUtility()) {
     FrameRoutes routes{
         [this](const QString &frame, const FrameVerification &checks) {
             logFailedChecks(frame, checks);
+            emit FrameRejected(firstFailedCheck(checks), frame);
         },
         {
             {CommandCodes::VersionReply,
@@ -65,7 +86,11 @@ cDakProcessor::cDakProcessor(QObject *parent) : QObject(parent), m_utility(creat
     });
 }
 
-cDakProcessor::~cDakProcessor() = default;
+cDakProcessor::~cDakProcessor() {
+    for (const QPointer<cDiveResult> &kept : m_results)
+        if (kept && !kept->parent())
+            delete kept.data();
+}
 
 void cDakProcessor::AddChar(const QString &sChar) {
     m_cutter->addChar(sChar);
@@ -165,15 +190,15 @@ void cDakProcessor::processDiveResult(const QString &frame) {
 }
 
 void cDakProcessor::raiseDiveResult(std::unique_ptr<cDiveResult> record) {
-    // After the handlers (or a failure in one): keep what a handler kept or deleted itself.
-    struct HandOver {
-        QPointer<cDiveResult> record;
-        ~HandOver() {
-            if (record && !record->parent())
-                delete record.data();
-        }
-    } handOver{record.release()};
-    emit DiveResult(handOver.record.data());
+    // The oldest record goes once there are too many; one a host took or deleted meanwhile is
+    // only forgotten.
+    while (m_results.size() >= std::size_t(KeptResults)) {
+        if (cDiveResult *oldest = m_results.front(); oldest && !oldest->parent())
+            delete oldest;
+        m_results.pop_front();
+    }
+    m_results.emplace_back(record.get());
+    emit DiveResult(record.release());
 }
 
 } // namespace Kavvix

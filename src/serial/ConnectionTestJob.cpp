@@ -11,13 +11,6 @@
 
 namespace Kavvix {
 
-namespace {
-
-// The error source named in log points 101 and 102.
-const QString ErrorSource = QStringLiteral("Kavvix");
-
-} // namespace
-
 ConnectionTestJob::ConnectionTestJob(QObject *parent) : ConsoleJob(parent) {}
 
 ConnectionTestJob::~ConnectionTestJob() = default;
@@ -37,7 +30,7 @@ void ConnectionTestJob::run() {
         step = 6;
         selectPort();
         step = 7;
-        m_waitTicks = 0;
+        resetWaitTicks();
         step = 8;
         m_receiver = std::make_unique<cDakProcessor>();
         connect(m_receiver.get(), &cDakProcessor::SoftwareVersion, this,
@@ -73,14 +66,13 @@ void ConnectionTestJob::receiveChar(const QString &c) {
     m_receiver->AddChar(c);
 }
 
-void ConnectionTestJob::waitTick() {
-    if (m_waitTicks == TimeoutTicks) {
-        finish(JobResult{JobResult::Kind::NoAnswer, {}, {}},
-               QStringLiteral("No response from OmniSport - Please check your connections"));
-        return;
-    }
-    ++m_waitTicks;
-    emit waitTicked(m_waitTicks);
+void ConnectionTestJob::waitTimedOut() {
+    finish(JobResult{JobResult::Kind::NoAnswer, {}, {}},
+           QStringLiteral("No response from OmniSport - Please check your connections"));
+}
+
+void ConnectionTestJob::waitCounted(qint16 ticks) {
+    emit waitTicked(ticks);
 }
 
 QString ConnectionTestJob::cancelMessage() const {
@@ -106,7 +98,7 @@ void ConnectionTestJob::endByAnswer(const JobResult &result, const QString &mess
         stopWaiting();
         closePort();
     } catch (const std::exception &e) {
-        writeLogQuietly(failureLogPoint, handler + ErrorSource,
+        writeLogQuietly(failureLogPoint, handler + Error::sourceOf(e),
                         Error::describe(e) + u':' + eventText);
         finish(JobResult{JobResult::Kind::Failed, {}, Error::describe(e)});
         return;

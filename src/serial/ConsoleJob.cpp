@@ -13,30 +13,24 @@ namespace Kavvix {
 ConsoleJob::ConsoleJob(QObject *parent) : QObject(parent) {}
 
 ConsoleJob::~ConsoleJob() {
-    // A job deleted while it runs leaves neither the port open nor the timer running.
-    disconnectOwnLine();
-    if (isRunning()) {
-        if (m_timer)
-            m_timer->stop();
-        if (m_line && m_line->isOpen())
-            m_line->close();
-    }
+    // A job deleted while it runs gives the line back: the timer stopped, and the port closed
+    // unless the line's receiver keeps it.
+    releaseLine();
 }
 
 void ConsoleJob::start() {
     if (m_state != State::Idle)
         return;
     if (!m_line) {
-        m_ownLine = std::make_unique<comPort>();
+        m_ownLine = std::make_unique<ConsoleLine>();
         m_line = m_ownLine.get();
-        connect(m_line, &comPort::OnComm, this, &ConsoleJob::portNotified);
     }
-    if (!m_timer) {
-        m_ownTimer = std::make_unique<QTimer>();
-        m_ownTimer->setInterval(WaitIntervalMs);
-        m_timer = m_ownTimer.get();
-        connect(m_timer, &QTimer::timeout, this, &ConsoleJob::waitTimerTicked);
+    if (!m_line->take(this)) {
+        finish(JobResult{JobResult::Kind::Failed, {}, QStringLiteral("the line is in use")},
+               QStringLiteral("Process aborted - another job is using the serial line"));
+        return;
     }
+    m_holdsLine = true;
     run();
 }
 
@@ -57,9 +51,7 @@ void ConsoleJob::setState(State state) {
 void ConsoleJob::finish(const JobResult &result, const QString &finalMessage) {
     if (m_state == State::Finished)
         return;
-    disconnectOwnLine();
-    stopWaiting();
-    closePort();
+    releaseLine();
     m_result = result;
     setState(State::Finished);
     if (!finalMessage.isEmpty())
@@ -67,33 +59,43 @@ void ConsoleJob::finish(const JobResult &result, const QString &finalMessage) {
     emit finished(m_result);
 }
 
+void ConsoleJob::releaseLine() {
+    if (!m_holdsLine)
+        return;
+    m_holdsLine = false;
+    if (m_line)
+        m_line->giveBack(this);
+}
+
 comPort &ConsoleJob::port() {
-    return *m_line;
+    return m_line->port();
 }
 
 void ConsoleJob::selectPort() {
-    m_line->setCommPort(m_commPort);
-    m_line->setSettings(modKavvix::ConsoleLineSettings);
+    if (m_line->receiver() && port().isOpen())
+        return; // kept open on this line by its receiver, with the console's settings
+    port().setCommPort(m_commPort);
+    port().setSettings(modKavvix::ConsoleLineSettings);
 }
 
 void ConsoleJob::openPort() {
-    // A job routes each character as it comes, even on a line its owner reads in batches.
-    m_line->setReceiveInBatches(false);
-    m_line->open();
+    if (!port().isOpen())
+        port().open();
 }
 
 void ConsoleJob::closePort() {
-    if (m_line && m_line->isOpen())
-        m_line->close();
+    if (m_line && !m_line->receiver() && port().isOpen())
+        port().close();
 }
 
 void ConsoleJob::startWaiting() {
-    m_timer->start();
+    m_waitTicks = 0;
+    m_line->waitTimer().start();
 }
 
 void ConsoleJob::stopWaiting() {
-    if (m_timer)
-        m_timer->stop();
+    if (m_line)
+        m_line->waitTimer().stop();
 }
 
 cUtility &ConsoleJob::utility() {
@@ -102,30 +104,32 @@ cUtility &ConsoleJob::utility() {
     return *m_utility;
 }
 
-void ConsoleJob::disconnectOwnLine() {
-    if (m_ownLine)
-        disconnect(m_ownLine.get(), nullptr, this, nullptr);
-    if (m_ownTimer)
-        disconnect(m_ownTimer.get(), nullptr, this, nullptr);
-}
-
-void ConsoleJob::waitTimerTicked() {
-    if (isRunning())
-        waitTick();
-}
-
-void ConsoleJob::portNotified() {
+void ConsoleJob::lineWaitTicked() {
     if (!isRunning())
         return;
-    const qint16 kind = m_line->CommEvent();
-    if (kind == comPort::Received) {
-        const QString c = m_line->readChar();
-        if (!c.isEmpty())
-            receiveChar(c);
-    } else if (kind == comPort::LineLost) {
-        finish(JobResult{JobResult::Kind::LineLost, {}, m_line->errorText()},
-               QStringLiteral("Communications ERROR: the serial line was lost"));
+    if (m_waitTicks == timeoutTicks()) {
+        waitTimedOut();
+        return;
     }
+    ++m_waitTicks;
+    waitCounted(m_waitTicks);
+}
+
+qsizetype ConsoleJob::lineReceived(QByteArrayView bytes) {
+    // One character at a time, as the console sent them; the characters after the one that
+    // ended the job are the next holder's.
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (!isRunning())
+            return i;
+        receiveChar(QString(QLatin1Char(bytes[i])));
+    }
+    return bytes.size();
+}
+
+void ConsoleJob::lineLost(const QString &why) {
+    if (isRunning())
+        finish(JobResult{JobResult::Kind::LineLost, {}, why},
+               QStringLiteral("Communications ERROR: the serial line was lost"));
 }
 
 namespace modKavvix {

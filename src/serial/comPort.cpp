@@ -20,6 +20,9 @@ namespace Kavvix {
 
 namespace {
 
+// The source of the port's own failures.
+const QString ComponentName = QStringLiteral("comPort");
+
 // Longest wait for written bytes to leave before close(): a full 541-byte frame at 9600 baud
 // takes about 0.6 s.
 constexpr int FlushTimeoutMs = 3000;
@@ -128,7 +131,8 @@ void comPort::setSettings(const QString &settings) {
 
 void comPort::open() {
     if (m_serial.isOpen())
-        throw Error(PortErrorBase + QSerialPort::OpenError, QStringLiteral("Port already open"));
+        throw Error(PortErrorBase + QSerialPort::OpenError, QStringLiteral("Port already open"),
+                    ComponentName);
     const QString device = modKavvix::PortDevice(m_port);
     if (device.isEmpty())
         throw Error::invalidArgument(
@@ -175,42 +179,50 @@ void comPort::close() {
 void comPort::write(const QString &text) {
     if (!m_serial.isOpen())
         throw Error(PortErrorBase + QSerialPort::NotOpenError,
-                    QStringLiteral("Operation not valid when the port is closed"));
+                    QStringLiteral("Operation not valid when the port is closed"), ComponentName);
     const QByteArray bytes = text.toLatin1();
-    if (m_serial.write(bytes) != bytes.size())
-        fail(m_serial.portName());
-    m_serial.flush(); // start sending now rather than on the next event loop pass
+    const QString device = m_serial.portName();
+    // A device that fails the write (gone, other end hung up) is closed by onError; the failure
+    // is this call's, so the writer learns it here rather than from a later notification.
+    m_writing = true;
+    const bool queued = m_serial.write(bytes) == bytes.size();
+    if (queued && m_serial.isOpen())
+        m_serial.flush(); // start sending now rather than on the next event loop pass
+    m_writing = false;
+    if (m_writeFailure) {
+        const QSerialPort::SerialPortError error = *std::exchange(m_writeFailure, std::nullopt);
+        throw Error(PortErrorBase + error,
+                    m_errorText.isEmpty() ? QStringLiteral("Serial port failure on %1").arg(device)
+                                          : m_errorText,
+                    ComponentName);
+    }
+    if (!queued)
+        fail(device);
 }
 
-QString comPort::readChar() {
-    if (m_input.isEmpty())
-        return {};
-    const QChar c = QLatin1Char(m_input.front());
-    m_input.remove(0, 1);
-    return QString(c);
-}
-
-QByteArray comPort::readAll() {
+QByteArray comPort::takeReceived() {
+    // What the device holds reaches the port only through its read notification: take it now.
+    while (m_serial.isOpen() && m_serial.waitForReadyRead(0))
+        ;
     return std::exchange(m_input, QByteArray());
 }
 
 void comPort::onReadyRead() {
-    const QByteArray bytes = m_serial.readAll();
-    m_input += bytes;
-    if (m_receiveInBatches) {
-        QMetaObject::invokeMethod(
-            this, [this, bytes] { deliverReceived(bytes); }, Qt::QueuedConnection);
+    m_input += m_serial.readAll();
+    // Delivered from the event loop, all that has arrived by then in one batch: a handler that
+    // waits for its own writes (and so reads the device meanwhile) is never entered twice.
+    if (m_deliveryQueued || m_input.isEmpty())
         return;
-    }
-    // One queued notification per character, as the characters arrived; a handler that lets
-    // window events run in the middle gets the next ones nested, in order.
-    for (const char c : bytes)
-        QMetaObject::invokeMethod(
-            this, [this, c] { deliverReceived(QByteArrayView(&c, 1)); }, Qt::QueuedConnection);
+    m_deliveryQueued = true;
+    QMetaObject::invokeMethod(this, &comPort::deliverReceived, Qt::QueuedConnection);
 }
 
-void comPort::deliverReceived(QByteArrayView bytes) {
-    notify(Received);
+void comPort::deliverReceived() {
+    m_deliveryQueued = false;
+    const QByteArray bytes = std::exchange(m_input, QByteArray());
+    if (bytes.isEmpty())
+        return; // taken by a new holder of the line, or dropped by close()
+    emit received(bytes);
     for (auto n = std::count(bytes.begin(), bytes.end(), EndOfFileChar); n > 0; --n)
         notify(EndOfFile);
 }
@@ -250,7 +262,10 @@ void comPort::onError(QSerialPort::SerialPortError error) {
         // already received are still delivered.
         m_modemPoll.stop();
         m_serial.close();
-        notify(LineLost);
+        if (m_writing)
+            m_writeFailure = error; // write() throws it
+        else
+            notify(LineLost);
         return;
     }
     notify(qint16(qint16(ErrorKind) + int(error)));
@@ -284,7 +299,7 @@ void comPort::fail(const QString &device) {
     if (description.isEmpty() || error == QSerialPort::NoError)
         description = QStringLiteral("Serial port failure on %1").arg(device);
     m_serial.clearError();
-    throw Error(PortErrorBase + error, description);
+    throw Error(PortErrorBase + error, description, ComponentName);
 }
 
 } // namespace Kavvix

@@ -161,6 +161,11 @@ void ApiServer::addRoutes() {
             return std::move(*refusal);
         return connectionTest(request);
     });
+    m_server.route("/api/job/cancel", Method::Post, [this](const QHttpServerRequest &request) {
+        if (auto refusal = refuse(request, true))
+            return std::move(*refusal);
+        return cancelJob();
+    });
     m_server.route("/api/current-event", Method::Put, [this](const QHttpServerRequest &request) {
         if (auto refusal = refuse(request, true))
             return std::move(*refusal);
@@ -277,7 +282,8 @@ QHttpServerResponse ApiServer::meet() const {
                                 {"since", m_link.since().toString(Qt::ISODateWithMs)},
                                 {"answering", m_link.answering()},
                                 {"version", version},
-                                {"versionCurrent", m_link.versionCurrent()}}},
+                                {"versionCurrent", m_link.versionCurrent()},
+                                {"rejectedFrames", m_link.rejectedFrames()}}},
         {"overlay", m_overlayShow},
         {"events", events}};
 }
@@ -402,6 +408,13 @@ QHttpServerResponse ApiServer::connectionTest(const QHttpServerRequest &request)
     if (!m_jobs.startConnectionTest())
         return error(Status::Conflict, QStringLiteral("an upload or connection test is running"));
     return QHttpServerResponse(QJsonObject{{"job", "test"}}, Status::Accepted);
+}
+
+QHttpServerResponse ApiServer::cancelJob() {
+    const QString job = m_jobs.running();
+    if (!m_jobs.cancel())
+        return error(Status::Conflict, QStringLiteral("no upload or connection test is running"));
+    return QJsonObject{{"job", job}, {"result", JobResult::name(JobResult::Kind::Aborted)}};
 }
 
 QHttpServerResponse ApiServer::setCurrentEvent(const QHttpServerRequest &request) {

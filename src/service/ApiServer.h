@@ -78,6 +78,7 @@ private:
     Response setOverlay(const QHttpServerRequest &request);
     Response upload(const QString &eventId, const QHttpServerRequest &request);
     Response connectionTest(const QHttpServerRequest &request);
+    Response cancelJob();
     Response setCurrentEvent(const QHttpServerRequest &request);
     Response health() const;
     Response metrics() const;

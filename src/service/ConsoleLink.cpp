@@ -2,30 +2,34 @@
 
 #include <kavvix/ConsoleJob.h>
 #include <kavvix/Error.h>
-#include <kavvix/PortTable.h>
 #include <kavvix/cDiveResult.h>
-#include <kavvix/modKavvix.h>
 
 namespace Kavvix {
 
 ConsoleLink::ConsoleLink(qint16 portNumber, QObject *parent)
-    : QObject(parent), m_portNumber(portNumber) {
+    : QObject(parent), m_reader(portNumber) {
     m_reopen.setInterval(ReopenIntervalMs);
     connect(&m_reopen, &QTimer::timeout, this, &ConsoleLink::tryReopen);
-    connect(&m_port, &comPort::OnComm, this, &ConsoleLink::onComm);
-    connect(&m_processor, &cDakProcessor::SoftwareVersion, this, [this](const QString &version) {
+    connect(&m_reader, &ConsoleReader::lost, this, &ConsoleLink::lineLost);
+    cDakProcessor &processor = m_reader.processor();
+    connect(&processor, &cDakProcessor::SoftwareVersion, this, [this](const QString &version) {
         m_version = version.trimmed();
         m_versionCurrent = true;
         m_answering = true;
         emit consoleChanged(m_lineUp, m_version);
     });
-    connect(&m_processor, &cDakProcessor::COMMError, this, &ConsoleLink::commError);
-    connect(&m_processor, &cDakProcessor::DiveResult, this, [this](cDiveResult *result) {
+    connect(&processor, &cDakProcessor::COMMError, this, &ConsoleLink::commError);
+    connect(&processor, &cDakProcessor::DiveResult, this, [this](cDiveResult *result) {
         DiveRecord record = DiveRecord::fromResult(*result);
-        record.rawFrame = m_processor.currentFrame();
+        record.rawFrame = m_reader.processor().currentFrame();
         heardConsole();
         emit diveReceived(record);
     });
+    connect(&processor, &cDakProcessor::FrameRejected, this,
+            [this](const QString &check, const QString &frame) {
+                ++m_rejectedFrames;
+                emit frameRejected(check, frame);
+            });
 }
 
 ConsoleLink::~ConsoleLink() {
@@ -34,14 +38,11 @@ ConsoleLink::~ConsoleLink() {
 
 void ConsoleLink::open() {
     m_closing = false;
-    m_port.setCommPort(m_portNumber);
-    m_port.setSettings(modKavvix::ConsoleLineSettings);
-    m_port.setReceiveInBatches(true);
-    m_port.open();
+    m_reader.open();
     m_answering = false;
     m_versionCurrent = false;
     setLineUp(true);
-    m_port.write(m_processor.SoftwareVersionRequest());
+    m_reader.requestVersion();
     emit consoleChanged(m_lineUp, m_version);
 }
 
@@ -68,41 +69,29 @@ void ConsoleLink::close() {
     m_reopen.stop();
     if (m_job)
         m_job->cancel();
-    m_port.close();
+    m_reader.close();
 }
 
-void ConsoleLink::onComm() {
-    if (m_job && m_job->isRunning()) {
-        m_job->portNotified();
+void ConsoleLink::setByteTap(std::function<void(char)> tap) {
+    if (!tap) {
+        m_reader.setByteTap({});
         return;
     }
-    const qint16 kind = m_port.CommEvent();
-    if (kind == comPort::Received) {
-        const QByteArray bytes = m_port.readAll();
-        if (!bytes.isEmpty())
-            receive(bytes);
-    } else if (kind >= comPort::ErrorKind && !m_port.isOpen()) {
-        lineLost();
-    }
-}
-
-void ConsoleLink::receive(const QByteArray &bytes) {
-    m_batchArrival.start();
-    if (m_tap)
+    m_reader.setByteTap([tap = std::move(tap)](QByteArrayView bytes) {
         for (const char byte : bytes)
-            m_tap(byte);
-    m_processor.AddData(bytes);
+            tap(byte);
+    });
 }
 
 void ConsoleLink::lineLost() {
     setLineUp(false);
     emit consoleChanged(false, m_version);
-    if (!m_closing)
+    if (!m_closing && !m_job)
         m_reopen.start();
 }
 
 void ConsoleLink::tryReopen() {
-    if (m_job || m_port.isOpen()) {
+    if (m_job || m_reader.isOpen()) {
         m_reopen.stop();
         return;
     }
@@ -120,11 +109,10 @@ bool ConsoleLink::runJob(ConsoleJob *job) {
         return false;
     }
     m_reopen.stop();
-    // Lent to the job, the line stays up: the job reports what happens on it.
-    m_port.close();
+    // Taken by the job, the line stays up: the job reports what happens on it.
     m_job = job;
-    job->setLine(&m_port);
-    job->setCommPort(m_portNumber);
+    job->setLine(&m_reader.line());
+    job->setCommPort(m_reader.portNumber());
     connect(job, &ConsoleJob::finished, this, &ConsoleLink::jobFinished);
     job->start();
     return true;
@@ -135,16 +123,29 @@ void ConsoleLink::jobFinished() {
     m_job = nullptr;
     if (job)
         job->deleteLater();
-    // The job closed the port from inside its own handler; reopen once that has returned.
-    if (!m_closing)
-        QTimer::singleShot(0, this, [this] {
-            tryReopen();
-            if (!m_port.isOpen() && !m_closing) {
-                setLineUp(false);
-                emit consoleChanged(false, m_version);
-                m_reopen.start();
+    if (m_closing)
+        return;
+    // The job gave the line back from inside its own handler; carry on once that has returned.
+    QTimer::singleShot(0, this, [this] {
+        if (m_closing || m_job)
+            return;
+        if (m_reader.isOpen()) {
+            try {
+                setLineUp(true); // a job may have opened it
+                m_reader.requestVersion();
+                emit consoleChanged(m_lineUp, m_version);
+                return;
+            } catch (const Error &) {
+                m_reader.close(); // the device failed the write: reopen it as after a loss
             }
-        });
+        }
+        tryReopen();
+        if (!m_reader.isOpen() && !m_closing) {
+            setLineUp(false);
+            emit consoleChanged(false, m_version);
+            m_reopen.start();
+        }
+    });
 }
 
 } // namespace Kavvix

@@ -30,6 +30,8 @@ bool JobLauncher::startUpload(const QString &eventId, const QString &diveOrderCo
     job->setDiveOrderCommand(diveOrderCommand);
     connect(job, &ConsoleJob::message, this,
             [this](const QString &text) { emit message(UploadName, text); });
+    connect(job, &UploadJob::progress, this,
+            [this](int sent, int total) { emit progress(UploadName, sent, total); });
     connect(job, &ConsoleJob::finished, this, [this, eventId](const JobResult &result) {
         if (result.kind == JobResult::Kind::Sent)
             m_meet.setCurrentEvent(eventId);
@@ -47,6 +49,21 @@ bool JobLauncher::startConnectionTest() {
     connect(job, &ConsoleJob::finished, this,
             [this](const JobResult &result) { emit finished(TestName, result); });
     return m_link.runJob(job);
+}
+
+bool JobLauncher::cancel() {
+    ConsoleJob *job = m_link.job();
+    if (!job || !job->isRunning())
+        return false;
+    job->cancel();
+    return true;
+}
+
+QString JobLauncher::running() const {
+    ConsoleJob *job = m_link.job();
+    if (!job)
+        return {};
+    return qobject_cast<UploadJob *>(job) ? UploadName : TestName;
 }
 
 } // namespace Kavvix

@@ -27,11 +27,17 @@ public:
     // False when a job runs already.
     bool startUpload(const QString &eventId, const QString &diveOrderCommand);
     bool startConnectionTest();
+    // Ends the running job as Aborted; false when none runs.
+    bool cancel();
+    // "upload" or "test" while one runs, else empty.
+    QString running() const;
 
 signals:
     // job: "upload" or "test".
     void message(const QString &job, const QString &text);
     void finished(const QString &job, const Kavvix::JobResult &result);
+    // The upload wrote frame number sent of total.
+    void progress(const QString &job, int sent, int total);
 
 private:
     QSqlDatabase m_db;

@@ -283,6 +283,21 @@ void LiveService::wire() {
         emit logLine(QStringLiteral("console error: %1").arg(text));
         m_parts->feed->broadcast({{"type", "error"}, {"text", text}});
     });
+    connect(
+        p.link.get(), &ConsoleLink::frameRejected, this,
+        [this](const QString &check, const QString &frame) {
+            const QString text =
+                QStringLiteral("A frame from the console failed its %1 check and was dropped")
+                    .arg(check);
+            emit logLine(QStringLiteral("console error: %1").arg(text));
+            m_parts->feed->broadcast(
+                {{"type", "console-error"}, {"text", text}, {"check", check}, {"frame", frame}});
+        });
+    connect(p.jobs.get(), &JobLauncher::progress, this,
+            [this](const QString &job, int sent, int total) {
+                m_parts->feed->broadcast(
+                    {{"type", "progress"}, {"job", job}, {"sent", sent}, {"total", total}});
+            });
     connect(p.jobs.get(), &JobLauncher::message, this,
             [this](const QString &job, const QString &text) {
                 m_parts->feed->broadcast({{"type", "message"}, {"text", text}, {"job", job}});

@@ -98,7 +98,7 @@ void UploadJob::fail(JobResult::Kind kind, const QString &description) {
 }
 
 void UploadJob::SendNextPacket() {
-    m_waitTicks = 0;
+    resetWaitTicks();
     const qint16 next = qint16(m_lastSent + 1);
     const QString frame = next < m_frames.size() ? m_frames.at(next) : QString();
     if (frame.isEmpty()) {
@@ -113,15 +113,26 @@ void UploadJob::SendNextPacket() {
     try {
         if (port().isOpen()) {
             port().write(frame);
+            emit progress(next + 1, framesToSend());
             return;
         }
     } catch (const std::exception &e) {
-        finish(JobResult{JobResult::Kind::PortUnavailable, {}, Error::describe(e)},
-               QStringLiteral("Communications ERROR: ") + Error::describe(e));
+        // The first frame is sent by UploadEvent, whose failures the operator acknowledges in
+        // a box; a later one fails inside the answer's handler, as a rejection does.
+        if (next == 0)
+            fail(JobResult::Kind::PortUnavailable, Error::describe(e));
+        else
+            finish(JobResult{JobResult::Kind::PortUnavailable, {}, Error::describe(e)},
+                   QStringLiteral("Communications ERROR: ") + Error::describe(e));
         return;
     }
     finish(JobResult{JobResult::Kind::PortUnavailable, {}, {}},
            QStringLiteral("COM port unavailable - unable to transmit packet ") + number);
+}
+
+qint16 UploadJob::framesToSend() const {
+    const qsizetype empty = m_frames.indexOf(QString());
+    return qint16(empty < 0 ? m_frames.size() : empty);
 }
 
 void UploadJob::receiveChar(const QString &c) {
@@ -141,13 +152,9 @@ void UploadJob::m_oDakResp_PacketError(const QString &sErrMessage) {
            QStringLiteral("Communications ERROR: ") + sErrMessage);
 }
 
-void UploadJob::waitTick() {
-    if (m_waitTicks == TimeoutTicks) {
-        finish(JobResult{JobResult::Kind::NoAnswer, {}, {}},
-               QStringLiteral("No response received from the OmniSport timer"));
-        return;
-    }
-    ++m_waitTicks;
+void UploadJob::waitTimedOut() {
+    finish(JobResult{JobResult::Kind::NoAnswer, {}, {}},
+           QStringLiteral("No response received from the OmniSport timer"));
 }
 
 QString UploadJob::cancelMessage() const {

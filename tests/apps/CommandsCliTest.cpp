@@ -2,6 +2,9 @@
 #include "TestData.h"
 
 #include <kavvix/MeetDatabase.h>
+#include <kavvix/PortTable.h>
+#include <kavvix/cDiveResult.h>
+#include <kavvix/simulator/ConsoleSimulator.h>
 
 #include <QCoreApplication>
 #include <QFile>
@@ -456,6 +459,26 @@ TEST_F(CommandsCli, MonitorPrintsJudgedDivesAsJsonAndStopsOnInterrupt) {
     EXPECT_EQ(first.value(QStringLiteral("event")).toString(), QStringLiteral("DiveResult"));
     EXPECT_EQ(first.value(QStringLiteral("DiveNumber")).toString().trimmed(),
               QStringLiteral("105"));
+}
+
+TEST_F(CommandsCli, MonitorPrintsAFrameThatFailedItsChecks) {
+    Kavvix::ConsoleSimulator console;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(Kavvix::modKavvix::PortVariable(3), console.slavePath());
+    auto monitor = startCli({"monitor", "--port", "3", "--json"}, env);
+    QString err, out;
+    ASSERT_TRUE(
+        waitForOutput(*monitor, err, QStringLiteral("Ctrl-C stops."), QProcess::StandardError))
+        << err;
+    QByteArray frame = Kavvix::ConsoleSimulator::diveResultFrame(Kavvix::cDiveResult()).toLatin1();
+    frame[frame.size() - 2] = frame[frame.size() - 2] == '0' ? '1' : '0';
+    console.sendRaw(frame);
+    ASSERT_TRUE(waitForOutput(*monitor, out, QStringLiteral("FrameRejected"))) << out;
+    ::kill(pid_t(monitor->processId()), SIGINT);
+    ASSERT_TRUE(monitor->waitForFinished(10000));
+    const QJsonObject line = QJsonDocument::fromJson(out.section('\n', 0, 0).toUtf8()).object();
+    EXPECT_EQ(line.value(QStringLiteral("check")).toString(), QStringLiteral("checksum"));
+    EXPECT_EQ(line.value(QStringLiteral("frame")).toString().toLatin1(), frame);
 }
 
 TEST_F(CommandsCli, DialogShowsTheMeetAndClosesOnInterrupt) {

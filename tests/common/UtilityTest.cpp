@@ -28,6 +28,23 @@ TEST(Utility, ConversionsOfDatabaseValues) {
     EXPECT_THROW(util->ToInteger(QVariant(40000)), Error);
 }
 
+// The number and source a failure is reported with: the library's own, or the standard
+// library's failure mapped to the number of its kind, never 0.
+TEST(Utility, FailuresCarryTheirNumberAndSource) {
+    const auto check = [](const std::exception &e, qint32 code, const char *source) {
+        SCOPED_TRACE(e.what());
+        EXPECT_EQ(Error::codeOf(e), code);
+        EXPECT_EQ(Error::sourceOf(e), QLatin1String(source));
+    };
+    check(Error(8003, "gone", "comPort"), 8003, "comPort");
+    check(Error::numericOverflow(), 6, "Kavvix");
+    check(std::out_of_range("index"), 9, "std::out_of_range");
+    check(std::bad_alloc(), 7, "std::bad_alloc");
+    check(std::invalid_argument("x"), 5, "std::invalid_argument");
+    check(std::overflow_error("x"), 6, "std::overflow_error");
+    check(std::runtime_error("x"), 51, "std::runtime_error");
+}
+
 TEST(Utility, FactoryReplacesAndRestoresTheWriter) {
     {
         KavvixTest::LogRecorder recorder;

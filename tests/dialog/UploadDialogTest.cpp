@@ -348,6 +348,32 @@ TEST_F(UploadDialog, PortClosedBeforeAFrameEndsTheUpload) {
     EXPECT_FALSE(tmrWait()->isActive());
 }
 
+TEST_F(UploadDialog, EventListFailureBoxCarriesTheFailuresNumber) {
+    // The event list converts with a log writer of its own; this host's one fails on a value.
+    struct FailingConversions : Kavvix::cUtility {
+        void WriteLog(qint32, const QString &, const QString &, qint32) override {}
+        QString ToText(const QVariant &) override { throw std::out_of_range("no such value"); }
+    };
+    int created = 0;
+    Kavvix::setUtilityFactory([&] {
+        ++created;
+        return std::make_unique<FailingConversions>();
+    });
+    QStringList boxes;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            boxes << box->text();
+            box->close();
+        }
+    });
+    closer.start(10);
+    reload(SampleMeet::MeetID, {{3, sim->slavePath()}});
+    Kavvix::setUtilityFactory({});
+    EXPECT_EQ(boxes, QStringList{"Error filling list of events: 9[5]no such value"});
+    EXPECT_EQ(created, 2); // the dialog's, and the list's own
+}
+
 TEST_F(UploadDialog, UploadRunsOnThroughOtherActions) {
     // The action taken while frame 1 awaits its answer, and the line it adds (none if empty).
     const std::tuple<const char *, std::function<void()>, QString> cases[] = {

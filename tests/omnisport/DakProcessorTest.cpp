@@ -131,9 +131,8 @@ TEST(DakProcessor, EventsAndLogEntriesPerFrame) {
 }
 
 // Texts keep their blanks, numbers are read as written; the board level precedes the scores.
-// The record belongs to whoever gives it a parent (or deletes it) in a handler; otherwise it is
-// deleted once the handlers have returned.
-TEST(DiveResult, DecodedAndKeptOnlyByAHandlerThatTakesIt) {
+// A host may keep the record it was given; one that deletes it is not harmed by that.
+TEST(DiveResult, DecodedAndValidForAsLongAsTheHostKeepsIt) {
     enum Handling { Ignore, Adopt, Delete };
     for (Handling handling : {Ignore, Adopt, Delete}) {
         QObject owner;
@@ -161,8 +160,34 @@ TEST(DiveResult, DecodedAndKeptOnlyByAHandlerThatTakesIt) {
                   "DiveNumber= 105|DivePos=C|DiveDD=2.4|J1Score=8.5|J2Score=8.5|J3Score=0|"
                   "J4Score=7|J5Score=10|J6Score=0.5|J7Score=9.5|J8Score=6|J9Score=5.5|BALKflag=N|"
                   "FAILflag= |DiveTotal=57.6|TotalScore=312.45|BoardLevel=3M       ");
-        EXPECT_EQ(!seen.isNull(), handling == Adopt) << handling;
+        EXPECT_EQ(!seen.isNull(), handling != Delete) << handling;
+        if (seen) {
+            EXPECT_EQ(seen->DivingOrder(), 12);
+        }
     }
+}
+
+// Over a long meet the processor keeps only its latest records: the oldest one nobody took
+// goes, one a host took stays the host's.
+TEST(DiveResult, MemoryStaysBoundedOverAMeet) {
+    QObject owner;
+    cDakProcessor processor;
+    QList<QPointer<cDiveResult>> seen;
+    QObject::connect(&processor, &cDakProcessor::DiveResult, [&](cDiveResult *r) {
+        seen << r;
+        if (seen.size() == 2)
+            r->setParent(&owner);
+    });
+    const QString frame = diveFrame("012AF 030012 105C2.43M       "
+                                    "8.5  8.5    7.0 10  0.5 9.5 6.0 5.5 N  57.60312.45");
+    for (int i = 0; i <= cDakProcessor::KeptResults + 1; ++i)
+        feed(processor, frame);
+    ASSERT_EQ(seen.size(), cDakProcessor::KeptResults + 2);
+    EXPECT_TRUE(seen[0].isNull());
+    EXPECT_FALSE(seen[1].isNull());
+    EXPECT_FALSE(seen[2].isNull());
+    EXPECT_EQ(std::count_if(seen.begin(), seen.end(), [](const auto &r) { return !r.isNull(); }),
+              cDakProcessor::KeptResults + 1);
 }
 
 } // namespace

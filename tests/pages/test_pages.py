@@ -220,6 +220,9 @@ def test_operator_uploads_and_shows_a_rejection(browser, service, simulator):
     browser.find_element(By.ID, 'token').send_keys(TOKEN)
     browser.find_element(By.ID, 'token-ok').click()
     wait_until(lambda: any(m.endswith('Sending packet 2') for m in messages(browser)))
+    wait_until(lambda: browser.find_element(By.ID, 'progress-text').text ==
+               'Sending packet 2 of 3')
+    assert browser.find_element(By.ID, 'cancel').is_enabled()
     screenshot(browser, 'operator-upload')
     wait_until(lambda: browser.find_element(By.ID, 'outcome').get_attribute('data-result'),
                timeout=15)
@@ -236,6 +239,19 @@ def test_operator_uploads_and_shows_a_rejection(browser, service, simulator):
     assert browser.find_element(By.ID, 'token-dialog').get_attribute('open') is None
     assert messages(browser)[-1][9:] == 'Communications ERROR: Checksum Error'
     assert browser.find_element(By.ID, 'outcome').get_attribute('data-result') == 'rejected'
+    assert not browser.find_element(By.ID, 'progress-box').is_displayed()
+
+    # Cancelled from the page while the first frame awaits its answer.
+    simulator.command(lineRate=300)
+    browser.find_element(By.ID, 'upload').click()
+    wait_until(lambda: browser.find_element(By.ID, 'progress-text').text ==
+               'Sending packet 1 of 3')
+    browser.find_element(By.ID, 'cancel').click()
+    wait_until(lambda: browser.find_element(By.ID, 'outcome').get_attribute('data-result'),
+               timeout=15)
+    simulator.command(lineRate=0)
+    assert browser.find_element(By.ID, 'outcome').get_attribute('data-result') == 'aborted'
+    assert messages(browser)[-1][9:] == 'Process aborted - upload cancelled'
 
     # An event that fails its checks: the lines as the dialog writes them, and who is at fault.
     Select(browser.find_element(By.ID, 'event')).select_by_value('EDD')

@@ -20,9 +20,12 @@ def run(generator):
 
 
 def test_upload(console, meet):
-    lines, result = run(kavvix.upload(meet, "RIV26", "E12", console(), order="B"))
+    progress = []
+    lines, result = run(kavvix.upload(meet, "RIV26", "E12", console(), order="B",
+                                      on_progress=lambda sent, total: progress.append((sent, total))))
     assert lines == UPLOADED
     assert (result.kind, result.succeeded) == ("sent", True)
+    assert progress == [(1, 3), (2, 3), (3, 3)]
 
 
 def test_upload_refused_with_a_response_code(console, meet):

@@ -5,6 +5,7 @@ from conftest import frame
 
 DIVE_DATA = ("012A10030007 105B2.43M       6.5 7.0 7.0 6.5 7.5 7.0 6.5 " + " " * 10 +
              " 50.40150.40")
+BAD_CHECKSUM = frame("305", DIVE_DATA)[:-3] + b"zz\x17"
 
 
 def test_dive_result_fields():
@@ -24,7 +25,9 @@ def test_dive_result_fields():
      [kavvix.SoftwareVersion("OmniSport 2000 Ver 3.12")]),
     (frame("900", "01"), [kavvix.CommError("Buffer Overrun")]),
     (frame("305", DIVE_DATA[:-1]), [kavvix.CommError("Incorrect data format received")]),
-    (b"\x16\x80\xff\xe9\x17", []),  # bytes above 127 are characters like any other
+    # bytes above 127 are characters like any other; a frame failing its checks is reported
+    (b"\x16\x80\xff\xe9\x17", [kavvix.FrameRejected("header digit", b"\x16\x80\xff\xe9\x17")]),
+    (BAD_CHECKSUM, [kavvix.FrameRejected("checksum", BAD_CHECKSUM)]),
     (b"", []),
 ])
 def test_processor_events(data, events):

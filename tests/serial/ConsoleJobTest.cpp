@@ -6,6 +6,7 @@
 #include "SampleMeetSuite.h"
 
 #include <kavvix/ConnectionTestJob.h>
+#include <kavvix/ConsoleReader.h>
 #include <kavvix/UploadJob.h>
 #include <kavvix/simulator/ConsoleSimulator.h>
 #include <kavvix/simulator/SampleMeet.h>
@@ -48,10 +49,9 @@ protected:
 
     // Starts the job on port 3 and waits for its end; the messages and every finished().
     void run(ConsoleJob &job, const std::function<void()> &whileRunning = {}) {
-        timer.setInterval(20);
+        line.waitTimer().setInterval(20);
         job.setCommPort(3);
-        job.setWaitTimer(&timer);
-        QObject::connect(&timer, &QTimer::timeout, &job, &ConsoleJob::waitTimerTicked);
+        job.setLine(&line);
         QObject::connect(&job, &ConsoleJob::message, [this](const QString &m) { lines << m; });
         QObject::connect(&job, &ConsoleJob::finished, [this](const JobResult &r) { results << r; });
         job.start();
@@ -60,13 +60,14 @@ protected:
         QTRY_VERIFY_WITH_TIMEOUT(job.isFinished(), Bound);
         QTest::qWait(50); // long enough for a second finished() to show up
         EXPECT_EQ(results.size(), 1);
-        EXPECT_FALSE(job.line()->isOpen());
-        EXPECT_FALSE(timer.isActive());
+        EXPECT_FALSE(line.port().isOpen());
+        EXPECT_FALSE(line.waitTimer().isActive());
+        EXPECT_EQ(line.job(), nullptr);
     }
 
     ConsoleSimulator sim;
     PortEnvironment env{{{3, sim.slavePath()}}};
-    QTimer timer;
+    Kavvix::ConsoleLine line;
     QStringList lines;
     QList<JobResult> results;
 };
@@ -112,6 +113,26 @@ TEST_F(Jobs, UploadEndsOnceForEachWayItCanEnd) {
     }
 }
 
+TEST_F(Jobs, UploadReportsEachFrameSentOfTheFramesToSend) {
+    const std::pair<QString, int> cases[] = {{SampleMeet::Event12Divers, 3},
+                                             {SampleMeet::Event25Divers, 5}};
+    for (const auto &[event, total] : cases) {
+        SCOPED_TRACE(event.toStdString());
+        results.clear();
+        auto job = upload(event);
+        QList<std::pair<int, int>> progress;
+        QObject::connect(job.get(), &Kavvix::UploadJob::progress, [&](int sent, int of) {
+            progress.append({sent, of});
+        });
+        run(*job);
+        QList<std::pair<int, int>> expected;
+        for (int frame = 1; frame <= total; ++frame)
+            expected.append({frame, total});
+        EXPECT_EQ(progress, expected);
+        EXPECT_EQ(job->framesToSend(), total);
+    }
+}
+
 TEST_F(Jobs, UploadThatCannotStart) {
     // An event that fails its checks, and a port whose device is gone.
     auto invalid = upload(SampleMeet::EventOrderGap);
@@ -137,6 +158,23 @@ TEST_F(Jobs, UploadThatCannotStart) {
     EXPECT_EQ(alerts, QStringList{"Problem Transmitting Data"});
     EXPECT_EQ(lines.constLast(), "Process aborted");
     EXPECT_TRUE(sim.received().isEmpty());
+
+    // The first frame cannot be written (the other end hung up after the open): the same box.
+    ConsoleSimulator console;
+    PortEnvironment here({{3, console.slavePath()}});
+    results.clear();
+    alerts.clear();
+    auto writeFails = upload();
+    QObject::connect(writeFails.get(), &Kavvix::UploadJob::alert,
+                     [&](const QString &title, const QString &) { alerts << title; });
+    QObject::connect(writeFails.get(), &ConsoleJob::stateChanged, [&](ConsoleJob::State state) {
+        if (state == ConsoleJob::State::Waiting)
+            console.hangUp();
+    });
+    run(*writeFails);
+    EXPECT_EQ(results.value(0).kind, Kind::PortUnavailable);
+    EXPECT_EQ(alerts, QStringList{"Problem Transmitting Data"});
+    EXPECT_EQ(lines.constLast(), "Process aborted");
 }
 
 TEST_F(Jobs, ConnectionTestEndsOnceForEachWayItCanEnd) {
@@ -214,4 +252,69 @@ TEST_F(Jobs, AnswersLeftInTheDeviceAreNotTakenAsAcknowledgements) {
     run(*job);
     EXPECT_EQ(results.value(0).kind, Kind::NoAnswer);
     EXPECT_EQ(sim.frames().size(), 1);
+}
+
+TEST_F(Jobs, TakingTheLineHandsTheReceiverWhatArrivedBefore) {
+    // A judged dive is in the device when an upload takes the service's line: the line's
+    // receiver gets it before the job sends anything, and the upload still runs to its end.
+    Kavvix::ConsoleReader reader(3);
+    QList<qint16> dives;
+    QObject::connect(&reader.processor(), &Kavvix::cDakProcessor::DiveResult,
+                     [&](Kavvix::cDiveResult *dive) { dives << dive->DivingOrder(); });
+    reader.open();
+    Kavvix::cDiveResult dive;
+    dive.setDivingOrder(7);
+    sim.sendDiveResult(dive);
+    QTest::qSleep(100); // in the device, not yet delivered: no event loop ran
+    auto job = upload();
+    job->setCommPort(3);
+    job->setLine(&reader.line());
+    job->start();
+    EXPECT_EQ(dives, QList<qint16>{7});
+    QTRY_VERIFY_WITH_TIMEOUT(job->isFinished(), Bound);
+    EXPECT_EQ(job->result().kind, Kind::Sent);
+    EXPECT_TRUE(reader.isOpen()); // given back open to its receiver
+}
+
+TEST(ConsoleLine, GivesTheRestOfABatchToTheReceiverWhenTheJobEnds) {
+    // A holder that takes the first `wants` bytes, then gives the line back.
+    struct Holder : Kavvix::LineHolder {
+        Kavvix::ConsoleLine *line = nullptr;
+        qsizetype wants = -1; // -1: everything, never gives the line back
+        QByteArray got;
+        qsizetype lineReceived(QByteArrayView bytes) override {
+            const qsizetype took =
+                wants < 0 ? bytes.size() : qMin(wants - got.size(), bytes.size());
+            got += bytes.first(took).toByteArray();
+            if (wants >= 0 && got.size() == wants)
+                line->giveBack(this);
+            return took;
+        }
+        void lineLost(const QString &) override {}
+    };
+    const struct {
+        QByteArray before, during;
+        qsizetype jobTakes;
+        QByteArray jobGets, receiverGets;
+    } cases[] = {
+        {"early", "ACK+dive", 4, "ACK+", "earlydive"},
+        {"", "ACK", 3, "ACK", ""},
+        {"", "", 0, "", ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.during.toStdString());
+        Kavvix::ConsoleLine line;
+        Holder receiver, job;
+        receiver.line = job.line = &line;
+        job.wants = c.jobTakes;
+        line.setReceiver(&receiver);
+        if (!c.before.isEmpty())
+            emit line.port().received(c.before);
+        ASSERT_TRUE(line.take(&job));
+        EXPECT_FALSE(line.take(&receiver)); // one job at a time
+        if (!c.during.isEmpty())
+            emit line.port().received(c.during);
+        EXPECT_EQ(job.got, c.jobGets);
+        EXPECT_EQ(receiver.got, c.receiverGets);
+    }
 }

@@ -5,6 +5,7 @@
 #include "ServiceHarness.h"
 #include <kavvix/simulator/ConsoleSimulator.h>
 
+#include <kavvix/cDiveResult.h>
 #include <kavvix/simulator/SampleMeet.h>
 
 #include <QDir>
@@ -166,6 +167,10 @@ TEST_P(Serve, UploadAndConnectionTestRunOnTheServicePortOneAtATime) {
     EXPECT_EQ(finished[1]["job"].toString(), QStringLiteral("upload"));
     EXPECT_EQ(finished[1]["result"].toString(), QStringLiteral("sent"));
     EXPECT_FALSE(feed.waitFor(QStringLiteral("message"), 3).isEmpty());
+    const auto progress = feed.waitFor(QStringLiteral("progress"), 2);
+    ASSERT_EQ(progress.size(), 2); // 10 divers: two frames
+    EXPECT_EQ(progress[1]["sent"].toInt(), 2);
+    EXPECT_EQ(progress[1]["total"].toInt(), 2);
     EXPECT_TRUE(m_simulator.uploadFrames().first().mid(10, 3) == QLatin1String("302"));
 
     // The uploaded event is current, and the line is back with the receiver.
@@ -229,4 +234,52 @@ TEST_P(Serve, KilledAndRestartedKeepsEveryDiveOnce) {
     const HttpReply refused = stored.request("POST", "/api/connection-test");
     EXPECT_EQ(refused.status, 409);
     EXPECT_TRUE(refused.object()["error"].toString().contains(QStringLiteral("--no-console")));
+}
+
+TEST_P(Serve, UploadReportsProgressAndIsCancelledThroughTheApi) {
+    if (QLatin1String(GetParam()) != QLatin1String("SQLite"))
+        GTEST_SKIP() << "the line, not the database, is under test";
+    ServiceProcess service(arguments());
+    ASSERT_TRUE(service.started()) << service.log().toStdString();
+    FeedClient feed(service.port());
+    EXPECT_EQ(service.request("POST", "/api/job/cancel").status, 409);
+
+    // Frame 1 is the service's version request: the upload's second frame gets no answer.
+    m_simulator.planAnswer(3, ConsoleSimulator::Answer::Silent);
+    const QString event = QString(Kavvix::SampleMeet::Event25Divers);
+    ASSERT_EQ(service.request("POST", "/api/events/" + event + "/upload", "{}").status, 202);
+    const auto progress = feed.waitFor(QStringLiteral("progress"), 2);
+    ASSERT_EQ(progress.size(), 2) << service.log().toStdString();
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(progress[i]["job"].toString(), QStringLiteral("upload"));
+        EXPECT_EQ(progress[i]["sent"].toInt(), i + 1);
+        EXPECT_EQ(progress[i]["total"].toInt(), 5);
+    }
+    const HttpReply cancelled = service.request("POST", "/api/job/cancel");
+    EXPECT_EQ(cancelled.status, 200);
+    EXPECT_EQ(cancelled.object()["result"].toString(), QStringLiteral("aborted"));
+    const auto finished = feed.waitFor(QStringLiteral("finished"), 1);
+    ASSERT_EQ(finished.size(), 1);
+    EXPECT_EQ(finished[0]["result"].toString(), QStringLiteral("aborted"));
+    EXPECT_EQ(feed.waitFor(QStringLiteral("message"), 3).constLast()["text"].toString(),
+              QStringLiteral("Process aborted - upload cancelled"));
+    EXPECT_EQ(service.request("POST", "/api/job/cancel").status, 409);
+    EXPECT_EQ(m_simulator.uploadFrames().size(), 2);
+
+    // The line is free again: the receiver has it, and a judged dive whose checksum is damaged
+    // is counted and announced, not stored.
+    ASSERT_TRUE(service.waitForConsoleOpen(5000));
+    Kavvix::cDiveResult dive;
+    dive.setDiveRound(1);
+    dive.setDivingOrder(3);
+    QByteArray frame = ConsoleSimulator::diveResultFrame(dive).toLatin1();
+    frame[frame.size() - 2] = frame[frame.size() - 2] == '0' ? '1' : '0';
+    m_simulator.sendRaw(frame);
+    const auto errors = feed.waitFor(QStringLiteral("console-error"), 1);
+    ASSERT_EQ(errors.size(), 1) << service.log().toStdString();
+    EXPECT_TRUE(errors[0]["text"].toString().contains(QStringLiteral("checksum")));
+    EXPECT_EQ(errors[0]["frame"].toString().toLatin1(), frame);
+    const QJsonObject console = service.request("GET", "/api/meet").object()["console"].toObject();
+    EXPECT_EQ(console["rejectedFrames"].toInt(), 1);
+    EXPECT_EQ(service.request("GET", "/api/events/" + Event + "/results").array().size(), 0);
 }

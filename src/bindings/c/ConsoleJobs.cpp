@@ -3,6 +3,7 @@
 #include "bindings/common/HostJob.h"
 
 #include <kavvix/JobResult.h>
+#include <kavvix/UploadJob.h>
 
 #include <string>
 #include <vector>
@@ -15,13 +16,23 @@ struct JobHandle {
     JobHandle(std::unique_ptr<Bindings::HostJob> job, const kavvix_job_events &events);
 
     std::unique_ptr<Bindings::HostJob> host;
+    kavvix_job_events events;
+    kavvix_progress_fn progressCallback = nullptr;
+    int sent = 0, total = 0;
     // The result's texts, kept for the handle's life.
     std::string kind, responseCode, detail;
 };
 
 JobHandle::JobHandle(std::unique_ptr<Bindings::HostJob> job, const kavvix_job_events &events)
-    : host(std::move(job)) {
+    : host(std::move(job)), events(events) {
     ConsoleJob &console = host->job();
+    if (auto *upload = qobject_cast<UploadJob *>(&console))
+        QObject::connect(upload, &UploadJob::progress, [this](int frame, int frames) {
+            sent = frame;
+            total = frames;
+            if (progressCallback)
+                progressCallback(this->events.user, sent, total);
+        });
     QObject::connect(&console, &ConsoleJob::message, [events](const QString &line) {
         if (events.message)
             events.message(events.user, line.toUtf8().constData());
@@ -107,6 +118,16 @@ int kavvix_job_result_get(kavvix_job *job, kavvix_job_result *out) {
             *out = kavvix_job_result{handle->kind.c_str(), console.result().succeeded(),
                                      handle->responseCode.c_str(), handle->detail.c_str()};
         return 1;
+    });
+}
+
+int kavvix_job_on_progress(kavvix_job *job, kavvix_progress_fn callback) {
+    return guarded([&] {
+        const auto handle = jobs().find(job);
+        handle->progressCallback = callback;
+        if (callback && handle->sent > 0)
+            callback(handle->events.user, handle->sent, handle->total);
+        return KAVVIX_OK;
     });
 }
 

@@ -15,10 +15,19 @@ struct ProcessorHandle {
     explicit ProcessorHandle(const kavvix_processor_events &events);
 
     cDakProcessor processor;
+    kavvix_frame_rejected_fn frameRejected = nullptr;
     Bindings::FeedQueue queue;
 };
 
 ProcessorHandle::ProcessorHandle(const kavvix_processor_events &events) {
+    QObject::connect(&processor, &cDakProcessor::FrameRejected,
+                     [this, events](const QString &check, const QString &frame) {
+                         if (!frameRejected)
+                             return;
+                         const QByteArray bytes = frame.toLatin1();
+                         frameRejected(events.user, check.toUtf8().constData(), bytes.constData(),
+                                       size_t(bytes.size()));
+                     });
     QObject::connect(&processor, &cDakProcessor::SoftwareVersion, [events](const QString &s) {
         if (events.software_version)
             events.software_version(events.user, s.toUtf8().constData());
@@ -85,6 +94,14 @@ const char *kavvix_version_request(void) {
     static const std::string frame =
         Kavvix::cDakProcessor().SoftwareVersionRequest().toLatin1().toStdString();
     return frame.c_str();
+}
+
+int kavvix_processor_on_frame_rejected(kavvix_processor *processor,
+                                       kavvix_frame_rejected_fn callback) {
+    return guarded([&] {
+        processors().find(processor)->frameRejected = callback;
+        return KAVVIX_OK;
+    });
 }
 
 int kavvix_processor_close(kavvix_processor *processor) {

@@ -12,9 +12,9 @@ namespace {
 
 class DakProcessor {
 public:
-    DakProcessor(py::object onVersion, py::object onError, py::object onDive)
+    DakProcessor(py::object onVersion, py::object onError, py::object onDive, py::object onRejected)
         : m_onVersion(std::move(onVersion)), m_onError(std::move(onError)),
-          m_onDive(std::move(onDive)) {
+          m_onDive(std::move(onDive)), m_onRejected(std::move(onRejected)) {
         auto processor = std::make_shared<cDakProcessor>();
         QObject::connect(processor.get(), &cDakProcessor::SoftwareVersion,
                          [this](const QString &s) {
@@ -29,6 +29,13 @@ public:
             py::object result = py::cast(Bindings::readDiveResult(*dive));
             m_sink.raise(result, m_onDive, py::make_tuple(result));
         });
+        QObject::connect(processor.get(), &cDakProcessor::FrameRejected,
+                         [this](const QString &check, const QString &frame) {
+                             const QByteArray bytes = frame.toLatin1();
+                             py::bytes raw(bytes.constData(), size_t(bytes.size()));
+                             m_sink.raise(py::cast(FrameRejected{check.toStdString(), raw}),
+                                          m_onRejected, py::make_tuple(toPython(check), raw));
+                         });
         m_processor.open(std::move(processor));
     }
 
@@ -47,7 +54,7 @@ public:
     void close() { m_processor.close(); }
 
 private:
-    py::object m_onVersion, m_onError, m_onDive;
+    py::object m_onVersion, m_onError, m_onDive, m_onRejected;
     EventSink m_sink;
     Bindings::FeedQueue m_queue;
     Closable<cDakProcessor> m_processor{"DakProcessor"};
@@ -60,14 +67,16 @@ void bindDakProcessor(py::module_ &m) {
         m, "DakProcessor",
         "Follows the timing console: feed it the bytes the serial line delivers; it reports "
         "the console's software version, judged dives and errors.");
-    cls.def(py::init<py::object, py::object, py::object>(), py::kw_only(),
+    cls.def(py::init<py::object, py::object, py::object, py::object>(), py::kw_only(),
             py::arg("on_software_version") = py::none(), py::arg("on_comm_error") = py::none(),
-            py::arg("on_dive_result") = py::none(),
+            py::arg("on_dive_result") = py::none(), py::arg("on_frame_rejected") = py::none(),
             "Callbacks, all optional: on_software_version(version: str), "
-            "on_comm_error(message: str), on_dive_result(dive: DiveResult).")
+            "on_comm_error(message: str), on_dive_result(dive: DiveResult), "
+            "on_frame_rejected(check: str, frame: bytes) for a frame that failed its checks.")
         .def("feed", &DakProcessor::feed, py::arg("data"),
              "Takes received bytes (any number, in arrival order) and returns the events they "
-             "completed: SoftwareVersion, CommError and DiveResult objects, after calling the "
+             "completed: SoftwareVersion, CommError, DiveResult and FrameRejected objects, after "
+             "calling the "
              "callbacks. When a callback raises, the remaining bytes are still taken in but no "
              "further callback runs, and feed() raises that exception.")
         .def("software_version_request", &DakProcessor::softwareVersionRequest,

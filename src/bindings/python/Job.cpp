@@ -5,6 +5,7 @@
 #include "bindings/common/HostJob.h"
 
 #include <kavvix/JobResult.h>
+#include <kavvix/UploadJob.h>
 
 #include <QStringList>
 #include <QThread>
@@ -81,6 +82,10 @@ public:
         Orphans::release();
         QObject::connect(&host->job(), &ConsoleJob::message,
                          [this](const QString &line) { m_lines << line; });
+        if (auto *upload = qobject_cast<UploadJob *>(&host->job()))
+            QObject::connect(upload, &UploadJob::progress, [this](int sent, int total) {
+                m_progress = {sent, total};
+            });
         host->start();
         m_host.open(std::move(host));
     }
@@ -111,6 +116,11 @@ public:
         return lines;
     }
     bool finished() const { return ownHost()->job().isFinished(); }
+    // Frames written of frames to send, (0, 0) before the first (and for a connection test).
+    std::pair<int, int> progress() const {
+        ownHost();
+        return m_progress;
+    }
     JobOutcome result() const {
         const JobResult &r = ownHost()->job().result();
         return {r.name().toStdString(), r.succeeded(), r.responseCode.toStdString(),
@@ -146,6 +156,7 @@ private:
 
     QThread *m_thread = QThread::currentThread();
     QStringList m_lines;
+    std::pair<int, int> m_progress{0, 0};
     Closable<Bindings::HostJob> m_host{"job"};
 };
 
@@ -160,6 +171,7 @@ void bindJob(py::module_ &m) {
         .def_static("connection_test", &Job::connectionTest, py::arg("device"))
         .def("wait", &Job::wait, py::arg("timeout"))
         .def_property_readonly("finished", &Job::finished)
+        .def_property_readonly("progress", &Job::progress)
         .def_property_readonly("result", &Job::result)
         .def("cancel", &Job::cancel)
         .def("close", &Job::close);

@@ -108,6 +108,13 @@ void bindValues(py::module_ &m) {
         .def_readonly("message", &CommError::message);
     addValueMethods(commError, {"message"});
 
+    py::class_<FrameRejected> rejected(
+        m, "FrameRejected", "A frame from the console failed its checks and was dropped.");
+    rejected.def(py::init<std::string, py::bytes>(), py::arg("check"), py::arg("frame"))
+        .def_readonly("check", &FrameRejected::check)
+        .def_readonly("frame", &FrameRejected::frame);
+    addValueMethods(rejected, {"check", "frame"});
+
     py::class_<ResponseOK> ok(m, "ResponseOK", "The console accepted the last frame.");
     ok.def(py::init<>());
     addValueMethods(ok, {});

@@ -16,6 +16,11 @@ struct CommError {
     std::string message;
 };
 
+struct FrameRejected {
+    std::string check;
+    py::bytes frame;
+};
+
 struct ResponseOK {};
 
 struct PacketError {

@@ -73,7 +73,18 @@ function showOverlay(show) {
 function setJob(job) {
   line.job = job;
   for (const id of ['upload', 'test', 'make-current']) $(id).disabled = Boolean(job);
+  $('cancel').disabled = !job;
+  if (!job) $('progress-box').hidden = true;
   showConsole();
+}
+
+// "Sending packet 2 of 5", with a bar.
+function showProgress(sent, total) {
+  const bar = $('progress');
+  bar.max = total;
+  bar.value = sent;
+  setText('progress-text', `Sending packet ${sent} of ${total}`);
+  $('progress-box').hidden = false;
 }
 
 async function loadMeet() {
@@ -145,6 +156,12 @@ $('upload').addEventListener('click', () => startJob(
   'upload', `/api/events/${encodeURIComponent($('event').value)}/upload`, { order: $('order').value },
 ));
 $('test').addEventListener('click', () => startJob('test', '/api/connection-test', {}));
+$('cancel').addEventListener('click', async () => {
+  const reply = await send('POST', '/api/job/cancel', {});
+  if (reply.status !== 200 && reply.status !== 409) {
+    showOutcome(reply.body?.error ?? `The service answered ${reply.status}`, 'refused');
+  }
+});
 for (const button of document.querySelectorAll('#overlay-buttons button')) {
   button.addEventListener('click', async () => {
     const reply = await send('PUT', '/api/overlay', { show: button.dataset.show });
@@ -169,8 +186,11 @@ openFeed({
       showConsole();
     } else if (message.type === 'overlay') {
       showOverlay(message.show);
-    } else if (message.type === 'error') {
+    } else if (message.type === 'error' || message.type === 'console-error') {
       addMessage(message.text);
+    } else if (message.type === 'progress') {
+      if (!line.job) setJob(message.job);
+      showProgress(message.sent, message.total);
     } else if (message.type === 'finished') {
       setJob(null);
       showOutcome(outcomes[message.result] ?? message.result, message.result);

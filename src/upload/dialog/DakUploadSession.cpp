@@ -42,26 +42,20 @@ QString notificationText(qint16 kind) {
 } // namespace
 
 DakUploadSession::DakUploadSession(DakUploadView &view, QObject *controlsParent)
-    : m_view(view), m_tmrWait(new QTimer(controlsParent ? controlsParent : this)),
-      m_comPort(new comPort(controlsParent ? controlsParent : this)) {
-    m_tmrWait->setObjectName(QStringLiteral("tmrWait"));
-    m_tmrWait->setInterval(WaitIntervalMs);
-    m_comPort->setObjectName(QStringLiteral("comPort"));
-    connect(m_comPort, &comPort::OnComm, this, &DakUploadSession::comPort_OnComm);
-    connect(m_tmrWait, &QTimer::timeout, this, &DakUploadSession::tmrWait_Timer);
+    : m_view(view), m_line(new ConsoleLine(controlsParent ? controlsParent : this)) {
+    connect(port(), &comPort::OnComm, this, &DakUploadSession::comPort_OnComm);
 }
 
 DakUploadSession::~DakUploadSession() {
-    // The timer and the port may outlive the session (children of the dialog): a job still
-    // running stops here, and leaves both idle.
+    // The line may outlive the session (a child of the dialog): a job still running stops
+    // here, and leaves it idle.
     if (m_job)
         m_job->disconnect(this);
     delete m_job;
-    disconnect(m_comPort, nullptr, this, nullptr);
-    disconnect(m_tmrWait, nullptr, this, nullptr);
-    m_tmrWait->stop();
-    if (m_comPort->isOpen())
-        m_comPort->close();
+    disconnect(port(), nullptr, this, nullptr);
+    tmrWait()->stop();
+    if (port()->isOpen())
+        port()->close();
 }
 
 void DakUploadSession::Form_Load(const QSqlDatabase &odbConn, const QString &sMeetID) {
@@ -75,6 +69,8 @@ void DakUploadSession::Form_Load(const QSqlDatabase &odbConn, const QString &sMe
 void DakUploadSession::LoadEvents() {
     int step = 1;
     try {
+        // The list's own conversions, for the length of this routine.
+        const std::unique_ptr<cUtility> utility = createUtility();
         m_view.clearEvents();
         m_eventItemData.clear();
         m_view.addEvent(QStringLiteral("<No Events Found>"), -1);
@@ -98,10 +94,10 @@ void DakUploadSession::LoadEvents() {
 
         step = 5;
         do {
-            m_view.addEvent(m_utility->ToText(rs->value(QStringLiteral("EventName"))), 0);
+            m_view.addEvent(utility->ToText(rs->value(QStringLiteral("EventName"))), 0);
             m_eventItemData << 0;
             m_eventIds[m_eventItemData.size() - 1] =
-                m_utility->ToText(rs->value(QStringLiteral("EventID")));
+                utility->ToText(rs->value(QStringLiteral("EventID")));
         } while (rs->next());
     } catch (const std::exception &e) {
         m_view.showMessageBox(Caption, QStringLiteral("Error filling list of events: %1[%2]%3")
@@ -208,8 +204,7 @@ void DakUploadSession::testStateChanged(ConsoleJob::State state) {
 void DakUploadSession::startJob(ConsoleJob *job) {
     m_job = job;
     job->setCommPort(m_commPort);
-    job->setLine(m_comPort);
-    job->setWaitTimer(m_tmrWait);
+    job->setLine(m_line);
     connect(job, &ConsoleJob::message, this, [this](const QString &text) { ShowMessage(text); });
     connect(job, &ConsoleJob::finished, this, &DakUploadSession::jobFinished);
     m_view.clearMessages();
@@ -222,17 +217,10 @@ void DakUploadSession::jobFinished() {
     m_job = nullptr;
 }
 
-void DakUploadSession::tmrWait_Timer() {
-    if (m_job)
-        m_job->waitTimerTicked();
-}
-
 void DakUploadSession::comPort_OnComm() {
-    // Characters and the line's loss go to the running job; the other notifications only
-    // reach the log.
-    if (m_job)
-        m_job->portNotified();
-    const QString text = notificationText(m_comPort->CommEvent());
+    // Characters received go to the running job through the line, one at a time; the other
+    // notifications only reach the log.
+    const QString text = notificationText(port()->CommEvent());
     if (text.isEmpty() || !modKavvix::DebugEnabled() || !m_utility)
         return;
     try {
@@ -245,9 +233,9 @@ void DakUploadSession::comPort_OnComm() {
 void DakUploadSession::btnDone_Click() {
     if (m_job)
         m_job->cancel();
-    m_tmrWait->stop();
-    if (m_comPort->isOpen())
-        m_comPort->close();
+    tmrWait()->stop();
+    if (port()->isOpen())
+        port()->close();
 }
 
 bool DakUploadSession::mayClose() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <kavvix/ConsoleJob.h>
+#include <kavvix/ConsoleLine.h>
 #include <kavvix/cUtility.h>
 
 #include <QObject>
@@ -21,7 +22,8 @@ class comPort;
 
 // The upload dialog's behaviour without widgets: the event list, the operator's actions and
 // what the window shows while an upload or a connection test runs. The upload and the test
-// themselves are jobs (UploadJob, ConnectionTestJob) on the dialog's port and wait timer; this
+// themselves are jobs (UploadJob, ConnectionTestJob) on the dialog's line (its port and wait
+// timer), which has no receiver of its own: between jobs nothing is read and the port is closed;
 // class starts them and turns what they report into the message list, the busy pointer, the
 // test button's caption and the window's input state. The handlers keep the names of the
 // controls they serve; everything shown goes through the view.
@@ -33,8 +35,8 @@ public:
     // The dialog's caption, also the title of its error boxes.
     static inline const QString Caption = QStringLiteral("Upload To Daktronics OmniSport 2000");
 
-    // The wait timer and the port are created as children of controlsParent (named tmrWait
-    // and comPort), or of the session when none is given.
+    // The line, with its wait timer and port (named tmrWait and comPort), is created as a child
+    // of controlsParent, or of the session when none is given.
     explicit DakUploadSession(DakUploadView &view, QObject *controlsParent = nullptr);
     ~DakUploadSession() override;
 
@@ -70,8 +72,8 @@ public:
     // Neither an upload nor a test runs.
     bool isIdle() const { return !m_job; }
 
-    QTimer *tmrWait() const { return m_tmrWait; }
-    comPort *port() const { return m_comPort; }
+    QTimer *tmrWait() const { return &m_line->waitTimer(); }
+    comPort *port() const { return &m_line->port(); }
 
 private:
     // Runs a job on the dialog's port and timer; its messages go to the list.
@@ -80,15 +82,13 @@ private:
     void uploadStateChanged(ConsoleJob::State state);
     void testStateChanged(ConsoleJob::State state);
     void comPort_OnComm();
-    void tmrWait_Timer();
     // Lets the window show what just changed (layout, repaint) before a step that may take a
     // while. Port notifications, timer ticks and clicks wait for the event loop, so nothing
     // runs in the middle of an upload's or a test's step.
     static void Yield();
 
     DakUploadView &m_view;
-    QTimer *m_tmrWait;
-    comPort *m_comPort;
+    ConsoleLine *m_line;
 
     QSqlDatabase m_db;
     QString m_meetId;

@@ -6,7 +6,7 @@ the timing console said; upload() and test_connection() talk to the console over
 device and yield the operator's message lines as they happen.
 """
 
-from typing import Generator
+from typing import Callable, Generator, Optional
 
 from ._kavvix import (
     ClosedError,
@@ -16,6 +16,7 @@ from ._kavvix import (
     DakResponse,
     DaktronicsData,
     DiveResult,
+    FrameRejected,
     JobResult,
     KavvixError,
     PacketError,
@@ -29,7 +30,7 @@ from ._kavvix import (
 
 __all__ = [
     "ClosedError", "ColoradoData", "CommError", "DakProcessor", "DakResponse", "DaktronicsData",
-    "DiveResult", "JobError", "JobResult", "KavvixError", "PacketError", "ParseError",
+    "DiveResult", "FrameRejected", "JobError", "JobResult", "KavvixError", "PacketError", "ParseError",
     "ResponseOK", "ScoreSet", "SoftwareVersion", "test_connection", "upload",
 ]
 
@@ -48,8 +49,9 @@ class JobError(KavvixError):
         self.validation = result.validation
 
 
-def upload(database: str, meet_id: str, event_id: str, device: str,
-           order: str = "A") -> Generator[str, None, JobResult]:
+def upload(database: str, meet_id: str, event_id: str, device: str, order: str = "A",
+           on_progress: Optional[Callable[[int, int], None]] = None,
+           ) -> Generator[str, None, JobResult]:
     """Uploads one event of a meet to the timing console on a serial device.
 
     database is an SQLite file or a postgresql:// URL, order the console's dive order A to D.
@@ -57,10 +59,12 @@ def upload(database: str, meet_id: str, event_id: str, device: str,
     Returns a generator of the operator message lines ("Sending packet 1", ...) that runs the
     upload while it is iterated; it returns the JobResult, and raises JobError when the upload
     did not end with every frame acknowledged. Leaving the loop early cancels the upload.
+    on_progress(sent, total), when given, is called as frames are written: frame number sent
+    of the total to send.
     Raises ValueError or KavvixError at once when an argument, the database or the meet is
     wrong.
     """
-    return _follow(_Job.upload(database, meet_id, event_id, order, device))
+    return _follow(_Job.upload(database, meet_id, event_id, order, device), on_progress)
 
 
 def test_connection(device: str) -> Generator[str, None, JobResult]:
@@ -72,10 +76,15 @@ def test_connection(device: str) -> Generator[str, None, JobResult]:
     return _follow(_Job.connection_test(device))
 
 
-def _follow(job: _Job, poll_seconds: float = 0.25) -> Generator[str, None, JobResult]:
+def _follow(job: _Job, on_progress: Optional[Callable[[int, int], None]] = None,
+            poll_seconds: float = 0.25) -> Generator[str, None, JobResult]:
+    shown = (0, 0)
     try:
         while True:
             lines = job.wait(poll_seconds)
+            if on_progress is not None and job.progress != shown:
+                shown = job.progress
+                on_progress(*shown)
             yield from lines
             if job.finished and not lines:
                 break

@@ -1,6 +1,6 @@
 """Type hints of the compiled part of kavvix."""
 
-from typing import Callable, List, Optional, TypedDict, Union
+from typing import Callable, List, Optional, Tuple, TypedDict, Union
 
 Text = Union[str, bytes, bytearray]
 Bytes = Union[bytes, bytearray, memoryview]
@@ -67,6 +67,11 @@ class CommError:
     message: str
     def __init__(self, message: str) -> None: ...
 
+class FrameRejected:
+    check: str
+    frame: bytes
+    def __init__(self, check: str, frame: bytes) -> None: ...
+
 class ResponseOK:
     def __init__(self) -> None: ...
 
@@ -119,7 +124,7 @@ class DaktronicsData:
     def __enter__(self) -> "DaktronicsData": ...
     def __exit__(self, *args: object) -> None: ...
 
-ProcessorEvent = Union[SoftwareVersion, CommError, DiveResult]
+ProcessorEvent = Union[SoftwareVersion, CommError, DiveResult, FrameRejected]
 ResponseEvent = Union[ResponseOK, PacketError]
 
 class DakProcessor:
@@ -129,6 +134,7 @@ class DakProcessor:
         on_software_version: Optional[Callable[[str], object]] = None,
         on_comm_error: Optional[Callable[[str], object]] = None,
         on_dive_result: Optional[Callable[[DiveResult], object]] = None,
+        on_frame_rejected: Optional[Callable[[str, bytes], object]] = None,
     ) -> None: ...
     def feed(self, data: Bytes) -> List[ProcessorEvent]: ...
     def software_version_request(self) -> bytes: ...
@@ -157,6 +163,8 @@ class _Job:
     def wait(self, timeout: float) -> List[str]: ...
     @property
     def finished(self) -> bool: ...
+    @property
+    def progress(self) -> Tuple[int, int]: ...
     @property
     def result(self) -> JobResult: ...
     def cancel(self) -> None: ...
