@@ -279,13 +279,14 @@ void LiveService::wire() {
                                           {"versionCurrent", link.versionCurrent()}});
             });
     connect(p.link.get(), &ConsoleLink::commError, this, [this](const QString &text) {
-        m_parts->metrics.countRejectedFrame();
         emit logLine(QStringLiteral("console error: %1").arg(text));
         m_parts->feed->broadcast({{"type", "error"}, {"text", text}});
     });
     connect(
         p.link.get(), &ConsoleLink::frameRejected, this,
         [this](const QString &check, const QString &frame) {
+            // The same frames as /api/meet's console.rejectedFrames counts.
+            m_parts->metrics.countRejectedFrame();
             const QString text =
                 QStringLiteral("A frame from the console failed its %1 check and was dropped")
                     .arg(check);

@@ -281,5 +281,7 @@ TEST_P(Serve, UploadReportsProgressAndIsCancelledThroughTheApi) {
     EXPECT_EQ(errors[0]["frame"].toString().toLatin1(), frame);
     const QJsonObject console = service.request("GET", "/api/meet").object()["console"].toObject();
     EXPECT_EQ(console["rejectedFrames"].toInt(), 1);
+    EXPECT_TRUE(
+        service.request("GET", "/metrics").raw.contains("\nkavvix_rejected_frames_total 1\n"));
     EXPECT_EQ(service.request("GET", "/api/events/" + Event + "/results").array().size(), 0);
 }

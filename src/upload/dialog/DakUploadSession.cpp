@@ -225,8 +225,9 @@ void DakUploadSession::comPort_OnComm() {
         return;
     try {
         m_utility->WriteLog(1, QStringLiteral("comPort_OnComm"), text, 0);
-    } catch (const std::exception &e) {
-        ShowMessage(QStringLiteral("UNEXPECTED ERROR: [comPort_OnComm] ") + Error::describe(e));
+    } catch (...) {
+        // A log writer that fails here has nowhere to be reported: the notification handler
+        // shows no message of its own, as for the received characters' log entries.
     }
 }
 
