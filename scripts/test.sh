@@ -22,5 +22,7 @@ BUILD_DIR=$build_dir "$root/scripts/build.sh" "${cmake_args[@]}"
 eval "$("$root/scripts/pg-cluster.sh" start)"
 export KAVVIX_REQUIRE_PG=1
 trap '"$root/scripts/pg-cluster.sh" stop "$KAVVIX_TEST_PG_DIR"' EXIT
+# The tests' services read no configuration file of this machine's, only what a test gives them.
+export KAVVIX_CONFIG=
 cd "$build_dir"
 ctest --output-on-failure -j"$(nproc)"

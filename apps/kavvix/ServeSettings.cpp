@@ -51,6 +51,9 @@ QMap<QString, QString> readFile(const QString &path) {
         throw UserError(QStringLiteral("config %1: not a \"key = value\" file").arg(path));
     QMap<QString, QString> values;
     for (const QString &key : file.allKeys()) {
+        // QSettings takes only ';' for a comment; "#key = value" is a setting commented out.
+        if (key.startsWith(u'#'))
+            continue;
         const Setting *known = nullptr;
         for (const Setting &setting : Settings)
             if (key == QLatin1String(setting.key))
@@ -99,8 +102,8 @@ void parseListen(const QString &text, Kavvix::LiveServiceOptions &options) {
 void ServeSettings::describe(QCommandLineParser &parser) {
     parser.addOptions({
         {QStringLiteral("config"),
-         QStringLiteral("Configuration file (default: %1 when it exists); the options given "
-                        "here override it.")
+         QStringLiteral("Configuration file (default: $KAVVIX_CONFIG, else %1 when it "
+                        "exists); the options given here override it.")
              .arg(DefaultFile),
          QStringLiteral("FILE")},
         {QStringLiteral("token-file"),
@@ -117,6 +120,8 @@ ServeSettings ServeSettings::load(const QCommandLineParser &parser) {
     ServeSettings settings;
     if (parser.isSet(QStringLiteral("config")))
         settings.m_configFile = parser.value(QStringLiteral("config"));
+    else if (qEnvironmentVariableIsSet("KAVVIX_CONFIG"))
+        settings.m_configFile = qEnvironmentVariable("KAVVIX_CONFIG");
     else if (QFileInfo::exists(DefaultFile))
         settings.m_configFile = DefaultFile;
     if (!settings.m_configFile.isEmpty())

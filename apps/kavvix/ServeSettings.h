@@ -10,8 +10,8 @@
 namespace KavvixCli {
 
 // What `kavvix serve` runs with: its configuration file (QSettings INI, one "key = value" a
-// line), with the command line's options over it. The file is FILE given by --config, else
-// DefaultFile when it exists.
+// line), with the command line's options over it. The file is FILE given by --config, else the
+// one $KAVVIX_CONFIG names (set but empty: none), else DefaultFile when it exists.
 class ServeSettings {
 public:
     static inline const QString DefaultFile = QStringLiteral("/etc/kavvix/kavvix.conf");

@@ -68,6 +68,9 @@ protected:
              {std::pair{"unknown.conf", "databse = meet.sqlite\n"},
               std::pair{"token.conf", "token = secret\n"},
               std::pair{"port.conf", "database = /nonexistent.sqlite\nmeet = RIV26\nport = 40\n"},
+              // as the installed template has them: settings commented out with '#'
+              std::pair{"commented.conf",
+                        "# the meet\n#database = /var/lib/kavvix/m.sqlite\nport = 40\n"},
               std::pair{"empty-token.conf", "token-file = @dir/empty-token\n"}}) {
             QFile file(folder->filePath(QLatin1String(name)));
             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -164,6 +167,7 @@ TEST_F(CommandsCli, ExitCodeAndOneClearLine) {
         {"serve --config @dir/unknown.conf", 1, "unknown setting 'databse'"},
         {"serve --config @dir/token.conf", 1, "the token goes in a file of its own"},
         {"serve --config @dir/port.conf", 2, "--port takes a number from 1 to 16, not '40'"},
+        {"serve --config @dir/commented.conf", 2, "--port takes a number from 1 to 16, not '40'"},
         // The command line overrides the file: its port, then its database.
         {"serve --config @dir/port.conf --port 9", 1, "/nonexistent.sqlite"},
         {"serve --config @dir/port.conf --port 9 --db @meet --meet NOPE", 1,

@@ -6,6 +6,9 @@
 int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The services the tests start read no configuration of the machine's (an installed
+    // /etc/kavvix/kavvix.conf), only what a test gives them.
+    qputenv("KAVVIX_CONFIG", "");
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
