@@ -276,14 +276,16 @@ QHttpServerResponse ApiServer::meet() const {
         {"meetName", m_meet.meetName()},
         {"currentEvent",
          m_meet.currentEvent().isEmpty() ? QJsonValue() : QJsonValue(m_meet.currentEvent())},
-        {"console", QJsonObject{{"port", m_jobs.lineAvailable() ? QJsonValue(m_link.portNumber())
-                                                                : QJsonValue()},
-                                {"open", m_link.isOpen()},
-                                {"since", m_link.since().toString(Qt::ISODateWithMs)},
-                                {"answering", m_link.answering()},
-                                {"version", version},
-                                {"versionCurrent", m_link.versionCurrent()},
-                                {"rejectedFrames", m_link.rejectedFrames()}}},
+        {"console",
+         QJsonObject{
+             {"port", m_jobs.lineAvailable() ? QJsonValue(m_link.portNumber()) : QJsonValue()},
+             {"name", m_jobs.lineAvailable() ? QJsonValue(m_lineName) : QJsonValue()},
+             {"open", m_link.isOpen()},
+             {"since", m_link.since().toString(Qt::ISODateWithMs)},
+             {"answering", m_link.answering()},
+             {"version", version},
+             {"versionCurrent", m_link.versionCurrent()},
+             {"rejectedFrames", m_link.rejectedFrames()}}},
         {"overlay", m_overlayShow},
         {"events", events}};
 }

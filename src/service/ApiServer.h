@@ -53,6 +53,8 @@ public:
 
     // Requires the token on the requests that change something; empty: none required.
     void setToken(const QString &token) { m_token = token; }
+    // How the console's line is named to the operator: the device as given, or "COM n".
+    void setLineName(const QString &name) { m_lineName = name; }
     // The port listened on; 0 (and the reason) when the address cannot be used.
     quint16 listen(const QHostAddress &address, quint16 port, GuardedTcpServer::Limits limits,
                    QString &problem);
@@ -95,6 +97,7 @@ private:
     std::function<qint64()> m_journalBacklog;
     std::function<qint64()> m_feedClients;
     QString m_token;
+    QString m_lineName;
     QString m_overlayShow = QStringLiteral("dive");
     QHttpServer m_server;
 };

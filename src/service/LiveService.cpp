@@ -257,6 +257,7 @@ void LiveService::wire() {
         [this] { return qint64(m_parts->journal.pending().size()); },
         [this] { return qint64(m_parts->feed ? m_parts->feed->clientCount() : 0); }});
     p.api->setToken(m_options.token);
+    p.api->setLineName(portName());
     p.feed = std::make_unique<LiveFeed>(p.api->server());
 
     for (QObject *source :

@@ -503,6 +503,8 @@ def test_pages_say_when_the_console_is_disconnected(browser, service, simulator)
     meet = wait_until(lambda: (m := service.json('/api/meet'))['console']['open'] is False and m)
     assert meet['console']['answering'] is False and meet['console']['since'].endswith('Z')
     assert meet['console']['version'] and meet['console']['versionCurrent'] is False
+    assert meet['console']['name'] == simulator.link  # as the service was given it
+    assert browser.find_element(By.ID, 'console-state').text.startswith(simulator.link)
     wait_until(lambda: browser.find_element(By.ID, 'feed').text.startswith(
         'Console disconnected since '))
     assert 'again every second' in browser.find_element(By.ID, 'console-retry').text

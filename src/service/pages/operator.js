@@ -49,7 +49,8 @@ function showValidation(problems = []) {
 
 function showConsole() {
   const element = $('console-state');
-  const port = line.port === null ? '' : `COM ${line.port} `;
+  // The device as the service was given it, else the port number.
+  const port = line.name ? `${line.name} ` : line.port === null ? '' : `COM ${line.port} `;
   const jobs = { upload: 'in use by the upload', test: 'in use by the connection test' };
   element.dataset.open = String(line.open || Boolean(line.job));
   // A version heard before the line went down may no longer be the console's.
