@@ -226,16 +226,14 @@ def save_doc(name, data):
 
 def screenshot(driver, name, scale=1.0):
     """Saves the viewport as docs/NAME.png when KAVVIX_SCREENSHOT_DIR says where."""
-    folder = os.environ.get('KAVVIX_SCREENSHOT_DIR')
-    if not folder:
+    if not os.environ.get('KAVVIX_SCREENSHOT_DIR'):
         return
     import base64
     size = driver.execute_script('return [innerWidth, innerHeight]')
     shot = driver.execute_cdp_cmd('Page.captureScreenshot', {
         'format': 'png',
         'clip': {'x': 0, 'y': 0, 'width': size[0], 'height': size[1], 'scale': scale}})
-    with open(os.path.join(folder, f'{name}.png'), 'wb') as file:
-        file.write(base64.b64decode(shot['data']))
+    save_doc(f'{name}.png', base64.b64decode(shot['data']))
 
 
 def add_event(database, event_id, name, divers, rounds, first_reg_id):
