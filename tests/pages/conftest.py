@@ -25,19 +25,11 @@ MEET = 'RIV26'
 EVENT = 'E12'
 TOKEN = 'pool-side-secret'
 
-# Numbers measured along the way, printed at the end of the run.
-measured = {}
-
 
 def pytest_sessionstart(session):
     if not (CHROMIUM and CHROMEDRIVER):
         # Exit code 77 tells CTest the suite was skipped, not passed.
         pytest.exit('chromium and chromium-driver are not installed: the page tests are skipped', 77)
-
-
-def pytest_terminal_summary(terminalreporter):
-    for name, value in measured.items():
-        terminalreporter.write_line(f'measured: {name}: {value}')
 
 
 def wait_until(condition, timeout=10.0, interval=0.02):
@@ -104,7 +96,7 @@ class Simulator:
 
     def dive(self, round, order, total, dive_total, number='105', position='B', dd=2.4,
              awards=(6.5, 7.0, 7.0, 6.5, 7.5, 7.0, 6.5, 0, 0), failed=' ', balked=' '):
-        """Sends a judged dive; returns the wall-clock time (ms) just before it was asked for."""
+        """Sends a judged dive and waits until the simulator has sent it."""
         fields = {'EventNumberN': 12, 'EventNumberA': 'A', 'DiveRound': round,
                   'DivingOrder': order, 'DiveNumber': number, 'DivePos': position, 'DiveDD': dd,
                   'DiveTotal': dive_total, 'TotalScore': total, 'BoardLevel': '1M',
@@ -112,10 +104,8 @@ class Simulator:
         awards = tuple(awards) + (0,) * (9 - len(awards))
         fields.update({f'J{i + 1}Score': value for i, value in enumerate(awards)})
         sent = self.out.count('sent judged dive')
-        started = time.time() * 1000
         self.command(dive=fields)
         self.out.wait_for('sent judged dive', sent + 1)
-        return started
 
     def stop(self):
         self.process.send_signal(signal.SIGINT)
@@ -203,9 +193,7 @@ def browser():
     for argument in ('--headless=new', '--no-sandbox', '--disable-gpu', '--hide-scrollbars',
                      '--disable-dev-shm-usage', '--window-size=1920,1080'):
         options.add_argument(argument)
-    started = time.monotonic()
     driver = webdriver.Chrome(service=DriverService(CHROMEDRIVER), options=options)
-    measured['browser start'] = f'{time.monotonic() - started:.1f} s'
     driver.set_script_timeout(10)
     yield driver
     driver.quit()

@@ -79,13 +79,6 @@ def test_upload_arguments(meet, arguments, error, match):
         kavvix.upload(meet, meet_id, event_id, "/dev/null", order=order)
 
 
-def test_missing_device_is_a_job_error():
-    with pytest.raises(kavvix.JobError) as failed:
-        run(kavvix.test_connection("/dev/no-such-console"))
-    assert failed.value.result.kind == "port-unavailable"
-    assert "/dev/no-such-console does not exist" in str(failed.value)
-
-
 def test_a_job_used_on_another_thread_raises_and_the_library_goes_on(console, meet):
     device = console()
     job = kavvix.upload(meet, "RIV26", "E12", device)
