@@ -2,9 +2,47 @@
 
 #include <QStringList>
 
+#include <array>
+#include <utility>
+
 namespace Kavvix::ServiceRoutes {
 
 namespace {
+
+constexpr std::array<std::pair<ServiceRoute, const char *>, std::size_t(ServiceRoute::Last) + 1>
+    Labels = {{
+        {ServiceRoute::Board, "/"},
+        {ServiceRoute::Overlay, "/overlay"},
+        {ServiceRoute::Operator, "/operator"},
+        {ServiceRoute::ResultsPage, "/results"},
+        {ServiceRoute::MeetPage, "/meet"},
+        {ServiceRoute::PageFile, "/pages/{file}"},
+        {ServiceRoute::QrCode, "/qr.svg"},
+        {ServiceRoute::Live, "/live"},
+        {ServiceRoute::Health, "/healthz"},
+        {ServiceRoute::Metrics, "/metrics"},
+        {ServiceRoute::Meet, "/api/meet"},
+        {ServiceRoute::EventResults, "/api/events/{event}/results"},
+        {ServiceRoute::EventResultsCsv, "/api/events/{event}/results.csv"},
+        {ServiceRoute::EventSummary, "/api/events/{event}/summary"},
+        {ServiceRoute::EventStandings, "/api/events/{event}/standings"},
+        {ServiceRoute::EventNext, "/api/events/{event}/next"},
+        {ServiceRoute::EventUpload, "/api/events/{event}/upload"},
+        {ServiceRoute::ConnectionTest, "/api/connection-test"},
+        {ServiceRoute::JobCancel, "/api/job/cancel"},
+        {ServiceRoute::CurrentEvent, "/api/current-event"},
+        {ServiceRoute::OverlayShow, "/api/overlay"},
+        {ServiceRoute::Divers, "/api/divers"},
+    }};
+
+// Every route has its label, in the order of the routes.
+constexpr bool everyRouteLabelled() {
+    for (std::size_t i = 0; i < Labels.size(); ++i)
+        if (Labels[i].first != ServiceRoute(i) || Labels[i].second == nullptr)
+            return false;
+    return true;
+}
+static_assert(everyRouteLabelled());
 
 bool isPlaceholder(QStringView segment) {
     return segment.startsWith(u'{') && segment.endsWith(u'}');
@@ -26,53 +64,7 @@ bool serves(ServiceRoute route, const QStringList &pathSegments) {
 } // namespace
 
 QString label(ServiceRoute route) {
-    switch (route) {
-    case ServiceRoute::Board:
-        return QStringLiteral("/");
-    case ServiceRoute::Overlay:
-        return QStringLiteral("/overlay");
-    case ServiceRoute::Operator:
-        return QStringLiteral("/operator");
-    case ServiceRoute::ResultsPage:
-        return QStringLiteral("/results");
-    case ServiceRoute::MeetPage:
-        return QStringLiteral("/meet");
-    case ServiceRoute::PageFile:
-        return QStringLiteral("/pages/{file}");
-    case ServiceRoute::QrCode:
-        return QStringLiteral("/qr.svg");
-    case ServiceRoute::Live:
-        return QStringLiteral("/live");
-    case ServiceRoute::Health:
-        return QStringLiteral("/healthz");
-    case ServiceRoute::Metrics:
-        return QStringLiteral("/metrics");
-    case ServiceRoute::Meet:
-        return QStringLiteral("/api/meet");
-    case ServiceRoute::EventResults:
-        return QStringLiteral("/api/events/{event}/results");
-    case ServiceRoute::EventResultsCsv:
-        return QStringLiteral("/api/events/{event}/results.csv");
-    case ServiceRoute::EventSummary:
-        return QStringLiteral("/api/events/{event}/summary");
-    case ServiceRoute::EventStandings:
-        return QStringLiteral("/api/events/{event}/standings");
-    case ServiceRoute::EventNext:
-        return QStringLiteral("/api/events/{event}/next");
-    case ServiceRoute::EventUpload:
-        return QStringLiteral("/api/events/{event}/upload");
-    case ServiceRoute::ConnectionTest:
-        return QStringLiteral("/api/connection-test");
-    case ServiceRoute::JobCancel:
-        return QStringLiteral("/api/job/cancel");
-    case ServiceRoute::CurrentEvent:
-        return QStringLiteral("/api/current-event");
-    case ServiceRoute::OverlayShow:
-        return QStringLiteral("/api/overlay");
-    case ServiceRoute::Divers:
-        return QStringLiteral("/api/divers");
-    }
-    return {};
+    return QLatin1String(Labels[std::size_t(route)].second);
 }
 
 QString pattern(ServiceRoute route) {
