@@ -44,6 +44,20 @@ def wait_until(condition, timeout=10.0, interval=0.02):
         time.sleep(interval)
 
 
+def http_request(url, method='GET', body=None, token=None):
+    """(status, headers, body text) of one request; body as JSON, token as a bearer token."""
+    data = None if body is None else json.dumps(body).encode()
+    headers = {'Content-Type': 'application/json'}
+    if token:
+        headers['Authorization'] = f'Bearer {token}'
+    request = urllib.request.Request(url, data=data, method=method, headers=headers)
+    try:
+        with urllib.request.urlopen(request, timeout=10) as reply:
+            return reply.status, reply.headers, reply.read().decode('utf-8')
+    except urllib.error.HTTPError as error:
+        return error.code, error.headers, error.read().decode('utf-8')
+
+
 class Lines:
     """Collects the lines a child process writes to one of its pipes."""
 
@@ -70,7 +84,7 @@ class Lines:
 
 class Simulator:
     """kavvix simulate --commands: judged dives and answers at the test's command. The service
-    opens it through a link, so that the console can be pulled and plugged in again."""
+    opens it through a link, so that the console can be pulled (stopped) and plugged in again."""
 
     def __init__(self, link):
         self.link = link
@@ -85,10 +99,6 @@ class Simulator:
         if os.path.lexists(self.link):
             os.remove(self.link)
         os.symlink(device, self.link)
-
-    def pull(self):
-        """The console's cable pulled: its end of the line is gone."""
-        self.stop()
 
     def command(self, **command):
         self.process.stdin.write(json.dumps(command) + '\n')
@@ -138,17 +148,7 @@ class Service:
 
     def request(self, method, path, body=None, token=TOKEN):
         """(status, headers, body text) of a request, with the token unless told otherwise."""
-        data = None if body is None else json.dumps(body).encode()
-        headers = {'Content-Type': 'application/json'}
-        if token:
-            headers['Authorization'] = f'Bearer {token}'
-        request = urllib.request.Request(self.url + path, data=data, method=method,
-                                         headers=headers)
-        try:
-            with urllib.request.urlopen(request) as reply:
-                return reply.status, reply.headers, reply.read().decode('utf-8')
-        except urllib.error.HTTPError as error:
-            return error.code, error.headers, error.read().decode('utf-8')
+        return http_request(self.url + path, method, body, token)
 
     def json(self, path):
         status, _, text = self.request('GET', path)

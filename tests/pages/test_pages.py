@@ -472,7 +472,7 @@ def test_overlays_scale_key_and_follow_the_director(browser, service, simulator)
 
 def test_pages_say_when_the_console_is_disconnected(browser, service, simulator):
     open_page(browser, service, '/operator', 1280, 800)
-    simulator.pull()
+    simulator.stop()  # the console's cable pulled
     meet = wait_until(lambda: (m := service.json('/api/meet'))['console']['open'] is False and m)
     assert meet['console']['answering'] is False and meet['console']['since'].endswith('Z')
     assert meet['console']['version'] and meet['console']['versionCurrent'] is False
