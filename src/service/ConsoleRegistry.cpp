@@ -106,13 +106,11 @@ public:
             m_db.open();
         }
         m_statements = std::make_unique<PreparedStatements>(m_db);
-        if (!ensureTable() || !write())
-            return m_problem;
         m_heartbeat = std::make_unique<QTimer>();
         m_heartbeat->setInterval(HeartbeatMs);
         QObject::connect(m_heartbeat.get(), &QTimer::timeout, m_context, [this] { write(); });
         m_heartbeat->start();
-        return {};
+        return write() ? QString() : m_problem;
     }
 
     void update(const QJsonObject &changes) {
@@ -123,7 +121,7 @@ public:
 
     void publish(QJsonObject message) {
         const QString notify = SqlDialect::notifyStatement(m_db);
-        if (notify.isEmpty() || !reconnect())
+        if (notify.isEmpty() || !m_statements || !reconnect())
             return;
         message.insert(QStringLiteral("consoleName"), m_name);
         const QByteArray payload = feedPayload(m_meetId, message);
@@ -160,7 +158,10 @@ private:
     }
 
     bool write() {
-        if (!reconnect())
+        if (!m_statements || !reconnect())
+            return false;
+        m_hasTable = m_hasTable || ensureTable();
+        if (!m_hasTable)
             return false;
         m_state.insert(QStringLiteral("heartbeat"), now());
         QVariantList values = {m_meetId, m_name};
@@ -211,6 +212,7 @@ private:
     QJsonObject m_state;
     QString m_problem;
     bool m_broken = false;
+    bool m_hasTable = false;
 };
 
 ConsoleRegistry::ConsoleRegistry(const QString &database, const QString &meetId,

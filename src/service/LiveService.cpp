@@ -180,13 +180,17 @@ void LiveService::start() {
     else
         startRegistry();
     emit logLine(m_parts->openFiles);
-    emit logLine(QStringLiteral("serving meet %1 on http://%2:%3, %4")
-                     .arg(m_options.meetId, m_options.address.toString())
-                     .arg(m_parts->httpPort)
-                     .arg(m_options.mirror ? QStringLiteral("mirror of the meet's consoles")
-                          : m_options.withConsole
-                              ? QStringLiteral("console %1 on %2").arg(consoleName(), portName())
-                              : QStringLiteral("without a console (stored results only)")));
+    emit logLine(
+        QStringLiteral("serving meet %1 on http://%2:%3, %4")
+            .arg(m_options.meetId, m_options.address.toString())
+            .arg(m_parts->httpPort)
+            .arg(m_options.mirror ? QStringLiteral("mirror of the meet's consoles")
+                 : m_options.withConsole
+                     ? QStringLiteral("console %1on %2")
+                           .arg(m_options.consoleName.isEmpty() ? QString()
+                                                                : m_options.consoleName + u' ',
+                                portName())
+                     : QStringLiteral("without a console (stored results only)")));
 }
 
 QString LiveService::consoleName() const {
@@ -434,7 +438,8 @@ void LiveService::startRegistry() {
              {"version", link.version().isEmpty() ? QJsonValue() : QJsonValue(link.version())},
              {"versionCurrent", link.versionCurrent()}},
             problem))
-        cannotStart(QStringLiteral("database: consoles of the meet: %1").arg(problem));
+        emit logLine(QStringLiteral("consoles: this console's row in kavvix_consoles: %1")
+                         .arg(problem.simplified()));
 }
 
 // To this service's clients, and through the database to every mirror's.
@@ -483,6 +488,10 @@ void LiveService::announceStored(const QList<DiveRecord> &records) {
                          .arg(record.change));
         m_parts->feed->broadcast(diveMessage(record));
         m_parts->metrics.countAnnounced();
+        // From the frame reaching the console's service (by its clock) to the mirror's clients.
+        m_parts->metrics.observeAnnounceLatency(
+            double(qMax<qint64>(0, QDateTime::currentMSecsSinceEpoch() - record.receivedAtMs)) /
+            1000.0);
     }
 }
 
