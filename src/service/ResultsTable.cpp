@@ -234,26 +234,20 @@ QSqlQuery *ResultsTable::run(const QString &sql, const QVariantList &values) {
 
 std::optional<QList<DiveRecord>> ResultsTable::results(const QString &meetId,
                                                        const QString &eventId) {
-    const ServerWatchdog watchdog(m_db);
-    QSqlQuery *query = run(QStringLiteral("SELECT %1 FROM %2 WHERE meet_id = ? AND event_id = ? "
-                                          "ORDER BY DiveRound, DivingOrder")
-                               .arg(selectColumns(), TableName),
-                           {meetId, eventId});
-    if (!query)
-        return std::nullopt;
-    QList<DiveRecord> records;
-    while (query->next())
-        records.append(readRow(*query));
-    query->finish();
-    return records;
+    return rows(QStringLiteral("event_id = ? ORDER BY DiveRound, DivingOrder"), {meetId, eventId});
 }
 
 std::optional<QList<DiveRecord>> ResultsTable::changesSince(const QString &meetId, qint64 after) {
+    return rows(QStringLiteral("change_no > ? ORDER BY change_no"), {meetId, after});
+}
+
+// The meet's rows that meet the condition, in its order.
+std::optional<QList<DiveRecord>> ResultsTable::rows(const QString &condition,
+                                                    const QVariantList &values) {
     const ServerWatchdog watchdog(m_db);
-    QSqlQuery *query = run(QStringLiteral("SELECT %1 FROM %2 WHERE meet_id = ? AND change_no > ? "
-                                          "ORDER BY change_no")
-                               .arg(selectColumns(), TableName),
-                           {meetId, after});
+    QSqlQuery *query = run(QStringLiteral("SELECT %1 FROM %2 WHERE meet_id = ? AND %3")
+                               .arg(selectColumns(), TableName, condition),
+                           values);
     if (!query)
         return std::nullopt;
     QList<DiveRecord> records;
