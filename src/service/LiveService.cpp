@@ -512,11 +512,24 @@ void LiveService::relay(QJsonObject message) {
 void LiveService::stop() {
     Parts &p = *m_parts;
     p.listener.reset();
-    p.registry.reset();
     if (p.feed)
         p.feed->closeAll();
     if (p.link)
         p.link->close();
+    if (p.registry) {
+        // The line goes with the console's service: its row and the mirrors say so.
+        const QJsonObject down{
+            {"open", false},
+            {"since", QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
+            {"answering", false},
+            {"versionCurrent", false}};
+        p.registry->update(down);
+        QJsonObject message = down;
+        message.insert(QStringLiteral("type"), QStringLiteral("console"));
+        message.insert(QStringLiteral("version"), p.link->version());
+        p.registry->publish(message);
+        p.registry.reset();
+    }
     if (p.api)
         for (QTcpServer *server : p.api->server().servers())
             server->close();
