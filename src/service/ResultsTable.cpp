@@ -112,6 +112,14 @@ ResultsTable::Outcome ResultsTable::store(DiveRecord &record) {
 }
 
 ResultsTable::Outcome ResultsTable::storeInTransaction(DiveRecord &record) {
+    // Writers queue on the change counter's row before they touch a dive's: two services
+    // storing the same dive (two consoles on one event) then wait for each other instead of
+    // deadlocking.
+    QSqlQuery *queue = run(
+        QStringLiteral("UPDATE %1 SET change_no = change_no WHERE id = 1").arg(ChangesTable), {});
+    if (!queue)
+        return Outcome::Failed;
+    queue->finish();
     const QVariantList key = {record.meetId, record.eventId, int(record.round()),
                               int(record.divingOrder())};
     QSqlQuery *existing = run(QStringLiteral("SELECT %1 FROM %2 WHERE meet_id = ? AND event_id "
@@ -171,7 +179,7 @@ ResultsTable::Outcome ResultsTable::storeInTransaction(DiveRecord &record) {
     return revision == 1 ? Outcome::Inserted : Outcome::Revised;
 }
 
-// Raising the counter locks its row until the transaction ends: another writer's next number
+// The counter's row stays locked until the transaction ends: another writer's next number
 // waits for this one to commit (or roll back), so numbers are committed in their order.
 bool ResultsTable::takeChangeNumber(DiveRecord &record) {
     QSqlQuery *raise = run(
