@@ -462,11 +462,7 @@ void LiveService::startMirror() {
     connect(p.listener.get(), &MirrorListener::divesStored, this, &LiveService::announceStored);
     connect(p.listener.get(), &MirrorListener::feedMessage, this, &LiveService::relay);
     // The service's own connection broke with the listener's: open it afresh.
-    connect(p.listener.get(), &MirrorListener::databaseBack, this, [this] {
-        m_parts->table->forgetStatements();
-        m_parts->db.close();
-        m_parts->db.open();
-    });
+    connect(p.listener.get(), &MirrorListener::databaseBack, this, &LiveService::reopenDatabase);
     p.api->setMirror([this](const QJsonArray &consoles) {
         m_parts->mirrorConsoles.reset(consoles);
         return m_parts->mirrorConsoles.combined();
@@ -486,13 +482,26 @@ void LiveService::announceStored(const QList<DiveRecord> &records) {
                          .arg(record.divingOrder())
                          .arg(record.revision)
                          .arg(record.change));
-        m_parts->feed->broadcast(diveMessage(record));
+        QJsonObject message = diveMessage(record);
+        if (!message.contains(QLatin1String("standings"))) {
+            // The event could not be read: the service's own connection may have broken
+            // (a server's idle time-out, say) while the listener's stayed up. Open it afresh.
+            reopenDatabase();
+            message = diveMessage(record);
+        }
+        m_parts->feed->broadcast(message);
         m_parts->metrics.countAnnounced();
         // From the frame reaching the console's service (by its clock) to the mirror's clients.
         m_parts->metrics.observeAnnounceLatency(
             double(qMax<qint64>(0, QDateTime::currentMSecsSinceEpoch() - record.receivedAtMs)) /
             1000.0);
     }
+}
+
+void LiveService::reopenDatabase() {
+    m_parts->table->forgetStatements();
+    m_parts->db.close();
+    m_parts->db.open();
 }
 
 // A console's message, to this mirror's clients; the line state is every console's.
