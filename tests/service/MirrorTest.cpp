@@ -110,8 +110,9 @@ TEST(Mirror, PushesEachDiveOnceThroughLateStartRestartAndCutConnections) {
     const QList<QJsonObject> overlay = feed.waitFor(QStringLiteral("overlay"), 1);
     ASSERT_EQ(overlay.size(), 1);
     EXPECT_EQ(overlay[0]["consoleName"].toString(), QStringLiteral("3m"));
-    EXPECT_EQ(late.request("GET", "/api/meet").object()["overlay"].toString(),
-              QStringLiteral("standings"));
+    const QJsonObject meet = late.request("GET", "/api/meet").object();
+    EXPECT_EQ(meet["overlay"].toString(), QStringLiteral("standings"));
+    EXPECT_EQ(meet["currentEvent"].toString(), QStringLiteral("E12"));
 
     // A mirror changes nothing.
     const struct {
