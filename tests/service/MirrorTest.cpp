@@ -97,11 +97,16 @@ TEST(Mirror, PushesEachDiveOnceThroughLateStartRestartAndCutConnections) {
     ASSERT_EQ(dives.size(), 5);
     EXPECT_EQ(dives[3]["dive"].toObject()["revision"].toInt(), 2);
 
-    // The owner's overlay and console messages reach the mirror's clients.
+    // The owner's overlay and job messages reach the mirror's clients.
     ASSERT_EQ(owner.request("PUT", "/api/overlay", R"({"show":"standings"})").status, 200);
     const QList<QJsonObject> overlay = feed.waitFor(QStringLiteral("overlay"), 1);
     ASSERT_EQ(overlay.size(), 1);
     EXPECT_EQ(overlay[0]["consoleName"].toString(), QStringLiteral("3m"));
+    ASSERT_EQ(owner.request("POST", "/api/connection-test").status, 202);
+    const QList<QJsonObject> finished = feed.waitFor(QStringLiteral("finished"), 1);
+    ASSERT_EQ(finished.size(), 1);
+    EXPECT_EQ(finished[0]["job"].toString(), QStringLiteral("test"));
+    EXPECT_EQ(finished[0]["result"].toString(), QStringLiteral("connected"));
     const QJsonObject meet = late.request("GET", "/api/meet").object();
     EXPECT_EQ(meet["overlay"].toString(), QStringLiteral("standings"));
     EXPECT_EQ(meet["currentEvent"].toString(), QStringLiteral("E12"));
