@@ -3,6 +3,7 @@ simulator on a pseudo-terminal. One service, one simulator and one browser serve
 
 KAVVIX_CLI names the kavvix tool; KAVVIX_SCREENSHOT_DIR, when set, is where the screenshots go.
 """
+import base64
 import json
 import os
 import re
@@ -105,14 +106,13 @@ class Simulator:
         self.process.stdin.flush()
 
     def dive(self, round, order, total, dive_total, number='105', position='B', dd=2.4,
-             awards=(6.5, 7.0, 7.0, 6.5, 7.5, 7.0, 6.5, 0, 0), failed=' ', balked=' '):
+             awards=(6.5, 7.0, 7.0, 6.5, 7.5, 7.0, 6.5), failed=' ', balked=' '):
         """Sends a judged dive and waits until the simulator has sent it."""
         fields = {'EventNumberN': 12, 'EventNumberA': 'A', 'DiveRound': round,
                   'DivingOrder': order, 'DiveNumber': number, 'DivePos': position, 'DiveDD': dd,
                   'DiveTotal': dive_total, 'TotalScore': total, 'BoardLevel': '1M',
                   'FAILflag': failed, 'BALKflag': balked}
-        awards = tuple(awards) + (0,) * (9 - len(awards))
-        fields.update({f'J{i + 1}Score': value for i, value in enumerate(awards)})
+        fields.update({f'J{i}Score': (tuple(awards) + (0,) * 9)[i - 1] for i in range(1, 10)})
         sent = self.out.count('sent judged dive')
         self.command(dive=fields)
         self.out.wait_for('sent judged dive', sent + 1)
@@ -214,14 +214,11 @@ def save_doc(name, data):
 
 def screenshot(driver, name, scale=1.0):
     """Saves the viewport as docs/NAME.png when KAVVIX_SCREENSHOT_DIR says where."""
-    if not os.environ.get('KAVVIX_SCREENSHOT_DIR'):
-        return
-    import base64
-    size = driver.execute_script('return [innerWidth, innerHeight]')
-    shot = driver.execute_cdp_cmd('Page.captureScreenshot', {
-        'format': 'png',
-        'clip': {'x': 0, 'y': 0, 'width': size[0], 'height': size[1], 'scale': scale}})
-    save_doc(f'{name}.png', base64.b64decode(shot['data']))
+    if os.environ.get('KAVVIX_SCREENSHOT_DIR'):
+        width, height = driver.execute_script('return [innerWidth, innerHeight]')
+        shot = driver.execute_cdp_cmd('Page.captureScreenshot', {'format': 'png', 'clip': {
+            'x': 0, 'y': 0, 'width': width, 'height': height, 'scale': scale}})
+        save_doc(f'{name}.png', base64.b64decode(shot['data']))
 
 
 def add_event(database, event_id, name, divers, rounds, first_reg_id):
@@ -244,16 +241,19 @@ LAST = ['Almeida-Krüger', 'Bergström', 'Castellanos', 'Dubrovnik-Ward']
 TEAMS = ['Riverside DC', 'Lakeside Aquatics', 'Northgate Divers', 'Harbour City DC']
 
 
+def query(database, sql, *values):
+    """The first row a query of the meet finds."""
+    with sqlite3.connect(database) as db:
+        return db.execute(sql, (MEET, *values)).fetchone()
+
+
 def sheet_dive(database, order, round):
     """The planned dive of a diving order and round in the dive sheets: (number, DD)."""
-    with sqlite3.connect(database) as db:
-        return db.execute('SELECT DiveNum, DiveDD FROM tblDiveSheets WHERE MeetID = ? AND '
-                          'EventID = ? AND DivingOrder = ? AND DiveRound = ?',
-                          (MEET, EVENT, order, round)).fetchone()
+    return query(database, 'SELECT DiveNum, DiveDD FROM tblDiveSheets WHERE MeetID = ? AND '
+                 'EventID = ? AND DivingOrder = ? AND DiveRound = ?', EVENT, order, round)
 
 
 def diver(database, reg_id):
     """(name, team) of a diver in kavvix_divers."""
-    with sqlite3.connect(database) as db:
-        return db.execute('SELECT DiverName, Team FROM kavvix_divers WHERE MeetID = ? AND '
-                          'RegID = ?', (MEET, reg_id)).fetchone()
+    return query(database, 'SELECT DiverName, Team FROM kavvix_divers WHERE MeetID = ? AND '
+                 'RegID = ?', reg_id)

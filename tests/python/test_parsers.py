@@ -11,11 +11,11 @@ RECORD = "DiverA/DiverB,12,3,105[B],2.4,7.5,8,7,7.5,8,0,0,0,0,0,55.2,100.5,155.7
                                   "W\\0\\101\\" + RECORD.replace(",", "\\") + "\\\\"])
 def test_colorado_record(text):
     s = kavvix.ColoradoData().parse(text)
-    assert (s.DataIsValid, s.PrimaryDiver, s.SynchroPartner, s.DiverNumber, s.CurrentRound,
-            s.DiveNumber) == (True, "DiverA", "DiverB", 12, 3, "105B")
-    assert [s.DiveDD, s.Judge1Score, s.Judge2Score, s.Judge5Score, s.Judge10Score] == \
-        [2.4, 7.5, 8, 8, 0]
-    assert (s.DiveTotal, s.StartingScore, s.CurrentTotal) == (55.2, 100.5, 155.7)
+    assert [getattr(s, name) for name in (
+        "DataIsValid PrimaryDiver SynchroPartner DiverNumber CurrentRound DiveNumber DiveDD "
+        "Judge1Score Judge2Score Judge5Score Judge10Score DiveTotal StartingScore CurrentTotal")
+        .split()] == [True, "DiverA", "DiverB", 12, 3, "105B", 2.4, 7.5, 8, 8, 0, 55.2, 100.5,
+                      155.7]
 
 
 @pytest.mark.parametrize("text, error, match", [

@@ -11,13 +11,11 @@ BAD_CHECKSUM = frame("305", DIVE_DATA)[:-3] + b"zz\x17"
 def test_dive_result_fields():
     [dive] = kavvix.DakProcessor().feed(frame("305", DIVE_DATA))
     assert isinstance(dive, kavvix.DiveResult)
-    assert (dive.EventNumberN, dive.EventNumberA, dive.Stage, dive.InsertOrder,
-            dive.DiveRound, dive.DivingOrder, dive.DiveNumber, dive.DivePos) == \
-        (12, "A", "1", "0", 3, 7, " 105", "B")
-    assert (dive.DiveDD, dive.BoardLevel, dive.J1Score, dive.J5Score, dive.J9Score) == \
-        (2.4, "3M       ", 6.5, 7.5, 0)
-    assert (dive.BALKflag, dive.FAILflag, dive.DiveTotal, dive.TotalScore) == \
-        (" ", " ", 50.4, 150.4)
+    assert [getattr(dive, name) for name in (
+        "EventNumberN EventNumberA Stage InsertOrder DiveRound DivingOrder DiveNumber DivePos "
+        "DiveDD BoardLevel J1Score J5Score J9Score BALKflag FAILflag DiveTotal TotalScore")
+        .split()] == [12, "A", "1", "0", 3, 7, " 105", "B", 2.4, "3M       ", 6.5, 7.5, 0,
+                      " ", " ", 50.4, 150.4]
 
 
 @pytest.mark.parametrize("data, events", [
@@ -98,11 +96,8 @@ def test_bytes_fed_from_a_callback_follow_in_order():
                                                    "DiveResult", "DiveResult"]
 
 
-@pytest.mark.parametrize("data", ["text", 3, memoryview(b"abcd")[::2]])
-def test_feed_takes_bytes_only(data):
-    with pytest.raises((TypeError, ValueError)):
-        kavvix.DakProcessor().feed(data)
-
-
-def test_version_request():
+def test_feed_takes_bytes_only_and_requests_the_version():
+    for data in ("text", 3, memoryview(b"abcd")[::2]):
+        with pytest.raises((TypeError, ValueError)):
+            kavvix.DakProcessor().feed(data)
     assert kavvix.DakProcessor().software_version_request() == frame("200", "")

@@ -7,38 +7,15 @@
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QProcess>
-#include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <QWebSocket>
 
-#include "TestPostgres.h"
+#include "TestMeetDb.h"
 
 #include <memory>
 
 namespace KavvixTest {
-
-// A meet database holding the sample meet: an SQLite file, or a fresh PostgreSQL database
-// on the given server (the suite's cluster by default). skipReason() is set when it cannot
-// be had.
-class MeetDb {
-public:
-    MeetDb(const QString &kind, const QString &name,
-           const PgServer &server = PgServer::fromEnvironment());
-    ~MeetDb();
-    QString location() const { return m_location; }
-    QString skipReason() const { return m_skip; }
-    QSqlDatabase connection() const;
-    bool isPostgres() const { return m_postgres; }
-
-private:
-    QTemporaryDir m_dir;
-    QString m_location;
-    QString m_name;
-    QString m_skip;
-    bool m_postgres = false;
-};
 
 struct HttpReply {
     int status = 0;

@@ -1,4 +1,4 @@
-#include "TestPostgres.h"
+#include "TestMeetDb.h"
 #include "upload/DiveSheetReader.h"
 #include "upload/EventValidator.h"
 
@@ -7,7 +7,6 @@
 #include <kavvix/UploadJob.h>
 #include <kavvix/simulator/SampleMeet.h>
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -15,7 +14,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <map>
+#include <memory>
 
 using namespace Kavvix;
 namespace Sample = Kavvix::SampleMeet;
@@ -91,82 +91,39 @@ void writeMeet(const QSqlDatabase &db) {
                     {QString(Sample::MeetID), eventID, (order - 1) % 25 + 1, order});
 }
 
-// Every case runs on the sample meet plus the rows above, in SQLite (a temporary file) and in
-// PostgreSQL (a database created for the suite on the cluster of scripts/pg-cluster.sh, dropped
-// after it). Without KAVVIX_TEST_PG_HOST the PostgreSQL cases are skipped, or fail when
-// KAVVIX_REQUIRE_PG=1.
+// Every case runs on the sample meet plus the rows above, in SQLite and in PostgreSQL (a
+// database of the suite's on the cluster of scripts/pg-cluster.sh). Without
+// KAVVIX_TEST_PG_HOST the PostgreSQL cases are skipped, or fail when KAVVIX_REQUIRE_PG=1.
 class MeetDb : public ::testing::TestWithParam<std::string> {
 public:
     static void SetUpTestSuite() {
-        const QString file = s_dir.filePath(QStringLiteral("meet.sqlite"));
-        s_error[0] = attempt([&] { writeMeet(createMeetDatabase(file, id() + "SQLite")); });
-        if (pgConfigured())
-            s_error[1] = attempt([] {
-                admin("CREATE DATABASE " + id());
-                writeMeet(createMeetDatabase(pgUrl(id()), id() + "PostgreSQL"));
-            });
+        for (const char *kind : {"SQLite", "PostgreSQL"})
+            try {
+                s_db[kind] = std::make_unique<KavvixTest::MeetDb>(kind, "meet_db", writeMeet);
+            } catch (const Error &e) {
+                s_error[kind] = e.description();
+            }
     }
-    static void TearDownTestSuite() {
-        QSqlDatabase::removeDatabase(id() + "SQLite");
-        QSqlDatabase::removeDatabase(id() + "PostgreSQL");
-        QSqlDatabase::removeDatabase(id() + "_bareSQLite");
-        QSqlDatabase::removeDatabase(id() + "_barePostgreSQL");
-        if (pgConfigured()) {
-            for (const QString &name : {id(), id() + "_bare"})
-                EXPECT_EQ(
-                    attempt([&] { admin("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)"); }),
-                    QString());
-            QSqlDatabase::removeDatabase(id() + "_admin");
-        }
-    }
+    static void TearDownTestSuite() { s_db.clear(); }
 
 protected:
     void SetUp() override {
-        const bool pg = GetParam() == "PostgreSQL";
-        if (pg && !pgConfigured())
-            KAVVIX_WITHOUT_POSTGRES("no PostgreSQL cluster");
-        ASSERT_EQ(s_error[pg ? 1 : 0], QString());
+        ASSERT_EQ(s_error[GetParam()], QString());
+        if (!s_db[GetParam()]->skipReason().isEmpty())
+            KAVVIX_WITHOUT_POSTGRES(s_db[GetParam()]->skipReason().toStdString());
     }
-    QSqlDatabase db() const {
-        return QSqlDatabase::database(id() + QString::fromStdString(GetParam()), false);
-    }
-    // A new database without tables.
-    QSqlDatabase emptyDatabase() const {
-        const QString connection = id() + "_bare" + QString::fromStdString(GetParam());
-        if (GetParam() == "SQLite")
-            return createMeetDatabase(s_dir.filePath(QStringLiteral("bare.sqlite")), connection);
-        admin("CREATE DATABASE " + id() + "_bare");
-        return openMeetDatabase(pgUrl(id() + "_bare"), connection);
+    QSqlDatabase db() const { return s_db[GetParam()]->connection(); }
+    // A new database without tables, for the rest of the test.
+    QSqlDatabase emptyDatabase() {
+        m_bare = std::make_unique<KavvixTest::MeetDb>(QString::fromStdString(GetParam()),
+                                                      "meet_db_bare", KavvixTest::MeetDb::Fill());
+        return m_bare->connection();
     }
 
 private:
-    static QString id() {
-        return "kavvix_test_" + QString::number(QCoreApplication::applicationPid());
-    }
-    static bool pgConfigured() { return KavvixTest::PgServer::fromEnvironment().isSet(); }
-    static QString pgUrl(const QString &dbname) {
-        return KavvixTest::PgServer::fromEnvironment().url(dbname);
-    }
-    // Runs a set-up step; the description of the error it threw, or empty.
-    static QString attempt(const std::function<void()> &step) {
-        try {
-            step();
-            return {};
-        } catch (const Error &e) {
-            return e.description();
-        }
-    }
-    // One statement on the cluster's maintenance database (one connection for the suite).
-    static void admin(const QString &sql) {
-        const QString name = id() + "_admin";
-        QSqlQuery q(QSqlDatabase::contains(name) ? QSqlDatabase::database(name)
-                                                 : openMeetDatabase(pgUrl("postgres"), name));
-        if (!q.exec(sql))
-            throw Error(0, q.lastError().text());
-    }
-
-    inline static QTemporaryDir s_dir;
-    inline static QString s_error[2]; // why the SQLite / PostgreSQL database is not ready
+    std::unique_ptr<KavvixTest::MeetDb> m_bare;
+    inline static std::map<std::string, std::unique_ptr<KavvixTest::MeetDb>> s_db;
+    inline static std::map<std::string, QString> s_error; // why a database is not ready
 };
 
 INSTANTIATE_TEST_SUITE_P(Db, MeetDb, ::testing::Values("SQLite", "PostgreSQL"),

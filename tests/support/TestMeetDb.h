@@ -1,0 +1,38 @@
+#pragma once
+
+#include "TestPostgres.h"
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <functional>
+
+namespace KavvixTest {
+
+// A meet database of the test's own: an SQLite file, or a fresh PostgreSQL database on the given
+// server (the suite's cluster by default), dropped with the object. It holds the sample meet, or
+// what fill writes (nothing when fill is empty). skipReason() is set when it cannot be had.
+class MeetDb {
+public:
+    using Fill = std::function<void(const QSqlDatabase &)>;
+
+    MeetDb(const QString &kind, const QString &name,
+           const PgServer &server = PgServer::fromEnvironment());
+    MeetDb(const QString &kind, const QString &name, const Fill &fill,
+           const PgServer &server = PgServer::fromEnvironment());
+    ~MeetDb();
+    QString location() const { return m_location; }
+    QString skipReason() const { return m_skip; }
+    QSqlDatabase connection() const;
+    bool isPostgres() const { return m_postgres; }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_location;
+    QString m_name;
+    QString m_skip;
+    bool m_postgres = false;
+};
+
+} // namespace KavvixTest
