@@ -66,17 +66,20 @@ TEST(ResultsTableRules, EachSequenceEndsWithTheExpectedRowAndRevision) {
         std::vector<Step> steps;
         double finalTotal;
         int finalRevision;
+        qint64 finalChange; // raised by each row stored, never by a dive left as it was
     } cases[] = {
-        {"new dive", {{10, 1, O::Inserted}}, 10, 1},
-        {"identical repeat", {{10, 1, O::Inserted}, {10, 2, O::Unchanged}}, 10, 1},
-        {"correction", {{10, 1, O::Inserted}, {12, 2, O::Revised}}, 12, 2},
+        {"new dive", {{10, 1, O::Inserted}}, 10, 1, 1},
+        {"identical repeat", {{10, 1, O::Inserted}, {10, 2, O::Unchanged}}, 10, 1, 1},
+        {"correction", {{10, 1, O::Inserted}, {12, 2, O::Revised}}, 12, 2, 2},
         {"journal replayed after it was written",
          {{10, 1, O::Inserted}, {12, 2, O::Revised}, {10, 1, O::Unchanged}, {12, 2, O::Unchanged}},
          12,
+         2,
          2},
         {"correction taken back",
          {{10, 1, O::Inserted}, {12, 2, O::Revised}, {10, 3, O::Revised}},
          10,
+         3,
          3},
     };
     int n = 0;
@@ -93,7 +96,35 @@ TEST(ResultsTableRules, EachSequenceEndsWithTheExpectedRowAndRevision) {
         ASSERT_TRUE(rows && rows->size() == 1);
         EXPECT_EQ(rows->first().totalScore(), c.finalTotal);
         EXPECT_EQ(rows->first().revision, c.finalRevision);
+        EXPECT_EQ(rows->first().change, c.finalChange);
+        EXPECT_EQ(table.lastChange(), c.finalChange);
+        EXPECT_EQ(table.changesSince(QStringLiteral("M1"), c.finalChange - 1)->size(), 1);
+        EXPECT_TRUE(table.changesSince(QStringLiteral("M1"), c.finalChange)->isEmpty());
     }
+}
+
+// A table written before change numbers gets them in place; its rows read as change 0.
+TEST(ResultsTableRules, AnOlderTableIsUpgradedInPlace) {
+    QTemporaryDir dir;
+    QSqlDatabase db = meetFile(dir, QStringLiteral("older"), false);
+    {
+        ResultsTable table(db);
+        ASSERT_TRUE(table.ensureTable());
+        DiveRecord record = dive(1, 1, 5, 1);
+        ASSERT_EQ(table.store(record), ResultsTable::Outcome::Inserted);
+    }
+    for (const char *sql :
+         {"DROP INDEX kavvix_dive_results_change",
+          "ALTER TABLE kavvix_dive_results DROP COLUMN change_no", "DROP TABLE kavvix_changes"})
+        ASSERT_TRUE(QSqlQuery(db).exec(QLatin1String(sql))) << sql;
+    ResultsTable table(db);
+    ASSERT_TRUE(table.ensureTable()) << table.lastError().toStdString();
+    DiveRecord record = dive(1, 2, 7, 2);
+    ASSERT_EQ(table.store(record), ResultsTable::Outcome::Inserted);
+    const auto changed = table.changesSince(QStringLiteral("M1"), 0);
+    ASSERT_TRUE(changed && changed->size() == 1);
+    EXPECT_EQ(changed->first().divingOrder(), 2);
+    EXPECT_EQ(table.results(QStringLiteral("M1"), QStringLiteral("E1"))->size(), 2);
 }
 
 TEST(ResultsTableRules, AFailedStoreChangesNothingAndSaysSo) {
