@@ -5,7 +5,7 @@
 # (bench_feed, a process of its own) are connected to one mirror directly, then through nginx
 # (the packaged site, scripts/nginx_edge.py) to two mirrors. The time runs from the write to
 # the console's line to the message at each client; CPU and memory are the mirrors' (and
-# nginx's worker's).
+# nginx's workers').
 #   scripts/bench-mirror.sh BUILD_DIR
 # KAVVIX_BENCH_MIRROR_CLIENTS (default "500 2000 10000") and KAVVIX_BENCH_MIRROR_DIVES (20).
 set -euo pipefail
@@ -49,7 +49,7 @@ wait_for_port() {
 # A fresh meet database for each run, so that every run starts from the same dives.
 meet_database() {
     local name=bench_mirror_$1
-    psql -h "$KAVVIX_TEST_PG_HOST" -p "$KAVVIX_TEST_PG_PORT" -U "$KAVVIX_TEST_PG_USER" \
+    PGOPTIONS='-c client_min_messages=warning' psql -h "$KAVVIX_TEST_PG_HOST" -p "$KAVVIX_TEST_PG_PORT" -U "$KAVVIX_TEST_PG_USER" \
         -d postgres -qc "DROP DATABASE IF EXISTS $name" -c "CREATE DATABASE $name" >/dev/null
     local url="postgresql://$KAVVIX_TEST_PG_USER@${KAVVIX_TEST_PG_HOST//\//%2F}:$KAVVIX_TEST_PG_PORT/$name"
     "$kavvix" sample-db "$url" >/dev/null
@@ -63,12 +63,13 @@ start_mirror() {
     started+=($!)
     wait_for_port "$mirror_port"
 }
-# bench_feed with the pool's service as its server: dives written to its console's line.
+# bench_feed with the pool's service as its server: dives written to its console's line. The
+# first dive after the start (statements prepared, names read) is not timed.
 run_feed() {
     local url=$1
     shift
     rm -f "$work/journal"
-    "$build/bench/feed/bench_feed" --clients "$k" --dives "$dives" --trigger pty \
+    "$build/bench/feed/bench_feed" --clients "$k" --dives "$dives" --warm-up 1 --trigger pty \
         --server-log "$work/pool.log" "$@" -- \
         "$kavvix" serve --db "$url" --meet RIV26 --port 3 --event E12 \
         --listen "127.0.0.1:{port}" --journal "$work/journal"
@@ -89,15 +90,15 @@ for k in $clients; do
     edge_port=$(free_port)
     mkdir -p "$work/edge"
     python3 "$root/scripts/nginx_edge.py" "$work/edge" "$edge_port" "$first" "$mirror_port" \
-        --clients-per-address "$((k + 100))"
+        --clients-per-address "$((k + 100))" --workers 2
     "$nginx" -p "$work/edge" -c "$work/edge/nginx.conf" -e "$work/edge/error.log" \
         -g 'daemon off;' &
     started+=($!)
     wait_for_port "$edge_port"
-    worker=$(pgrep -P "${started[2]}" | head -1)
+    workers=$(pgrep -P "${started[2]}" | paste -sd,)
     printf 'nginx, two mirrors    '
     run_feed "$url" --connect "$edge_port" --measure "mirror=${started[0]},${started[1]}" \
-        --measure "nginx=$worker" || status=1
+        --measure "nginx=$workers" || { status=1; tail -3 "$work/edge/error.log" >&2; }
     stop_started
 done
 exit $status

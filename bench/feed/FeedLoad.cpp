@@ -4,11 +4,13 @@
 //
 //   bench_feed --clients K --dives D --trigger pty|stdin [--message FILE] [--save-message FILE]
 //              [--server-log FILE] [--connect PORT] [--measure NAME=PID[,PID...]]...
-//              -- SERVER ARGS...
+//              [--warm-up N] -- SERVER ARGS...
 //
 // "{port}" in the server's arguments becomes a free loopback port.
 //  --connect: the clients connect to this loopback port instead of the server's (a mirror of
 //    the server, or a proxy in front of mirrors).
+//  --warm-up: N messages before the D measured ones, timed by nothing (the first one after a
+//    start prepares what a process prepares once).
 //  --measure: CPU and memory are measured for these processes (each of them) instead of the
 //    server's; given again, for another group.
 //  - pty: KAVVIX_COM3 names a pseudo-terminal for the server; a trigger is a judged-dive
@@ -48,8 +50,12 @@
 
 namespace {
 
+pid_t startedServer = -1; // stopped when the run fails, so that it holds nothing open
+
 [[noreturn]] void fail(const std::string &text) {
     std::fprintf(stderr, "bench_feed: %s\n", text.c_str());
+    if (startedServer > 0)
+        kill(startedServer, SIGTERM);
     std::exit(1);
 }
 
@@ -62,6 +68,7 @@ double nowMs() {
 struct Options {
     int clients = 100;
     int dives = 10;
+    int warmUp = 0;
     bool pty = true;
     std::string messageFile;
     std::string saveMessage;
@@ -102,6 +109,8 @@ Options parse(int argc, char **argv) {
             o.clients = std::stoi(value("--clients"));
         else if (arg == "--dives")
             o.dives = std::stoi(value("--dives"));
+        else if (arg == "--warm-up")
+            o.warmUp = std::stoi(value("--warm-up"));
         else if (arg == "--trigger")
             o.pty = value("--trigger") == "pty";
         else if (arg == "--message")
@@ -117,7 +126,7 @@ Options parse(int argc, char **argv) {
         else
             fail("unknown option " + arg);
     }
-    if (o.server.empty() || o.clients < 1 || o.dives < 1)
+    if (o.server.empty() || o.clients < 1 || o.dives < 1 || o.warmUp < 0)
         fail("usage: bench_feed --clients K --dives D --trigger pty|stdin ... -- SERVER ARGS");
     if (!o.pty && o.messageFile.empty())
         fail("--trigger stdin needs --message FILE");
@@ -487,6 +496,7 @@ int main(int argc, char **argv) {
     }
     const int port = freePort();
     const Server server = start(o, port);
+    startedServer = server.pid;
     const double readyBy = nowMs() + 30000;
     while (!accepting(port)) {
         if (nowMs() > readyBy || waitpid(server.pid, nullptr, WNOHANG) != 0)
@@ -508,11 +518,15 @@ int main(int argc, char **argv) {
     Load load(clientPort, o.clients, latencies);
     load.connectAll();
     load.settle(500);
-    for (Watched &w : watched) {
+    for (Watched &w : watched)
         w.rssWith = w.rss();
-        w.cpuBefore = w.cpu();
-    }
-    for (int d = 1; d <= o.dives; ++d) {
+    const int total = o.warmUp + o.dives;
+    for (int d = 1; d <= total; ++d) {
+        if (d == o.warmUp + 1) { // the measured ones begin
+            latencies.clear();
+            for (Watched &w : watched)
+                w.cpuBefore = w.cpu();
+        }
         const QByteArray frame = o.pty ? diveFrame(d) : QByteArray::fromStdString(message);
         const double trigger = nowMs();
         if (write(server.triggerFd, frame.constData(), std::size_t(frame.size())) != frame.size())
@@ -528,7 +542,7 @@ int main(int argc, char **argv) {
     }
     for (Watched &w : watched)
         w.cpuAfter = w.cpu();
-    const bool all = load.everyClientGotEvery(o.dives);
+    const bool all = load.everyClientGotEvery(total);
     kill(server.pid, SIGTERM);
     waitpid(server.pid, nullptr, 0);
     if (!o.saveMessage.empty())
