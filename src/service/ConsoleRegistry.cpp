@@ -5,15 +5,11 @@
 #include "upload/dialect/SqlDialect.h"
 
 #include <kavvix/Error.h>
-#include <kavvix/MeetDatabase.h>
 
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTimer>
-
-#include <atomic>
 
 namespace Kavvix {
 
@@ -42,11 +38,6 @@ constexpr Column Columns[] = {
 
 QString now() {
     return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
-}
-
-QString newConnectionName() {
-    static std::atomic<int> count = 0;
-    return QStringLiteral("kavvix-consoles-%1").arg(++count);
 }
 
 QStringList columnNames() {
@@ -86,15 +77,15 @@ QByteArray feedPayload(const QString &meetId, QJsonObject message) {
 
 class ConsoleRegistry::Worker {
 public:
-    Worker(QObject *context, QString database, QString meetId, QString name)
-        : m_context(context), m_database(std::move(database)), m_meetId(std::move(meetId)),
-          m_name(std::move(name)) {}
+    Worker(ConnectionThread &thread, QString database, QString meetId, QString name)
+        : m_thread(thread), m_db(thread.db()), m_database(std::move(database)),
+          m_meetId(std::move(meetId)), m_name(std::move(name)) {}
 
     QString start(const QJsonObject &state) {
         m_state = state;
         m_state.insert(QStringLiteral("startedAt"), now());
         try {
-            m_db = openMeetDatabase(m_database, m_connectionName);
+            m_thread.open(m_database);
         } catch (const Error &e) {
             return e.description();
         }
@@ -106,13 +97,8 @@ public:
             m_db.open();
         }
         m_statements = std::make_unique<PreparedStatements>(m_db);
-        if (!ensureTable() || !write())
-            return m_problem;
-        m_heartbeat = std::make_unique<QTimer>();
-        m_heartbeat->setInterval(HeartbeatMs);
-        QObject::connect(m_heartbeat.get(), &QTimer::timeout, m_context, [this] { write(); });
-        m_heartbeat->start();
-        return {};
+        m_thread.every(HeartbeatMs, [this] { write(); });
+        return write() ? QString() : m_problem;
     }
 
     void update(const QJsonObject &changes) {
@@ -123,7 +109,7 @@ public:
 
     void publish(QJsonObject message) {
         const QString notify = SqlDialect::notifyStatement(m_db);
-        if (notify.isEmpty() || !reconnect())
+        if (notify.isEmpty() || !m_statements || !reconnect())
             return;
         message.insert(QStringLiteral("consoleName"), m_name);
         const QByteArray payload = feedPayload(m_meetId, message);
@@ -132,13 +118,7 @@ public:
         run(notify, {FeedChannel, QString::fromUtf8(payload)});
     }
 
-    void stop() {
-        m_heartbeat.reset();
-        m_statements.reset();
-        m_db.close();
-        m_db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_connectionName);
-    }
+    void stop() { m_statements.reset(); }
 
 private:
     bool ensureTable() {
@@ -160,7 +140,10 @@ private:
     }
 
     bool write() {
-        if (!reconnect())
+        if (!m_statements || !reconnect())
+            return false;
+        m_hasTable = m_hasTable || ensureTable();
+        if (!m_hasTable)
             return false;
         m_state.insert(QStringLiteral("heartbeat"), now());
         QVariantList values = {m_meetId, m_name};
@@ -200,23 +183,22 @@ private:
         return !m_broken;
     }
 
-    QObject *m_context;
+    ConnectionThread &m_thread;
+    QSqlDatabase &m_db;
     const QString m_database;
     const QString m_meetId;
     const QString m_name;
-    const QString m_connectionName = newConnectionName();
-    QSqlDatabase m_db;
     std::unique_ptr<PreparedStatements> m_statements;
-    std::unique_ptr<QTimer> m_heartbeat;
     QJsonObject m_state;
     QString m_problem;
     bool m_broken = false;
+    bool m_hasTable = false;
 };
 
 ConsoleRegistry::ConsoleRegistry(const QString &database, const QString &meetId,
                                  const QString &name)
     : m_thread(QStringLiteral("kavvix-consoles")) {
-    m_worker = std::make_unique<Worker>(m_thread.context(), database, meetId, name);
+    m_worker = std::make_unique<Worker>(m_thread, database, meetId, name);
     m_thread.finishWith([this] { m_worker->stop(); });
 }
 

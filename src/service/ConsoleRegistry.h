@@ -30,7 +30,9 @@ public:
     ~ConsoleRegistry();
 
     // Connects, creates the table when it is missing and writes the row; false (and problem)
-    // when that cannot be done.
+    // when that cannot be done. The row is written again with each heartbeat, and the table
+    // created then if it could not be before; a connection that could not be opened leaves
+    // the registry doing nothing: the consoles' list is no reason to stop the dives.
     bool start(const QJsonObject &state, QString &problem);
     // Merges what changed into the row ({"currentEvent"}, the line's state...) and writes it.
     void update(const QJsonObject &changes);

@@ -180,13 +180,17 @@ void LiveService::start() {
     else
         startRegistry();
     emit logLine(m_parts->openFiles);
-    emit logLine(QStringLiteral("serving meet %1 on http://%2:%3, %4")
-                     .arg(m_options.meetId, m_options.address.toString())
-                     .arg(m_parts->httpPort)
-                     .arg(m_options.mirror ? QStringLiteral("mirror of the meet's consoles")
-                          : m_options.withConsole
-                              ? QStringLiteral("console %1 on %2").arg(consoleName(), portName())
-                              : QStringLiteral("without a console (stored results only)")));
+    emit logLine(
+        QStringLiteral("serving meet %1 on http://%2:%3, %4")
+            .arg(m_options.meetId, m_options.address.toString())
+            .arg(m_parts->httpPort)
+            .arg(m_options.mirror ? QStringLiteral("mirror of the meet's consoles")
+                 : m_options.withConsole
+                     ? QStringLiteral("console %1on %2")
+                           .arg(m_options.consoleName.isEmpty() ? QString()
+                                                                : m_options.consoleName + u' ',
+                                portName())
+                     : QStringLiteral("without a console (stored results only)")));
 }
 
 QString LiveService::consoleName() const {
@@ -434,7 +438,8 @@ void LiveService::startRegistry() {
              {"version", link.version().isEmpty() ? QJsonValue() : QJsonValue(link.version())},
              {"versionCurrent", link.versionCurrent()}},
             problem))
-        cannotStart(QStringLiteral("database: consoles of the meet: %1").arg(problem));
+        emit logLine(QStringLiteral("consoles: this console's row in kavvix_consoles: %1")
+                         .arg(problem.simplified()));
 }
 
 // To this service's clients, and through the database to every mirror's.
@@ -457,11 +462,7 @@ void LiveService::startMirror() {
     connect(p.listener.get(), &MirrorListener::divesStored, this, &LiveService::announceStored);
     connect(p.listener.get(), &MirrorListener::feedMessage, this, &LiveService::relay);
     // The service's own connection broke with the listener's: open it afresh.
-    connect(p.listener.get(), &MirrorListener::databaseBack, this, [this] {
-        m_parts->table->forgetStatements();
-        m_parts->db.close();
-        m_parts->db.open();
-    });
+    connect(p.listener.get(), &MirrorListener::databaseBack, this, &LiveService::reopenDatabase);
     p.api->setMirror([this](const QJsonArray &consoles) {
         m_parts->mirrorConsoles.reset(consoles);
         return m_parts->mirrorConsoles.combined();
@@ -481,9 +482,26 @@ void LiveService::announceStored(const QList<DiveRecord> &records) {
                          .arg(record.divingOrder())
                          .arg(record.revision)
                          .arg(record.change));
-        m_parts->feed->broadcast(diveMessage(record));
+        QJsonObject message = diveMessage(record);
+        if (!message.contains(QLatin1String("standings"))) {
+            // The event could not be read: the service's own connection may have broken
+            // (a server's idle time-out, say) while the listener's stayed up. Open it afresh.
+            reopenDatabase();
+            message = diveMessage(record);
+        }
+        m_parts->feed->broadcast(message);
         m_parts->metrics.countAnnounced();
+        // From the frame reaching the console's service (by its clock) to the mirror's clients.
+        m_parts->metrics.observeAnnounceLatency(
+            double(qMax<qint64>(0, QDateTime::currentMSecsSinceEpoch() - record.receivedAtMs)) /
+            1000.0);
     }
+}
+
+void LiveService::reopenDatabase() {
+    m_parts->table->forgetStatements();
+    m_parts->db.close();
+    m_parts->db.open();
 }
 
 // A console's message, to this mirror's clients; the line state is every console's.
@@ -503,11 +521,24 @@ void LiveService::relay(QJsonObject message) {
 void LiveService::stop() {
     Parts &p = *m_parts;
     p.listener.reset();
-    p.registry.reset();
     if (p.feed)
         p.feed->closeAll();
     if (p.link)
         p.link->close();
+    if (p.registry) {
+        // The line goes with the console's service: its row and the mirrors say so.
+        const QJsonObject down{
+            {"open", false},
+            {"since", QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
+            {"answering", false},
+            {"versionCurrent", false}};
+        p.registry->update(down);
+        QJsonObject message = down;
+        message.insert(QStringLiteral("type"), QStringLiteral("console"));
+        message.insert(QStringLiteral("version"), p.link->version());
+        p.registry->publish(message);
+        p.registry.reset();
+    }
     if (p.api)
         for (QTcpServer *server : p.api->server().servers())
             server->close();

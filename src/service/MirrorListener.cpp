@@ -5,24 +5,16 @@
 #include "upload/ServerWatchdog.h"
 
 #include <kavvix/Error.h>
-#include <kavvix/MeetDatabase.h>
 
 #include <QJsonDocument>
 #include <QSqlDriver>
 #include <QSqlError>
-#include <QTimer>
 
-#include <atomic>
 #include <memory>
 
 namespace Kavvix {
 
 namespace {
-
-QString newConnectionName() {
-    static std::atomic<int> count = 0;
-    return QStringLiteral("kavvix-mirror-%1").arg(++count);
-}
 
 QJsonObject parsed(const QString &payload) {
     return QJsonDocument::fromJson(payload.toUtf8()).object();
@@ -33,19 +25,19 @@ QJsonObject parsed(const QString &payload) {
 // Works on the listener's thread; everything it owns is made and dropped there.
 class MirrorListener::Worker {
 public:
-    Worker(MirrorListener &owner, QObject *context, QString database, QString meetId)
-        : m_owner(owner), m_context(context), m_database(std::move(database)),
+    Worker(MirrorListener &owner, ConnectionThread &thread, QString database, QString meetId)
+        : m_owner(owner), m_thread(thread), m_db(thread.db()), m_database(std::move(database)),
           m_meetId(std::move(meetId)) {}
 
     QString start() {
         try {
-            m_db = openMeetDatabase(m_database, m_connectionName);
+            m_thread.open(m_database);
         } catch (const Error &e) {
             return e.description();
         }
         m_table = std::make_unique<ResultsTable>(m_db);
         QObject::connect(
-            m_db.driver(), &QSqlDriver::notification, m_context,
+            m_db.driver(), &QSqlDriver::notification, m_thread.context(),
             [this](const QString &channel, QSqlDriver::NotificationSource,
                    const QVariant &payload) { notified(channel, payload.toString()); });
         if (!listen())
@@ -54,20 +46,11 @@ public:
         if (!last)
             return m_table->lastError();
         m_handedOn = *last;
-        m_check = std::make_unique<QTimer>();
-        m_check->setInterval(CheckIntervalMs);
-        QObject::connect(m_check.get(), &QTimer::timeout, m_context, [this] { check(); });
-        m_check->start();
+        m_thread.every(CheckIntervalMs, [this] { check(); });
         return {};
     }
 
-    void stop() {
-        m_check.reset();
-        m_table.reset();
-        m_db.close();
-        m_db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_connectionName);
-    }
+    void stop() { m_table.reset(); }
 
 private:
     bool listen() {
@@ -140,13 +123,11 @@ private:
     }
 
     MirrorListener &m_owner;
-    QObject *m_context;
+    ConnectionThread &m_thread;
+    QSqlDatabase &m_db;
     const QString m_database;
     const QString m_meetId;
-    const QString m_connectionName = newConnectionName();
-    QSqlDatabase m_db;
     std::unique_ptr<ResultsTable> m_table;
-    std::unique_ptr<QTimer> m_check;
     qint64 m_handedOn = 0;
     bool m_up = true;
     QString m_problem;
@@ -155,7 +136,7 @@ private:
 MirrorListener::MirrorListener(const QString &database, const QString &meetId, QObject *parent)
     : QObject(parent), m_thread(QStringLiteral("kavvix-mirror")) {
     qRegisterMetaType<QList<Kavvix::DiveRecord>>();
-    m_worker = std::make_unique<Worker>(*this, m_thread.context(), database, meetId);
+    m_worker = std::make_unique<Worker>(*this, m_thread, database, meetId);
     m_thread.finishWith([this] { m_worker->stop(); });
 }
 

@@ -112,6 +112,14 @@ ResultsTable::Outcome ResultsTable::store(DiveRecord &record) {
 }
 
 ResultsTable::Outcome ResultsTable::storeInTransaction(DiveRecord &record) {
+    // Writers queue on the change counter's row before they touch a dive's: two services
+    // storing the same dive (two consoles on one event) then wait for each other instead of
+    // deadlocking.
+    QSqlQuery *queue = run(
+        QStringLiteral("UPDATE %1 SET change_no = change_no WHERE id = 1").arg(ChangesTable), {});
+    if (!queue)
+        return Outcome::Failed;
+    queue->finish();
     const QVariantList key = {record.meetId, record.eventId, int(record.round()),
                               int(record.divingOrder())};
     QSqlQuery *existing = run(QStringLiteral("SELECT %1 FROM %2 WHERE meet_id = ? AND event_id "
@@ -171,7 +179,7 @@ ResultsTable::Outcome ResultsTable::storeInTransaction(DiveRecord &record) {
     return revision == 1 ? Outcome::Inserted : Outcome::Revised;
 }
 
-// Raising the counter locks its row until the transaction ends: another writer's next number
+// The counter's row stays locked until the transaction ends: another writer's next number
 // waits for this one to commit (or roll back), so numbers are committed in their order.
 bool ResultsTable::takeChangeNumber(DiveRecord &record) {
     QSqlQuery *raise = run(
@@ -234,26 +242,20 @@ QSqlQuery *ResultsTable::run(const QString &sql, const QVariantList &values) {
 
 std::optional<QList<DiveRecord>> ResultsTable::results(const QString &meetId,
                                                        const QString &eventId) {
-    const ServerWatchdog watchdog(m_db);
-    QSqlQuery *query = run(QStringLiteral("SELECT %1 FROM %2 WHERE meet_id = ? AND event_id = ? "
-                                          "ORDER BY DiveRound, DivingOrder")
-                               .arg(selectColumns(), TableName),
-                           {meetId, eventId});
-    if (!query)
-        return std::nullopt;
-    QList<DiveRecord> records;
-    while (query->next())
-        records.append(readRow(*query));
-    query->finish();
-    return records;
+    return rows(QStringLiteral("event_id = ? ORDER BY DiveRound, DivingOrder"), {meetId, eventId});
 }
 
 std::optional<QList<DiveRecord>> ResultsTable::changesSince(const QString &meetId, qint64 after) {
+    return rows(QStringLiteral("change_no > ? ORDER BY change_no"), {meetId, after});
+}
+
+// The meet's rows that meet the condition, in its order.
+std::optional<QList<DiveRecord>> ResultsTable::rows(const QString &condition,
+                                                    const QVariantList &values) {
     const ServerWatchdog watchdog(m_db);
-    QSqlQuery *query = run(QStringLiteral("SELECT %1 FROM %2 WHERE meet_id = ? AND change_no > ? "
-                                          "ORDER BY change_no")
-                               .arg(selectColumns(), TableName),
-                           {meetId, after});
+    QSqlQuery *query = run(QStringLiteral("SELECT %1 FROM %2 WHERE meet_id = ? AND %3")
+                               .arg(selectColumns(), TableName, condition),
+                           values);
     if (!query)
         return std::nullopt;
     QList<DiveRecord> records;

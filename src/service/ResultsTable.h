@@ -67,6 +67,7 @@ private:
     Outcome storeInTransaction(DiveRecord &record);
     bool takeChangeNumber(DiveRecord &record);
     bool announce(const DiveRecord &record);
+    std::optional<QList<DiveRecord>> rows(const QString &condition, const QVariantList &values);
     QVariant lookUpRegId(const DiveRecord &record);
     bool fail(const QString &text);
 

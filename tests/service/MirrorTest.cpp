@@ -174,4 +174,14 @@ TEST(Mirror, TwoConsolesFileUnderTheirOwnEventsAndBothAreListed) {
     }
     EXPECT_EQ(first.request("GET", "/api/events/E10/results").array().size(), 2);
     EXPECT_EQ(second.request("GET", "/api/events/E12/results").array().size(), 1);
+
+    // One console's service stopping takes its line down on the mirror's pages.
+    EXPECT_EQ(second.stop(), 0);
+    const QList<QJsonObject> lines = feed.waitFor(QStringLiteral("console"), 1);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_EQ(lines[0]["consoleName"].toString(), QStringLiteral("3m"));
+    EXPECT_FALSE(lines[0]["open"].toBool());
+    const QJsonObject meet = view.request("GET", "/api/meet").object();
+    EXPECT_FALSE(meet["console"].toObject()["open"].toBool());
+    EXPECT_FALSE(meet["consoles"].toArray()[1].toObject()["open"].toBool());
 }

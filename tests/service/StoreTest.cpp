@@ -6,6 +6,7 @@
 #include "service/EventPlan.h"
 #include "service/EventSummary.h"
 #include "service/JudgePanel.h"
+#include "service/MirrorConsoles.h"
 #include "service/ResultsCsv.h"
 #include "service/ResultsTable.h"
 #include "service/Standings.h"
@@ -453,4 +454,51 @@ TEST(EventSummary, PlacesBeforeAndAfterTheJudgedDive) {
     EXPECT_EQ(summary.progress["round"].toInt(), 2);
     EXPECT_EQ(eventState(0, 72), "not-started");
     EXPECT_EQ(eventState(72, 72), "finished");
+}
+
+// A mirror's pages show one line for the meet's consoles: up only while every running one is.
+TEST(MirrorConsoles, OneLineForEveryRunningConsole) {
+    const auto console = [](const char *name, bool running, bool open, const char *since) {
+        return QJsonObject{{"name", name},          {"running", running}, {"open", open},
+                           {"since", since},        {"answering", open},  {"version", "V1"},
+                           {"versionCurrent", open}};
+    };
+    const struct {
+        const char *name;
+        QJsonArray consoles;
+        bool open;
+        const char *since;
+        QJsonValue version;
+    } cases[] = {
+        {"one up", {console("1m", true, true, "10:00")}, true, "10:00", "V1"},
+        {"both up: the later since",
+         {console("1m", true, true, "10:00"), console("3m", true, true, "10:05")},
+         true,
+         "10:05",
+         QJsonValue()},
+        {"one down: its since",
+         {console("1m", true, true, "10:07"), console("3m", true, false, "10:06")},
+         false,
+         "10:06",
+         "V1"},
+        {"a stopped one does not count",
+         {console("1m", true, true, "10:00"), console("3m", false, false, "09:00")},
+         true,
+         "10:00",
+         "V1"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        MirrorConsoles consoles;
+        consoles.reset(c.consoles);
+        const QJsonObject line = consoles.combined();
+        EXPECT_EQ(line["open"].toBool(), c.open);
+        EXPECT_EQ(line["since"].toString(), QLatin1String(c.since));
+        EXPECT_EQ(line["version"], c.version);
+    }
+    MirrorConsoles consoles;
+    EXPECT_FALSE(consoles.combined()["open"].toBool()); // none running yet
+    consoles.reset({console("1m", true, true, "10:00")});
+    consoles.apply({{"consoleName", "1m"}, {"open", false}, {"since", "10:09"}});
+    EXPECT_FALSE(consoles.combined()["open"].toBool());
 }

@@ -77,6 +77,7 @@ private:
     void startMirror();
     void announceStored(const QList<DiveRecord> &records);
     void relay(QJsonObject message);
+    void reopenDatabase();
 
     LiveServiceOptions m_options;
     std::unique_ptr<Parts> m_parts;
