@@ -8,6 +8,7 @@ KAVVIX_CLI names the kavvix tool, KAVVIX_NGINX_SITE the packaged configuration. 
 cluster is the one of KAVVIX_TEST_PG_* (scripts/test.sh starts it), else one of the test's own.
 """
 import asyncio
+import contextlib
 import json
 import os
 import re
@@ -57,12 +58,12 @@ def request(url, method='GET'):
 class Served:
     """A kavvix serve process on a loopback port of its own, its log lines collected."""
 
-    def __init__(self, *arguments):
+    def __init__(self, started, *arguments):
         self.port = free_port()
-        self.url = f'http://127.0.0.1:{self.port}'
         self.process = subprocess.Popen(
             [KAVVIX, 'serve', *arguments, '--listen', f'127.0.0.1:{self.port}'],
             stderr=subprocess.PIPE, text=True)
+        started.callback(self.stop)
         self.log = Lines(self.process.stderr)
         wait_until(lambda: accepting(self.port) or self.process.poll() is not None, 30)
         assert self.process.poll() is None, '\n'.join(self.log.snapshot())
@@ -99,26 +100,25 @@ def meet(cluster):
 
 @pytest.fixture(scope='module')
 def layout(meet, tmp_path_factory):
-    """The pool's service with its console, two mirrors and nginx in front of the mirrors."""
+    """The pool's service with its console, two mirrors and nginx in front of the mirrors; each
+    stopped at the end, or as soon as one of them fails to start."""
     assert NGINX, 'nginx is not installed (scripts/setup-debian.sh installs it)'
     folder = tmp_path_factory.mktemp('edge')
-    simulator = Simulator(str(folder / 'console'))
-    pool = Served('--db', meet, '--meet', 'RIV26', '--event', 'E12',
-                  '--device', str(folder / 'console'), '--journal', str(folder / 'journal'))
-    mirrors = [Served('--mirror', '--db', meet, '--meet', 'RIV26') for _ in range(2)]
-    port = free_port()
-    nginx_edge.write(folder, port, [mirror.port for mirror in mirrors], site=SITE)
-    edge = subprocess.Popen([NGINX, '-p', str(folder), '-c', str(folder / 'nginx.conf'),
-                             '-e', str(folder / 'error.log'), '-g', 'daemon off;'])
-    wait_until(lambda: accepting(port) or edge.poll() is not None)
-    assert edge.poll() is None, (folder / 'error.log').read_text()
-    yield {'url': f'http://127.0.0.1:{port}', 'ws': f'ws://127.0.0.1:{port}/live',
-           'simulator': simulator, 'pool': pool, 'mirrors': mirrors}
-    edge.terminate()
-    edge.wait(10)
-    for served in mirrors + [pool]:
-        served.stop()
-    simulator.stop()
+    with contextlib.ExitStack() as started:
+        simulator = Simulator(str(folder / 'console'))
+        started.callback(simulator.stop)
+        Served(started, '--db', meet, '--meet', 'RIV26', '--event', 'E12',  # the pool's
+               '--device', str(folder / 'console'), '--journal', str(folder / 'journal'))
+        mirrors = [Served(started, '--mirror', '--db', meet, '--meet', 'RIV26') for _ in range(2)]
+        port = free_port()
+        nginx_edge.write(folder, port, [mirror.port for mirror in mirrors], site=SITE)
+        edge = subprocess.Popen([NGINX, '-p', str(folder), '-c', str(folder / 'nginx.conf'),
+                                 '-e', str(folder / 'error.log'), '-g', 'daemon off;'])
+        started.callback(lambda: edge.terminate() or edge.wait(10))
+        wait_until(lambda: accepting(port) or edge.poll() is not None)
+        assert edge.poll() is None, (folder / 'error.log').read_text()
+        yield {'url': f'http://127.0.0.1:{port}', 'ws': f'ws://127.0.0.1:{port}/live',
+               'simulator': simulator, 'mirrors': mirrors}
 
 
 def mirror_lines(layout, text):
