@@ -467,7 +467,14 @@ void LiveService::startMirror() {
         m_parts->mirrorConsoles.reset(consoles);
         return m_parts->mirrorConsoles.combined();
     });
-    p.mirrorConsoles.reset(ConsoleRegistry::list(p.table->statements(), m_options.meetId));
+    // The pages that follow the dives start on a running console's event; from then on, the
+    // event of the latest dive.
+    const QJsonArray consoles = ConsoleRegistry::list(p.table->statements(), m_options.meetId);
+    p.mirrorConsoles.reset(consoles);
+    for (const QJsonValue &console : consoles)
+        if (console[QLatin1String("running")].toBool() &&
+            console[QLatin1String("currentEvent")].isString() && p.meet->currentEvent().isEmpty())
+            p.meet->setCurrentEvent(console[QLatin1String("currentEvent")].toString());
     QString problem;
     if (!p.listener->start(problem))
         cannotStart(
@@ -476,6 +483,7 @@ void LiveService::startMirror() {
 
 void LiveService::announceStored(const QList<DiveRecord> &records) {
     for (const DiveRecord &record : records) {
+        m_parts->meet->setCurrentEvent(record.eventId);
         emit logLine(QStringLiteral("dive event %1 round %2 order %3: revision %4 (change %5)")
                          .arg(record.eventId.isEmpty() ? QStringLiteral("-") : record.eventId)
                          .arg(record.round())

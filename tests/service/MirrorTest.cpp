@@ -14,14 +14,6 @@ using Kavvix::ConsoleSimulator;
 
 namespace {
 
-SentDive dive(int order) {
-    SentDive fields;
-    fields.divingOrder = qint16(order);
-    fields.judges = {6.5f, 7.0f, 7.0f, 0, 0, 0, 0, 0, 0};
-    fields.totalScore = 40.0f + float(order);
-    return fields;
-}
-
 QStringList console(const MeetDb &db, const QString &name, const QString &event,
                     const ConsoleSimulator &simulator, const QTemporaryDir &dir) {
     return {"--db",      db.location(),     "--meet", "RIV26",    "--name",
@@ -60,13 +52,13 @@ TEST(Mirror, PushesEachDiveOnceThroughLateStartRestartAndCutConnections) {
     FeedClient ownerFeed(owner.port());
 
     // Stored before the mirror started: on its pages already, never announced.
-    sendDive(simulator, dive(1));
+    sendDive(simulator, plainDive(1));
     ASSERT_EQ(ownerFeed.waitFor(QStringLiteral("dive"), 1).size(), 1);
     ServiceProcess late(mirror(db));
     ASSERT_TRUE(late.started()) << late.log().toStdString();
     FeedClient feed(late.port());
 
-    sendDive(simulator, dive(2));
+    sendDive(simulator, plainDive(2));
     const QList<QJsonObject> first = feed.waitFor(QStringLiteral("dive"), 1);
     ASSERT_EQ(first.size(), 1) << late.log().toStdString();
     EXPECT_EQ(first[0]["standings"].toArray().size(), 2);
@@ -75,14 +67,14 @@ TEST(Mirror, PushesEachDiveOnceThroughLateStartRestartAndCutConnections) {
 
     // The server restarts: the owner journals dive 3 and writes it when the server is back.
     ASSERT_TRUE(cluster.shutDown());
-    sendDive(simulator, dive(3));
+    sendDive(simulator, plainDive(3));
     ASSERT_EQ(ownerFeed.waitFor(QStringLiteral("dive"), 3).size(), 3);
     ASSERT_TRUE(cluster.startAgain());
     ASSERT_TRUE(owner.waitForLog(QStringLiteral("journal: 1 dives written")))
         << owner.log().toStdString();
     ASSERT_TRUE(late.waitForLog(QStringLiteral("mirror: database connected again")))
         << late.log().toStdString();
-    sendDive(simulator, dive(4));
+    sendDive(simulator, plainDive(4));
     EXPECT_EQ(announced(feed, 3), (QStringList{"E12/2", "E12/3", "E12/4"}))
         << late.log().toStdString();
 
@@ -95,23 +87,29 @@ TEST(Mirror, PushesEachDiveOnceThroughLateStartRestartAndCutConnections) {
         admin.close();
     }
     ASSERT_TRUE(late.waitForLog(QStringLiteral("mirror: database connected again")));
-    SentDive corrected = dive(4);
+    SentDive corrected = plainDive(4);
     corrected.totalScore = 90.0f;
     sendDive(simulator, corrected);
-    sendDive(simulator, dive(5));
+    sendDive(simulator, plainDive(5));
     EXPECT_EQ(announced(feed, 5), (QStringList{"E12/2", "E12/3", "E12/4", "E12/4", "E12/5"}))
         << late.log().toStdString() << owner.log().toStdString();
     const QList<QJsonObject> dives = feed.waitFor(QStringLiteral("dive"), 6, 1000);
     ASSERT_EQ(dives.size(), 5);
     EXPECT_EQ(dives[3]["dive"].toObject()["revision"].toInt(), 2);
 
-    // The owner's overlay and console messages reach the mirror's clients.
+    // The owner's overlay and job messages reach the mirror's clients.
     ASSERT_EQ(owner.request("PUT", "/api/overlay", R"({"show":"standings"})").status, 200);
     const QList<QJsonObject> overlay = feed.waitFor(QStringLiteral("overlay"), 1);
     ASSERT_EQ(overlay.size(), 1);
     EXPECT_EQ(overlay[0]["consoleName"].toString(), QStringLiteral("3m"));
-    EXPECT_EQ(late.request("GET", "/api/meet").object()["overlay"].toString(),
-              QStringLiteral("standings"));
+    ASSERT_EQ(owner.request("POST", "/api/connection-test").status, 202);
+    const QList<QJsonObject> finished = feed.waitFor(QStringLiteral("finished"), 1);
+    ASSERT_EQ(finished.size(), 1);
+    EXPECT_EQ(finished[0]["job"].toString(), QStringLiteral("test"));
+    EXPECT_EQ(finished[0]["result"].toString(), QStringLiteral("connected"));
+    const QJsonObject meet = late.request("GET", "/api/meet").object();
+    EXPECT_EQ(meet["overlay"].toString(), QStringLiteral("standings"));
+    EXPECT_EQ(meet["currentEvent"].toString(), QStringLiteral("E12"));
 
     // A mirror changes nothing.
     const struct {
@@ -150,10 +148,10 @@ TEST(Mirror, TwoConsolesFileUnderTheirOwnEventsAndBothAreListed) {
     ASSERT_TRUE(view.started()) << view.log().toStdString();
     FeedClient feed(view.port());
 
-    sendDive(oneMetre, dive(1));
+    sendDive(oneMetre, plainDive(1));
     ASSERT_EQ(announced(feed, 1), QStringList{"E10/1"});
-    sendDive(threeMetre, dive(1));
-    sendDive(oneMetre, dive(2));
+    sendDive(threeMetre, plainDive(1));
+    sendDive(oneMetre, plainDive(2));
     QStringList both = announced(feed, 3);
     both.sort(); // the two lines race
     EXPECT_EQ(both, (QStringList{"E10/1", "E10/2", "E12/1"}));
