@@ -19,6 +19,7 @@ nginx=$(PATH=$PATH:/usr/sbin command -v nginx) || {
     exit 1
 }
 ulimit -n "$(ulimit -Hn)"
+export KAVVIX_CONFIG= # the services read no configuration file of this machine's
 work=$(mktemp -d "${KAVVIX_BENCH_DIR:-/dev/shm}/kavvix-mirror.XXXXXX")
 chmod 755 "$work" # the cluster's server may run as another user
 eval "$("$root/scripts/pg-cluster.sh" start)"
