@@ -133,55 +133,55 @@ std::optional<QHttpServerResponse> ApiServer::refuse(const QHttpServerRequest &r
 }
 
 void ApiServer::addRoutes() {
-    m_server.route("/api/meet", Method::Get, [this](const QHttpServerRequest &request) {
+    route(ServiceRoute::Meet, Method::Get, [this](const QHttpServerRequest &request) {
         return refuse(request, false).value_or(meet());
     });
-    m_server.route("/healthz", Method::Get, [this](const QHttpServerRequest &request) {
+    route(ServiceRoute::Health, Method::Get, [this](const QHttpServerRequest &request) {
         return refuse(request, false).value_or(health());
     });
-    m_server.route("/metrics", Method::Get, [this](const QHttpServerRequest &request) {
+    route(ServiceRoute::Metrics, Method::Get, [this](const QHttpServerRequest &request) {
         return refuse(request, false).value_or(metrics());
     });
     // What the pages read of an event, each view from one reading of it.
-    for (const auto &[path, view] : {std::pair{"/api/events/<arg>/results", View::Results},
-                                     std::pair{"/api/events/<arg>/results.csv", View::Csv},
-                                     std::pair{"/api/events/<arg>/summary", View::Summary},
-                                     std::pair{"/api/events/<arg>/standings", View::Standings},
-                                     std::pair{"/api/events/<arg>/next", View::Next}}) {
-        m_server.route(QLatin1String(path), Method::Get,
-                       [this, view](const QString &eventId, const QHttpServerRequest &request) {
-                           if (auto refusal = refuse(request, false))
-                               return std::move(*refusal);
-                           return results(eventId, view);
-                       });
+    for (const auto &[where, view] : {std::pair{ServiceRoute::EventResults, View::Results},
+                                      std::pair{ServiceRoute::EventResultsCsv, View::Csv},
+                                      std::pair{ServiceRoute::EventSummary, View::Summary},
+                                      std::pair{ServiceRoute::EventStandings, View::Standings},
+                                      std::pair{ServiceRoute::EventNext, View::Next}}) {
+        route(where, Method::Get,
+              [this, view](const QString &eventId, const QHttpServerRequest &request) {
+                  if (auto refusal = refuse(request, false))
+                      return std::move(*refusal);
+                  return results(eventId, view);
+              });
     }
-    m_server.route("/api/events/<arg>/upload", Method::Post,
-                   [this](const QString &eventId, const QHttpServerRequest &request) {
-                       if (auto refusal = refuse(request, true))
-                           return std::move(*refusal);
-                       return upload(eventId, request);
-                   });
-    m_server.route("/api/connection-test", Method::Post, [this](const QHttpServerRequest &request) {
+    route(ServiceRoute::EventUpload, Method::Post,
+          [this](const QString &eventId, const QHttpServerRequest &request) {
+              if (auto refusal = refuse(request, true))
+                  return std::move(*refusal);
+              return upload(eventId, request);
+          });
+    route(ServiceRoute::ConnectionTest, Method::Post, [this](const QHttpServerRequest &request) {
         if (auto refusal = refuse(request, true))
             return std::move(*refusal);
         return connectionTest(request);
     });
-    m_server.route("/api/job/cancel", Method::Post, [this](const QHttpServerRequest &request) {
+    route(ServiceRoute::JobCancel, Method::Post, [this](const QHttpServerRequest &request) {
         if (auto refusal = refuse(request, true))
             return std::move(*refusal);
         return cancelJob();
     });
-    m_server.route("/api/current-event", Method::Put, [this](const QHttpServerRequest &request) {
+    route(ServiceRoute::CurrentEvent, Method::Put, [this](const QHttpServerRequest &request) {
         if (auto refusal = refuse(request, true))
             return std::move(*refusal);
         return setCurrentEvent(request);
     });
-    m_server.route("/api/overlay", Method::Put, [this](const QHttpServerRequest &request) {
+    route(ServiceRoute::OverlayShow, Method::Put, [this](const QHttpServerRequest &request) {
         if (auto refusal = refuse(request, true))
             return std::move(*refusal);
         return setOverlay(request);
     });
-    m_server.route("/api/divers", Method::Get, [this](const QHttpServerRequest &request) {
+    route(ServiceRoute::Divers, Method::Get, [this](const QHttpServerRequest &request) {
         if (auto refusal = refuse(request, false))
             return std::move(*refusal);
         QJsonArray list;
@@ -193,20 +193,20 @@ void ApiServer::addRoutes() {
         }
         return QHttpServerResponse(list);
     });
-    m_server.route("/qr.svg", Method::Get, [this](const QHttpServerRequest &request) {
+    route(ServiceRoute::QrCode, Method::Get, [this](const QHttpServerRequest &request) {
         return refuse(request, false).value_or(qrCode(request));
     });
     // An upgrade is handed to the WebSocket server only when a route takes the path and
     // writes nothing; the feed then gets the connection.
-    m_server.route(
-        "/live", [this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
-            if (header(request, "Upgrade").compare("websocket", Qt::CaseInsensitive) == 0)
-                return;
-            responder.write(
-                QJsonDocument(QJsonObject{{"error", QStringLiteral("/live is a WebSocket feed")}}),
-                Status::BadRequest);
-            served(request, int(Status::BadRequest));
-        });
+    route(ServiceRoute::Live, [this](const QHttpServerRequest &request,
+                                     QHttpServerResponder &&responder) {
+        if (header(request, "Upgrade").compare("websocket", Qt::CaseInsensitive) == 0)
+            return;
+        responder.write(
+            QJsonDocument(QJsonObject{{"error", QStringLiteral("/live is a WebSocket feed")}}),
+            Status::BadRequest);
+        served(request, int(Status::BadRequest));
+    });
     m_server.afterRequest(
         [this](QHttpServerResponse &&response, const QHttpServerRequest &request) {
             served(request, int(response.statusCode()));
@@ -222,20 +222,20 @@ void ApiServer::addRoutes() {
 }
 
 void ApiServer::addPageRoutes() {
-    for (const auto &[path, file] :
-         {std::pair{"/", "board.html"}, std::pair{"/overlay", "overlay.html"},
-          std::pair{"/operator", "operator.html"}, std::pair{"/results", "results.html"},
-          std::pair{"/meet", "meet.html"}}) {
+    for (const auto &[page, file] : {std::pair{ServiceRoute::Board, "board.html"},
+                                     std::pair{ServiceRoute::Overlay, "overlay.html"},
+                                     std::pair{ServiceRoute::Operator, "operator.html"},
+                                     std::pair{ServiceRoute::ResultsPage, "results.html"},
+                                     std::pair{ServiceRoute::MeetPage, "meet.html"}}) {
         const QString name = QLatin1String(file);
-        m_server.route(QLatin1String(path), Method::Get,
-                       [this, name](const QHttpServerRequest &request) {
-                           return refuse(request, false).value_or(PageFiles::file(name));
-                       });
+        route(page, Method::Get, [this, name](const QHttpServerRequest &request) {
+            return refuse(request, false).value_or(PageFiles::file(name));
+        });
     }
-    m_server.route("/pages/<arg>", Method::Get,
-                   [this](const QString &name, const QHttpServerRequest &request) {
-                       return refuse(request, false).value_or(PageFiles::file(name));
-                   });
+    route(ServiceRoute::PageFile, Method::Get,
+          [this](const QString &name, const QHttpServerRequest &request) {
+              return refuse(request, false).value_or(PageFiles::file(name));
+          });
 }
 
 void ApiServer::served(const QHttpServerRequest &request, int status) {

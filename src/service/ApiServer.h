@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include "GuardedTcpServer.h"
+#include "ServiceRoutes.h"
 
 #include <functional>
 
@@ -81,6 +82,10 @@ signals:
 
 private:
     using Response = QHttpServerResponse;
+    // Serves a route under its one pattern, the one its requests are counted by.
+    template <typename... Args> void route(ServiceRoute route, Args &&...args) {
+        m_server.route(ServiceRoutes::pattern(route), std::forward<Args>(args)...);
+    }
     void addRoutes();
     void addPageRoutes();
     // The refusal of a request that must not go on (too big, not authorised), or nothing.

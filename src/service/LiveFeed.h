@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ServiceRoutes.h"
+
 #include <QJsonObject>
 #include <QList>
 #include <QObject>
@@ -21,7 +23,7 @@ class LiveFeed : public QObject {
 public:
     static constexpr qint64 MaxQueuedBytes = 1 << 20;
     static constexpr quint64 MaxClientMessageBytes = 4096;
-    static inline const QString Path = QStringLiteral("/live");
+    static inline const QString Path = ServiceRoutes::label(ServiceRoute::Live);
 
     explicit LiveFeed(QAbstractHttpServer &server, QObject *parent = nullptr);
     ~LiveFeed() override;

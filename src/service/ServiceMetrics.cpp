@@ -1,6 +1,6 @@
 #include "ServiceMetrics.h"
 
-#include <QStringList>
+#include "ServiceRoutes.h"
 
 namespace Kavvix {
 
@@ -34,32 +34,7 @@ void ServiceMetrics::observeAnnounceLatency(double seconds) {
 }
 
 QString ServiceMetrics::routeOf(const QString &path) {
-    static const QStringList fixed = {QStringLiteral("/"),
-                                      QStringLiteral("/overlay"),
-                                      QStringLiteral("/operator"),
-                                      QStringLiteral("/meet"),
-                                      QStringLiteral("/results"),
-                                      QStringLiteral("/qr.svg"),
-                                      QStringLiteral("/live"),
-                                      QStringLiteral("/healthz"),
-                                      QStringLiteral("/metrics"),
-                                      QStringLiteral("/api/meet"),
-                                      QStringLiteral("/api/connection-test"),
-                                      QStringLiteral("/api/current-event"),
-                                      QStringLiteral("/api/overlay"),
-                                      QStringLiteral("/api/divers")};
-    if (fixed.contains(path))
-        return path;
-    const QStringList parts = path.split(u'/');
-    if (parts.size() == 3 && parts[1] == QLatin1String("pages") && !parts[2].isEmpty())
-        return QStringLiteral("/pages/{file}");
-    static const QStringList eventViews = {QStringLiteral("results"), QStringLiteral("results.csv"),
-                                           QStringLiteral("summary"), QStringLiteral("standings"),
-                                           QStringLiteral("next"),    QStringLiteral("upload")};
-    if (parts.size() == 5 && parts[1] == QLatin1String("api") &&
-        parts[2] == QLatin1String("events") && !parts[3].isEmpty() && eventViews.contains(parts[4]))
-        return QStringLiteral("/api/events/{event}/") + parts[4];
-    return QStringLiteral("other");
+    return ServiceRoutes::labelOf(path);
 }
 
 QByteArray ServiceMetrics::text(const Gauges &gauges) const {

@@ -53,16 +53,6 @@ protected:
         const auto result = runCli({"sample-db", meetFile});
         ASSERT_EQ(result.exitCode, 0) << result.err;
         QFile(folder->filePath(QStringLiteral("empty.sqlite"))).open(QIODevice::WriteOnly);
-        // The sample meet without the column that tells combined events apart.
-        const QString partial = folder->filePath(QStringLiteral("partial.sqlite"));
-        ASSERT_TRUE(QFile::copy(meetFile, partial));
-        {
-            QSqlQuery drop(Kavvix::openMeetDatabase(partial, QStringLiteral("partial")));
-            ASSERT_TRUE(drop.exec(QStringLiteral("ALTER TABLE tblEventInfo DROP COLUMN "
-                                                 "combinedevent")))
-                << drop.lastError().text();
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("partial"));
         // Configuration files of kavvix serve, each with one thing wrong.
         for (const auto &[name, text] :
              {std::pair{"unknown.conf", "databse = meet.sqlite\n"},
@@ -80,31 +70,24 @@ protected:
     }
     static void TearDownTestSuite() { delete folder; }
 
-    static CliResult upload(const SimulatorProcess &simulator, const QString &db = meetFile,
-                            const QString &event = QStringLiteral("E12")) {
-        return runCli({"upload", "--db", db, "--meet", "RIV26", "--event", event, "--order", "B",
-                       "--port", "3"},
-                      {}, simulator.environment());
-    }
-
     static inline QTemporaryDir *folder = nullptr;
     static inline QString meetFile;
 };
 
 // Each run gives its exit code, and the text on standard output (success) or standard error
-// (failure, in one line plus at most a hint).
+// (failure: one line "kavvix <command>: why", plus at most a hint). No control character of
+// the input reaches a terminal.
 TEST_F(CommandsCli, ExitCodeAndOneClearLine) {
     const struct {
         // split at blanks; @meet is the sample meet file, @other a new one, @empty an empty
-        // file, @partial the sample meet without a column, @blank the empty argument, @dir the
-        // folder of the configuration files
+        // file, @blank the empty argument, @dir the folder of the configuration files; a first
+        // @nodisplay runs the command without any display
         const char *args;
         int exitCode;
         const char *text;
         QByteArray input = {};
     } cases[] = {
         {"parse colorado -", 0, "DiverA / DiverB (no. 12)", coloradoRecord},
-        {"parse colorado --json", 0, "\"DiveNumber\":\"105B\"", coloradoRecord},
         {"parse colorado", 1, "record 1: Not enough information received. Only 3 items",
          "\x02xA,1,2x\x04"},
         {"parse colorado", 1, "no Colorado record found", "hello"},
@@ -124,16 +107,14 @@ TEST_F(CommandsCli, ExitCodeAndOneClearLine) {
         {"frobnicate", 2, "unknown command 'frobnicate'"},
         {"--version", 0, "kavvix 1.6.0.0\n"},
         {"--help", 0, "--version"},
+        {"simulate --help", 0, "(default: OmniSport 2000 Ver 3.12)"},
+        {"upload --help", 0, "(default: A)"},
+        {"serve --help", 0, "(default: 127.0.0.1:8470)"},
+        {"serve --help", 0, "--mirror"},
+        {"serve --help", 0, "--name"},
         {"upload --db @meet --meet RIV26 --event E12 --port 9 extra", 2,
          "unexpected argument 'extra'"},
         {"sample-db @other extra", 2, "unexpected argument 'extra'"},
-        {"serve --no-console --port 3 --db @meet --meet RIV26", 2,
-         "--no-console takes no --port or --device"},
-        {"serve --mirror --port 3 --db @meet --meet RIV26", 2,
-         "--mirror takes no --port or --device"},
-        {"serve --mirror --name 1m --db @meet --meet RIV26", 2,
-         "--mirror takes no --name: a mirror has no console"},
-        {"serve --mirror --db @meet --meet RIV26", 1, "a mirror needs a PostgreSQL meet database"},
         {"test-connection --device /dev/null", 1,
          "kavvix test-connection: /dev/null is not a serial device\n"},
         {"test-connection --device /dev/kavvix-no-such-device", 1,
@@ -150,8 +131,6 @@ TEST_F(CommandsCli, ExitCodeAndOneClearLine) {
         {"upload --db postgresql:// --meet RIV26 --event E12 --port 9", 1, "kavvix upload: "},
         {"upload --db @empty --meet RIV26 --event E12 --port 9", 1,
          "Not a meet database: the table tblMeetInfo is missing"},
-        {"upload --db @partial --meet RIV26 --event E12 --port 9", 1,
-         "Not a meet database: the table tblEventInfo has no column combinedevent"},
         {"upload --db @meet --meet RIV26 --event E12 --device @blank", 2,
          "--device takes a device path, not an empty text"},
         {"upload --db @meet --event E12 --port 3", 2, "--meet is required"},
@@ -167,6 +146,33 @@ TEST_F(CommandsCli, ExitCodeAndOneClearLine) {
         {"simulate --replay @capture --speed nan", 2, "--speed takes a number from 0 on"},
         {"simulate --replay @capture --speed inf", 2, "--speed takes a number from 0 on"},
         {"dialog --db @meet --meet NOPE", 1, "meet 'NOPE' is not in the database"},
+        // Help and mistakes need no window; the dialog itself says that there is no display.
+        {"@nodisplay dialog --help", 0, "Usage: kavvix dialog"},
+        {"@nodisplay dialog --bogus", 2, "kavvix dialog: Unknown option 'bogus'"},
+        {"@nodisplay dialog --db @meet --meet RIV26", 1,
+         "kavvix dialog: no display to show the window on (set DISPLAY, or run with "
+         "QT_QPA_PLATFORM=offscreen)\n"},
+        // The service checks, in order: its token, the database, the journal, the address,
+        // the recording, the console's line.
+        {"serve --no-console --port 3 --db @meet --meet RIV26", 2,
+         "--no-console takes no --port or --device"},
+        {"serve --mirror --port 3 --db @meet --meet RIV26", 2,
+         "--mirror takes no --port or --device"},
+        {"serve --mirror --name 1m --db @meet --meet RIV26", 2,
+         "--mirror takes no --name: a mirror has no console"},
+        {"serve --mirror --db @meet --meet RIV26", 1, "a mirror needs a PostgreSQL meet database"},
+        {"serve --db @meet --meet RIV26 --port 9 --listen 0.0.0.0:0", 1,
+         "listening on 0.0.0.0 needs a token"},
+        {"serve --db @empty --meet RIV26 --port 9", 1,
+         "kavvix serve: database: Not a meet database: the table tblMeetInfo is missing"},
+        {"serve --db @meet --meet RIV26 --event NOPE --port 9", 1,
+         "meet RIV26 has no event 'NOPE'"},
+        {"serve --db @meet --meet RIV26 --port 9 --listen 192.0.2.1:80 --token t", 1,
+         "cannot listen on 192.0.2.1:80"},
+        {"serve --db @meet --meet RIV26 --port 9 --listen 127.0.0.1:0 --record /dev/full", 1,
+         "recording /dev/full: "},
+        {"serve --db @meet --meet RIV26 --device /dev/kavvix-no-such-device --listen 127.0.0.1:0",
+         1, "kavvix serve: /dev/kavvix-no-such-device does not exist"}, // as given, no number
         {"serve --config /nonexistent/kavvix.conf", 1,
          "kavvix serve: config /nonexistent/kavvix.conf: no such file"},
         {"serve --config @dir/unknown.conf", 1, "unknown setting 'databse'"},
@@ -185,8 +191,6 @@ TEST_F(CommandsCli, ExitCodeAndOneClearLine) {
         {"sample-db @meet", 1, "already exists"},
         {"sample-db @other", 0, "E12    1m Springboard - Women"},
     };
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("KAVVIX_COM9"), QStringLiteral("/dev/kavvix-no-such-device"));
     for (const auto &c : cases) {
         SCOPED_TRACE(c.args);
         const QString args =
@@ -195,49 +199,31 @@ TEST_F(CommandsCli, ExitCodeAndOneClearLine) {
                 .replace(QStringLiteral("@dir"), folder->path())
                 .replace(QStringLiteral("@capture"), capture)
                 .replace(QStringLiteral("@other"), folder->filePath("other.db"))
-                .replace(QStringLiteral("@empty"), folder->filePath("empty.sqlite"))
-                .replace(QStringLiteral("@partial"), folder->filePath("partial.sqlite"));
+                .replace(QStringLiteral("@empty"), folder->filePath("empty.sqlite"));
         QStringList arguments = args.split(QLatin1Char(' '));
         arguments.replaceInStrings(QRegularExpression(QStringLiteral("^@blank$")), QString());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (arguments.first() == QLatin1String("@nodisplay")) {
+            arguments.removeFirst();
+            env = withoutDisplay();
+        }
+        env.insert(QStringLiteral("KAVVIX_COM9"), QStringLiteral("/dev/kavvix-no-such-device"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder->path()); // or Qt warns of it
         const auto result = runCli(arguments, c.input, env);
         EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
         const QString &shown = c.exitCode == 0 ? result.out : result.err;
-        EXPECT_TRUE(shown.contains(QLatin1String(c.text))) << shown;
+        // (help wraps its lines)
+        EXPECT_TRUE(shown.contains(QLatin1String(c.text)) ||
+                    shown.simplified().contains(QLatin1String(c.text)))
+            << shown;
         EXPECT_LE(result.err.count(QLatin1Char('\n')), 2) << result.err;
+        if (c.exitCode == 1 && arguments.first() != QLatin1String("parse")) {
+            EXPECT_TRUE(result.err.startsWith("kavvix " + arguments.first() + ": ")) << result.err;
+            EXPECT_EQ(result.err.count(QLatin1Char('\n')), 1) << result.err;
+        }
+        for (QChar ch : result.out)
+            EXPECT_TRUE(ch == QLatin1Char('\n') || ch >= QLatin1Char(' ')) << int(ch.unicode());
     }
-    // Every command's help, with the defaults of its options.
-    const std::pair<const char *, QStringList> helps[] = {
-        {"demo", {}},
-        {"parse", {}},
-        {"monitor", {}},
-        {"simulate",
-         {"(default: 3)", "(default: 1000)", "(default: 1)", "(default: OmniSport 2000 Ver 3.12)"}},
-        {"test-connection", {}},
-        {"upload", {"(default: A)"}},
-        {"dialog", {}},
-        {"sample-db", {}},
-        {"serve",
-         {"(default: 127.0.0.1:8470)", "(default: $KAVVIX_TOKEN)", "--no-console", "--mirror",
-          "--name"}},
-    };
-    for (const auto &[command, defaults] : helps) {
-        const auto result = runCli({command, "--help"});
-        EXPECT_EQ(result.exitCode, 0) << command;
-        const QString help = result.out.simplified();
-        EXPECT_TRUE(help.contains(QStringLiteral("Usage: kavvix ") + QLatin1String(command)))
-            << result.out;
-        for (const QString &text : defaults)
-            EXPECT_TRUE(help.contains(text)) << command << ": " << text.toStdString();
-    }
-}
-
-// What the parse table shows of console text cannot act on a terminal: no control character
-// but the line ends reaches it.
-TEST_F(CommandsCli, ParseTableShowsControlCharactersEscaped) {
-    const auto result = runCli({"parse", "colorado"}, escapingRecord);
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    for (QChar c : result.out)
-        EXPECT_TRUE(c == QLatin1Char('\n') || c >= QLatin1Char(' ')) << int(c.unicode());
 }
 
 // A wrong console name is refused at once, while standard input is still open.
@@ -260,33 +246,6 @@ TEST_F(CommandsCli, OutputThatCannotBeWrittenFails) {
                     .contains(QStringLiteral("kavvix parse: cannot write the output: ")));
 }
 
-// Help needs no window; the dialog itself says in one line that there is no display.
-TEST_F(CommandsCli, DialogWithoutADisplay) {
-    const auto help = runCli({"dialog", "--help"}, {}, withoutDisplay());
-    EXPECT_EQ(help.exitCode, 0) << help.err;
-    EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: kavvix dialog"))) << help.out;
-    const auto dialog =
-        runCli({"dialog", "--db", meetFile, "--meet", "RIV26"}, {}, withoutDisplay());
-    EXPECT_EQ(dialog.exitCode, 1);
-    EXPECT_EQ(dialog.err, QStringLiteral("kavvix dialog: no display to show the window on (set "
-                                         "DISPLAY, or run with QT_QPA_PLATFORM=offscreen)\n"));
-    const auto bogus = runCli({"dialog", "--bogus"}, {}, withoutDisplay());
-    EXPECT_EQ(bogus.exitCode, 2);
-    EXPECT_TRUE(bogus.err.startsWith(QStringLiteral("kavvix dialog: Unknown option 'bogus'")))
-        << bogus.err;
-}
-
-// A device given by its name in /dev, as the monitor takes it, serves the upload too.
-TEST_F(CommandsCli, UploadTakesADeviceNameInDev) {
-    SimulatorProcess simulator;
-    ASSERT_TRUE(simulator.started());
-    const QString device = simulator.environment().value(QStringLiteral("KAVVIX_COM3"));
-    ASSERT_TRUE(device.startsWith(QStringLiteral("/dev/"))) << device;
-    const auto result = runCli({"upload", "--db", meetFile, "--meet", "RIV26", "--event", "E12",
-                                "--device", device.mid(5)});
-    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
-}
-
 TEST_F(CommandsCli, ParseDaktronicsJsonIsOneObjectPerLine) {
     const auto result = runCli({"parse", "daktronics", "--json", "--each", capture});
     ASSERT_EQ(result.exitCode, 0) << result.err;
@@ -296,62 +255,62 @@ TEST_F(CommandsCli, ParseDaktronicsJsonIsOneObjectPerLine) {
         ASSERT_TRUE(QJsonDocument::fromJson(line.toUtf8()).isObject()) << line;
 }
 
-TEST_F(CommandsCli, UploadSendsEveryFrameAndEndsWithAllDataSent) {
-    SimulatorProcess simulator({"--print-rows"});
-    ASSERT_TRUE(simulator.started());
-    const auto result = upload(simulator);
-    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
-    for (const char *line : {" Validating the event ...", " Event passed validation checks",
-                             " Sending packet 1", " Sending packet 2", " Sending packet 3"})
-        EXPECT_TRUE(result.out.contains(QLatin1String(line))) << line;
-    EXPECT_TRUE(lastLine(result.out).endsWith(QStringLiteral(" All data has been sent")));
-    const QString console = simulator.stop();
-    EXPECT_EQ(console.count(QStringLiteral("command 302, ")), 3) << console;
-    EXPECT_TRUE(console.contains(QStringLiteral("Stopped after 3 frames received.")));
-}
-
-// An upload that fails keeps the dialog's lines on standard output and says on standard error,
-// in one line, why, and for an event that fails its checks, who is at fault.
-TEST_F(CommandsCli, FailedUploadSaysWhyInOneLine) {
+// Against a console: the dialog's lines on standard output, the last saying how it ended; on
+// failure one line on standard error saying why, for an event that fails its checks who is at
+// fault. A device is also taken by its name in /dev (@device).
+TEST_F(CommandsCli, ConsoleCommandsEndWithTheDialogsLastLine) {
     const struct {
-        const char *event;
         QStringList simulatorOptions;
+        const char *args;
+        int exitCode;
         const char *lastOut;
         const char *err;
     } cases[] = {
-        {"E12",
-         {"--reject", "2:02"},
+        {{"--print-rows"}, "upload --event E12 --device @device", 0, " All data has been sent", ""},
+        {{"--reject", "2:02"},
+         "upload --event E12 --port 3",
+         1,
          " Communications ERROR: Checksum Error",
          "kavvix upload: the console on COM 3 answered with an error: Checksum Error\n"},
-        {"EDD",
-         {},
+        {{},
+         "upload --event EDD --port 3",
+         1,
          " >> Process Aborted <<",
          "kavvix upload: event EDD cannot be uploaded: DD zero or missing: diving order 3 "
          "(RegID 902) round 3\n"},
-        {"EZ0",
-         {},
-         " >> Process Aborted <<",
-         "kavvix upload: event EZ0 cannot be uploaded: no diving order: diving order 0 "
-         "(RegID 800) rounds 1-5\n"},
-        {"EGP",
-         {},
-         " >> Process Aborted <<",
-         "kavvix upload: event EGP cannot be uploaded: no diver has diving order 3\n"},
-        {"E26",
-         {},
-         " >> Process Aborted <<",
-         "kavvix upload: event E26 cannot be uploaded: 26 divers, the console takes at most "
-         "25\n"},
+        {{"--version", "Test Console 1.0"},
+         "test-connection --port 3",
+         0,
+         " Connection Successful - Test Console 1.0",
+         ""},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.event);
+        SCOPED_TRACE(c.args);
         SimulatorProcess simulator(c.simulatorOptions);
         ASSERT_TRUE(simulator.started());
-        const auto result = upload(simulator, meetFile, QLatin1String(c.event));
-        EXPECT_EQ(result.exitCode, 1);
+        const QString device = simulator.environment().value(QStringLiteral("KAVVIX_COM3"));
+        QStringList arguments = QString::fromLatin1(c.args)
+                                    .replace(QStringLiteral("@device"), device.mid(5))
+                                    .split(QLatin1Char(' '));
+        if (arguments.first() == QLatin1String("upload"))
+            arguments << "--db" << meetFile << "--meet"
+                      << "RIV26"
+                      << "--order"
+                      << "B";
+        const auto result = runCli(arguments, {}, simulator.environment());
+        EXPECT_EQ(result.exitCode, c.exitCode);
         EXPECT_TRUE(lastLine(result.out).endsWith(QLatin1String(c.lastOut))) << result.out;
         EXPECT_EQ(result.err, QLatin1String(c.err));
-        EXPECT_FALSE(result.out.contains(QStringLiteral("Sending packet 3")));
+        if (c.exitCode == 0 && arguments.first() == QLatin1String("upload")) {
+            for (const char *line : {" Validating the event ...", " Event passed validation checks",
+                                     " Sending packet 1", " Sending packet 2", " Sending packet 3"})
+                EXPECT_TRUE(result.out.contains(QLatin1String(line))) << line;
+            const QString console = simulator.stop();
+            EXPECT_EQ(console.count(QStringLiteral("command 302, ")), 3) << console;
+            EXPECT_TRUE(console.contains(QStringLiteral("Stopped after 3 frames received.")));
+        } else if (c.exitCode != 0) {
+            EXPECT_FALSE(result.out.contains(QStringLiteral("Sending packet 3")));
+        }
     }
 }
 
@@ -426,31 +385,18 @@ TEST_F(CommandsCli, SampleDbAndUploadThroughAPostgreSqlUrl) {
     };
     QSqlQuery admin(Kavvix::openMeetDatabase(url(QStringLiteral("postgres")), "admin"));
     ASSERT_TRUE(admin.exec("CREATE DATABASE " + dbname)) << admin.lastError().text();
-    EXPECT_EQ(runCli({"sample-db", url(dbname)}).exitCode, 0);
     // The scheme is matched in any letter case, by sample-db as by upload.
-    const QString second = dbname + QStringLiteral("_upper");
-    ASSERT_TRUE(admin.exec("CREATE DATABASE " + second)) << admin.lastError().text();
-    const auto upper = runCli({"sample-db", url(second).replace(0, 10, "POSTGRESQL")});
-    EXPECT_EQ(upper.exitCode, 0) << upper.err;
-    EXPECT_TRUE(admin.exec(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(second)));
+    const auto written = runCli({"sample-db", url(dbname).replace(0, 10, "POSTGRESQL")});
+    EXPECT_EQ(written.exitCode, 0) << written.err;
     SimulatorProcess simulator;
     ASSERT_TRUE(simulator.started());
-    const auto result = upload(simulator, url(dbname), QStringLiteral("E10"));
+    const auto result =
+        runCli({"upload", "--db", url(dbname), "--meet", "RIV26", "--event", "E10", "--port", "3"},
+               {}, simulator.environment());
     EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
     EXPECT_TRUE(result.out.contains(QStringLiteral(" Sending packet 2\n")));
     EXPECT_TRUE(admin.exec(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(dbname)))
         << admin.lastError().text();
-}
-
-TEST_F(CommandsCli, TestConnectionReportsTheConsoleVersion) {
-    SimulatorProcess simulator({"--version", "Test Console 1.0"});
-    ASSERT_TRUE(simulator.started());
-    const auto result = runCli({"test-connection", "--port", "3"}, {}, simulator.environment());
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_TRUE(
-        result.out.contains(QStringLiteral(" assigning COM port settings: COM 3, 9600,e,8,1")));
-    EXPECT_TRUE(
-        lastLine(result.out).endsWith(QStringLiteral(" Connection Successful - Test Console 1.0")));
 }
 
 TEST_F(CommandsCli, MonitorPrintsJudgedDivesAsJsonAndStopsOnInterrupt) {

@@ -7,6 +7,7 @@ tool=$1 work=$2 program=$3 capture=$4
 rm -rf "$work"
 mkdir -p "$work"
 "$tool" sample-db "$work/meet.sqlite" >/dev/null
+: >"$work/simulator.out" # there before the loop reads it, however late the simulator starts
 "$tool" simulate --port 1 --reject 6:02 >"$work/simulator.out" 2>&1 &
 simulator=$!
 trap 'kill "$simulator" 2>/dev/null || true; wait "$simulator" 2>/dev/null || true' EXIT

@@ -31,11 +31,6 @@ TEST(ModKavvix, ChecksumIsTwoUpperCaseHexDigitsOfTheByteSum) {
     EXPECT_EQ(modKavvix::CalculateChecksum(QString(QChar(0x20AC))), "3F");
 }
 
-TEST(ModKavvix, VersionRequestFrameIsTheSeventeenBytesOfTheProtocol) {
-    EXPECT_EQ(modKavvix::BuildFrame("200", QString()).toLatin1(),
-              QByteArray::fromHex("1631303030303030300132303004313817"));
-}
-
 TEST(TextPosition, CountsFromOneAndStopsAtTheEnd) {
     const QString text = "abcdef";
     EXPECT_EQ(textAt(text, 1, 2).toString() + "|" + textAt(text, 5, 10).toString() + "|" +

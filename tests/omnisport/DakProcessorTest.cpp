@@ -82,16 +82,6 @@ QList<Row> rows() {
     return rows;
 }
 
-// A log writer that fails at its g_failAt-th entry (the entries 3 and 4 to 13 of a frame are
-// written by one AddChar call).
-int g_failAt = 0;
-struct FailingUtility : cUtility {
-    void WriteLog(qint32, const QString &, const QString &, qint32) override {
-        if (--g_failAt == 0)
-            throw Error::invalidArgument(QStringLiteral("log writer failed"));
-    }
-};
-
 TEST(DakProcessor, EventsAndLogEntriesPerFrame) {
     for (const Row &r : rows()) {
         SCOPED_TRACE(qPrintable(r.frame));
@@ -107,19 +97,18 @@ TEST(DakProcessor, EventsAndLogEntriesPerFrame) {
         for (bool debug : {true, false}) {
             DebugLog log(debug);
             if (!debug)
-                log.failNextWrite(); // any cUtility call would now throw
+                log.failWriteAt(1); // any cUtility call would now throw
             cDakProcessor processor;
             Events events(processor);
             feed(processor, input);
             EXPECT_EQ(events, r.event.isEmpty() ? QStringList() : QStringList{r.event}) << debug;
             EXPECT_EQ(log.entries(), debug ? expected : QList<LogEntry>()) << debug;
         }
-        // The writer failing at any entry: the failure leaves AddChar, the next frame is
-        // understood.
+        // The writer failing at any entry (the entries 3 and 4 to 13 of a frame are written by
+        // one AddChar call): the failure leaves AddChar, the next frame is understood.
         for (int k = 1; k <= expected.size(); ++k) {
             DebugLog log;
-            setUtilityFactory([] { return std::make_unique<FailingUtility>(); });
-            g_failAt = k;
+            log.failWriteAt(k);
             cDakProcessor processor;
             Events events(processor);
             EXPECT_THROW(feed(processor, input), Error) << k;

@@ -56,19 +56,9 @@ TEST(DakResponse, EventsPerStream) {
 
 namespace {
 
-// A host may release the receiver from its own handler, or reset it there; neither may reach
-// freed memory or change the text the next handler of the same event sees.
-TEST(DakResponse, HandlersMayDeleteOrResetTheReceiver) {
-    auto *deleted = new cDakResponse;
-    QObject::connect(deleted, &cDakResponse::ResponseOK, [&deleted] {
-        delete deleted;
-        deleted = nullptr;
-    });
-    for (const QString &c : chars(Accepted))
-        if (deleted)
-            deleted->AddChar(c);
-    EXPECT_EQ(deleted, nullptr);
-
+// A host may reset the receiver from its own handler (releasing it there is in the bulk-feed
+// plans): the text the next handler of the same event sees does not change.
+TEST(DakResponse, HandlersMayResetTheReceiver) {
     cDakResponse resetting;
     QStringList seen;
     QObject::connect(&resetting, &cDakResponse::PacketError, [&](const QString &message) {

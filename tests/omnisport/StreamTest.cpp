@@ -1,5 +1,4 @@
 #include "OmniSportFrames.h"
-#include "TestData.h"
 
 #include <gtest/gtest.h>
 
@@ -7,22 +6,6 @@ using namespace Kavvix;
 using namespace KavvixTest;
 
 namespace {
-
-TEST(ConsoleCapture, EveryFrameIsCutAndPassesTheChecks) {
-    const QString capture = testDataText("allsport5000-j5-output.bin");
-    ASSERT_EQ(capture.size(), 9214);
-    DebugLog log;
-    cDakProcessor processor;
-    cDakResponse response;
-    Events events(processor), answers(response);
-    feed(processor, capture);
-    feed(response, capture);
-    QList<qint32> expected;
-    for (int i = 0; i < 247; ++i)
-        expected << 2 << 3 << 11; // its commands "003" and "004" are not ours
-    EXPECT_EQ(log.numbers(), expected);
-    EXPECT_EQ(events + answers, QStringList());
-}
 
 // A frame runs from the latest SYN to the next ETB; texts of two characters are neither. Positions
 // fit 16 bits: up to 32767 nothing moves; past it only what lies before the current SYN is kept

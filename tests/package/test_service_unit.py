@@ -14,13 +14,11 @@ import socket
 import subprocess
 import sys
 import time
-import urllib.error
-import urllib.request
 
 import pytest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), '..', 'pages'))
-from conftest import Simulator, wait_until  # noqa: E402  (the pages' helpers)
+from conftest import Simulator, http_request, wait_until  # noqa: E402  (the pages' helpers)
 
 KAVVIX = os.environ.get('KAVVIX_CLI', 'kavvix')
 UNIT = os.environ['KAVVIX_UNIT']
@@ -35,14 +33,8 @@ def unit_command():
 
 def request(url, method='GET', token=None, body=None):
     """(status, body text) of one request."""
-    headers = {'Authorization': f'Bearer {token}'} if token else {}
-    data = json.dumps(body).encode() if body is not None else None
-    req = urllib.request.Request(url, data=data, method=method, headers=headers)
-    try:
-        with urllib.request.urlopen(req, timeout=10) as answer:
-            return answer.status, answer.read().decode()
-    except urllib.error.HTTPError as error:
-        return error.code, error.read().decode()
+    status, _, text = http_request(url, method, body, token)
+    return status, text
 
 
 class LogFile:

@@ -25,19 +25,11 @@ MEET = 'RIV26'
 EVENT = 'E12'
 TOKEN = 'pool-side-secret'
 
-# Numbers measured along the way, printed at the end of the run.
-measured = {}
-
 
 def pytest_sessionstart(session):
     if not (CHROMIUM and CHROMEDRIVER):
         # Exit code 77 tells CTest the suite was skipped, not passed.
         pytest.exit('chromium and chromium-driver are not installed: the page tests are skipped', 77)
-
-
-def pytest_terminal_summary(terminalreporter):
-    for name, value in measured.items():
-        terminalreporter.write_line(f'measured: {name}: {value}')
 
 
 def wait_until(condition, timeout=10.0, interval=0.02):
@@ -50,6 +42,20 @@ def wait_until(condition, timeout=10.0, interval=0.02):
         if time.monotonic() > deadline:
             raise AssertionError(f'timed out after {timeout} s waiting for {condition}')
         time.sleep(interval)
+
+
+def http_request(url, method='GET', body=None, token=None):
+    """(status, headers, body text) of one request; body as JSON, token as a bearer token."""
+    data = None if body is None else json.dumps(body).encode()
+    headers = {'Content-Type': 'application/json'}
+    if token:
+        headers['Authorization'] = f'Bearer {token}'
+    request = urllib.request.Request(url, data=data, method=method, headers=headers)
+    try:
+        with urllib.request.urlopen(request, timeout=10) as reply:
+            return reply.status, reply.headers, reply.read().decode('utf-8')
+    except urllib.error.HTTPError as error:
+        return error.code, error.headers, error.read().decode('utf-8')
 
 
 class Lines:
@@ -78,7 +84,7 @@ class Lines:
 
 class Simulator:
     """kavvix simulate --commands: judged dives and answers at the test's command. The service
-    opens it through a link, so that the console can be pulled and plugged in again."""
+    opens it through a link, so that the console can be pulled (stopped) and plugged in again."""
 
     def __init__(self, link):
         self.link = link
@@ -94,17 +100,13 @@ class Simulator:
             os.remove(self.link)
         os.symlink(device, self.link)
 
-    def pull(self):
-        """The console's cable pulled: its end of the line is gone."""
-        self.stop()
-
     def command(self, **command):
         self.process.stdin.write(json.dumps(command) + '\n')
         self.process.stdin.flush()
 
     def dive(self, round, order, total, dive_total, number='105', position='B', dd=2.4,
              awards=(6.5, 7.0, 7.0, 6.5, 7.5, 7.0, 6.5, 0, 0), failed=' ', balked=' '):
-        """Sends a judged dive; returns the wall-clock time (ms) just before it was asked for."""
+        """Sends a judged dive and waits until the simulator has sent it."""
         fields = {'EventNumberN': 12, 'EventNumberA': 'A', 'DiveRound': round,
                   'DivingOrder': order, 'DiveNumber': number, 'DivePos': position, 'DiveDD': dd,
                   'DiveTotal': dive_total, 'TotalScore': total, 'BoardLevel': '1M',
@@ -112,10 +114,8 @@ class Simulator:
         awards = tuple(awards) + (0,) * (9 - len(awards))
         fields.update({f'J{i + 1}Score': value for i, value in enumerate(awards)})
         sent = self.out.count('sent judged dive')
-        started = time.time() * 1000
         self.command(dive=fields)
         self.out.wait_for('sent judged dive', sent + 1)
-        return started
 
     def stop(self):
         self.process.send_signal(signal.SIGINT)
@@ -148,17 +148,7 @@ class Service:
 
     def request(self, method, path, body=None, token=TOKEN):
         """(status, headers, body text) of a request, with the token unless told otherwise."""
-        data = None if body is None else json.dumps(body).encode()
-        headers = {'Content-Type': 'application/json'}
-        if token:
-            headers['Authorization'] = f'Bearer {token}'
-        request = urllib.request.Request(self.url + path, data=data, method=method,
-                                         headers=headers)
-        try:
-            with urllib.request.urlopen(request) as reply:
-                return reply.status, reply.headers, reply.read().decode('utf-8')
-        except urllib.error.HTTPError as error:
-            return error.code, error.headers, error.read().decode('utf-8')
+        return http_request(self.url + path, method, body, token)
 
     def json(self, path):
         status, _, text = self.request('GET', path)
@@ -203,9 +193,7 @@ def browser():
     for argument in ('--headless=new', '--no-sandbox', '--disable-gpu', '--hide-scrollbars',
                      '--disable-dev-shm-usage', '--window-size=1920,1080'):
         options.add_argument(argument)
-    started = time.monotonic()
     driver = webdriver.Chrome(service=DriverService(CHROMEDRIVER), options=options)
-    measured['browser start'] = f'{time.monotonic() - started:.1f} s'
     driver.set_script_timeout(10)
     yield driver
     driver.quit()
@@ -226,16 +214,14 @@ def save_doc(name, data):
 
 def screenshot(driver, name, scale=1.0):
     """Saves the viewport as docs/NAME.png when KAVVIX_SCREENSHOT_DIR says where."""
-    folder = os.environ.get('KAVVIX_SCREENSHOT_DIR')
-    if not folder:
+    if not os.environ.get('KAVVIX_SCREENSHOT_DIR'):
         return
     import base64
     size = driver.execute_script('return [innerWidth, innerHeight]')
     shot = driver.execute_cdp_cmd('Page.captureScreenshot', {
         'format': 'png',
         'clip': {'x': 0, 'y': 0, 'width': size[0], 'height': size[1], 'scale': scale}})
-    with open(os.path.join(folder, f'{name}.png'), 'wb') as file:
-        file.write(base64.b64decode(shot['data']))
+    save_doc(f'{name}.png', base64.b64decode(shot['data']))
 
 
 def add_event(database, event_id, name, divers, rounds, first_reg_id):

@@ -40,17 +40,16 @@ def test_upload_refused_with_a_response_code(console, meet):
         ("rejected", "02", "Checksum Error")
 
 
-@pytest.mark.parametrize("event, check, dives", [
-    ("EDD", "zero-dd", [{"reg_id": "902", "diving_order": 3, "round": 3}]),
-    ("EZ0", "diving-order-not-set",
-     [{"reg_id": "800", "diving_order": 0, "round": r} for r in range(1, 6)]),
-    ("EGP", "order-not-sequential", []),
+@pytest.mark.parametrize("event, check, dives, missing", [
+    ("EDD", "zero-dd", [{"reg_id": "902", "diving_order": 3, "round": 3}], None),
+    ("EGP", "order-not-sequential", [], [3]),
 ])
-def test_validation_names_who_is_at_fault(console, meet, event, check, dives):
+def test_validation_names_who_is_at_fault(console, meet, event, check, dives, missing):
     with pytest.raises(kavvix.JobError) as failed:
         run(kavvix.upload(meet, "RIV26", event, console()))
     (problem,) = failed.value.validation
     assert (problem["check"], problem["dives"]) == (check, dives)
+    assert problem.get("missing_orders") == missing
     assert failed.value.result.validation == failed.value.validation
     assert str(failed.value) == "validation-failed: " + problem["text"]
 
@@ -78,13 +77,6 @@ def test_upload_arguments(meet, arguments, error, match):
     meet_id, event_id, order = arguments
     with pytest.raises(error, match=match):
         kavvix.upload(meet, meet_id, event_id, "/dev/null", order=order)
-
-
-def test_missing_device_is_a_job_error():
-    with pytest.raises(kavvix.JobError) as failed:
-        run(kavvix.test_connection("/dev/no-such-console"))
-    assert failed.value.result.kind == "port-unavailable"
-    assert "/dev/no-such-console does not exist" in str(failed.value)
 
 
 def test_a_job_used_on_another_thread_raises_and_the_library_goes_on(console, meet):

@@ -1,7 +1,7 @@
 import pytest
 
 import kavvix
-from conftest import EOT, ETB, SOH, STX, SYN
+from conftest import EOT, SOH, STX
 
 RECORD = "DiverA/DiverB,12,3,105[B],2.4,7.5,8,7,7.5,8,0,0,0,0,0,55.2,100.5,155.7"
 
@@ -50,15 +50,6 @@ def test_daktronics_judges_packet():
         parser.parse(SOH + b"004" + STX + b"x" + EOT)
     parser.initialize_items()
     assert not parser.have_judges_scores
-
-
-def test_daktronics_real_capture(capture):
-    parser = kavvix.DaktronicsData()
-    frames = [SYN + f.split(ETB)[0] + ETB for f in capture.split(SYN)[1:]]
-    assert len(frames) == 247
-    assert sum(parser.contains_valid_command(f) for f in frames) == 246
-    for f in frames:
-        assert parser.parse(f).DataIsValid
 
 
 @pytest.mark.parametrize("make, use", [

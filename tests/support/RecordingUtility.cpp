@@ -6,21 +6,19 @@ namespace KavvixTest {
 
 namespace {
 QList<LogEntry> g_entries;
-bool g_failNext = false;
+int g_failAt = 0; // the write that fails, counting from 1; 0: none
 } // namespace
 
 void RecordingUtility::WriteLog(qint32 number, const QString &procedure, const QString &message,
                                 qint32 level) {
-    if (g_failNext) {
-        g_failNext = false;
+    if (g_failAt > 0 && --g_failAt == 0)
         throw Kavvix::Error::invalidArgument(QStringLiteral("log writer failed"));
-    }
     g_entries.append({number, procedure, message, level});
 }
 
 LogRecorder::LogRecorder() {
     g_entries.clear();
-    g_failNext = false;
+    g_failAt = 0;
     Kavvix::setUtilityFactory([] { return std::make_unique<RecordingUtility>(); });
 }
 
@@ -44,8 +42,8 @@ void LogRecorder::clear() {
     g_entries.clear();
 }
 
-void LogRecorder::failNextWrite() {
-    g_failNext = true;
+void LogRecorder::failWriteAt(int write) {
+    g_failAt = write;
 }
 
 } // namespace KavvixTest

@@ -17,7 +17,7 @@ struct LogEntry {
     bool operator==(const LogEntry &) const = default;
 };
 
-// A cUtility that records each entry; can be told to fail on the next WriteLog.
+// A cUtility that records each entry; can be told to fail on a WriteLog.
 class RecordingUtility : public Kavvix::cUtility {
 public:
     void WriteLog(qint32 number, const QString &procedure, const QString &message,
@@ -36,8 +36,9 @@ public:
     QList<LogEntry> entries() const;
     QList<qint32> numbers() const;
     void clear();
-    // The next WriteLog call throws a Kavvix::Error instead of recording.
-    void failNextWrite();
+    // The write-th WriteLog call from now (1: the next) throws a Kavvix::Error instead of
+    // recording.
+    void failWriteAt(int write);
 };
 
 } // namespace KavvixTest

@@ -446,21 +446,4 @@ TEST(OpenMeetDatabase, RefusesWhatItCannotOpenWithOneClearLine) {
     EXPECT_FALSE(QFile::exists(missing)) << "no file is created";
 }
 
-// A new meet file is made in one place, and never over an existing file.
-TEST(CreateMeetDatabase, MakesANewFileOnly) {
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("new.sqlite"));
-    Sample::write(createMeetDatabase(file, QStringLiteral("created")));
-    QSqlDatabase::removeDatabase(QStringLiteral("created"));
-    EXPECT_TRUE(hasMeet(openMeetDatabase(file, QStringLiteral("reopened")), Sample::MeetID));
-    QSqlDatabase::removeDatabase(QStringLiteral("reopened"));
-    try {
-        createMeetDatabase(file, QStringLiteral("again"));
-        ADD_FAILURE() << "opened an existing file as a new one";
-    } catch (const Error &e) {
-        EXPECT_TRUE(e.description().contains(QLatin1String("already exists"))) << e.description();
-    }
-    EXPECT_FALSE(QSqlDatabase::contains(QStringLiteral("again")));
-}
-
 } // namespace
