@@ -16,7 +16,7 @@ import pathlib
 import pwd
 import re
 
-SITE = pathlib.Path(__file__).resolve().parent.parent / 'packaging' / 'nginx' / 'kavvix-mirrors.conf'
+SITE = pathlib.Path(__file__).resolve().parents[1] / 'packaging/nginx/kavvix-mirrors.conf'
 
 
 def site_for(port, mirror_ports, clients_per_address=None, workers=1, site=SITE):

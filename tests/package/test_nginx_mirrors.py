@@ -16,8 +16,6 @@ import shutil
 import socket
 import subprocess
 import sys
-import urllib.error
-import urllib.request
 
 import pytest
 import websockets
@@ -25,7 +23,7 @@ import websockets
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [os.path.join(HERE, '..', 'pages'), os.path.join(HERE, '..', '..', 'scripts')]
 import nginx_edge  # noqa: E402  (the configuration around the packaged site)
-from conftest import Lines, Simulator, wait_until  # noqa: E402  (the pages' helpers)
+from conftest import Lines, Simulator, http_request, wait_until  # noqa: E402  (the pages')
 
 KAVVIX = os.environ.get('KAVVIX_CLI', 'kavvix')
 SITE = os.environ['KAVVIX_NGINX_SITE']
@@ -42,17 +40,6 @@ def free_port():
 def accepting(port):
     with socket.socket() as probe:
         return probe.connect_ex(('127.0.0.1', port)) == 0
-
-
-def request(url, method='GET'):
-    """(status, headers, body text) of one request."""
-    req = urllib.request.Request(url, method=method, data=b'{}' if method in ('POST', 'PUT')
-                                 else None, headers={'Content-Type': 'application/json'})
-    try:
-        with urllib.request.urlopen(req, timeout=10) as answer:
-            return answer.status, answer.headers, answer.read().decode()
-    except urllib.error.HTTPError as error:
-        return error.code, error.headers, error.read().decode()
 
 
 class Served:
@@ -135,7 +122,8 @@ def mirror_lines(layout, text):
     ('GET', '/metrics', 404),
 ])
 def test_the_audience_reads_and_writes_nothing(layout, method, path, status):
-    answer, headers, body = request(layout['url'] + path, method)
+    body = {} if method in ('POST', 'PUT') else None
+    answer, headers, body = http_request(layout['url'] + path, method, body)
     assert answer == status, body
     if status == 405:
         assert headers['Allow'] == 'GET, HEAD'
@@ -151,14 +139,15 @@ def test_a_page_loads_with_its_scripts_and_styles_over_both_mirrors(layout):
     pending, loaded = ['/results?event=E12'], set()
     while pending:
         path = pending.pop()
-        status, headers, body = request(layout['url'] + path)
+        status, headers, body = http_request(layout['url'] + path)
         assert status == 200, f'{path}: {status} {body}'
         loaded.add(path)
         found = re.findall(r'(?:href|src)="(/pages/[^"]+)"', body)
         found += ['/pages/' + name for name in re.findall(r"from '\./([^']+)'", body)]
         pending += [p for p in found if p not in loaded and p not in pending]
     assert {'/pages/results.js', '/pages/feed.js'} <= loaded
-    assert "default-src 'none'" in request(layout['url'] + '/results')[1]['Content-Security-Policy']
+    headers = http_request(layout['url'] + '/results')[1]
+    assert "default-src 'none'" in headers['Content-Security-Policy']
     # Requests one after another go round the mirrors.
     wait_until(lambda: all(a > b for a, b in zip(mirror_lines(layout, ' GET /pages/'), before)))
 
@@ -193,7 +182,7 @@ def test_a_dive_from_the_console_reaches_feed_clients_on_each_mirror(layout):
 def test_a_mirror_down_leaves_pages_and_feed_to_the_other(layout):
     layout['mirrors'][0].stop()
     for _ in range(6):
-        assert request(layout['url'] + '/api/meet')[0] == 200
+        assert http_request(layout['url'] + '/api/meet')[0] == 200
     dives = asyncio.run(dives_at(layout['ws'], 2, lambda: layout['simulator'].dive(
         round=1, order=4, total=48.0, dive_total=48.0)))
     assert [(d['DiveRound'], d['DivingOrder']) for d in dives] == [(1, 4)] * 2
