@@ -11,8 +11,8 @@
 //  - stdin: the server reads lines on its standard input and sends each to every client; a
 //    trigger is one line, the text of --message (the instant of the write).
 // Messages that carry "type":"dive" are counted. Prints one row: clients, p50 and p99 in ms,
-// the server's CPU time per message, its resident memory before and with the clients, the
-// message size, and whether every client got every message.
+// the server's CPU time per message, its resident memory before and with the clients and
+// after the messages, the message size, and whether every client got every message.
 #include <kavvix/cDiveResult.h>
 #include <kavvix/simulator/ConsoleSimulator.h>
 #include <kavvix/simulator/SampleMeet.h>
@@ -466,15 +466,17 @@ int main(int argc, char **argv) {
     }
     const double cpuPerDive = (cpuMs(server.pid) - cpuBefore) / o.dives;
     const bool all = load.everyClientGotEvery(o.dives);
+    const long rssAfter = rssKiB(server.pid); // what sending kept, for each client
     kill(server.pid, SIGTERM);
     waitpid(server.pid, nullptr, 0);
     if (!o.saveMessage.empty())
         std::ofstream(o.saveMessage) << load.firstMessage() << '\n';
     std::printf(
         "%6d clients  p50 %8.1f ms  p99 %8.1f ms  CPU/dive %7.1f ms  RSS %6.1f -> %6.1f MiB "
-        "(%4.1f KiB/client)  message %5zu B  every client every dive: %s\n",
+        "(%4.1f KiB/client), %6.1f MiB after the dives  message %5zu B  every client every "
+        "dive: %s\n",
         o.clients, percentile(latencies, 0.50), percentile(latencies, 0.99), cpuPerDive,
         double(rssBefore) / 1024, double(rssWith) / 1024, double(rssWith - rssBefore) / o.clients,
-        load.firstMessage().size(), all ? "yes" : "NO");
+        double(rssAfter) / 1024, load.firstMessage().size(), all ? "yes" : "NO");
     return all ? 0 : 1;
 }
