@@ -24,17 +24,20 @@ constexpr int MaxEventsPerWait = 1024;
 
 EpollEventDispatcher::EpollEventDispatcher(QObject *parent) : QAbstractEventDispatcher(parent) {
     m_epoll = ::epoll_create1(EPOLL_CLOEXEC);
+    m_wakeEpoll = ::epoll_create1(EPOLL_CLOEXEC);
     m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (m_epoll < 0 || m_wakeFd < 0)
+    if (m_epoll < 0 || m_wakeEpoll < 0 || m_wakeFd < 0)
         throw std::runtime_error(std::string("event dispatcher: ") + std::strerror(errno));
     epoll_event event{};
     event.events = EPOLLIN;
     event.data.fd = m_wakeFd;
     ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_wakeFd, &event);
+    ::epoll_ctl(m_wakeEpoll, EPOLL_CTL_ADD, m_wakeFd, &event);
 }
 
 EpollEventDispatcher::~EpollEventDispatcher() {
     ::close(m_wakeFd);
+    ::close(m_wakeEpoll);
     ::close(m_epoll);
 }
 
@@ -181,17 +184,17 @@ bool EpollEventDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags) {
     if (m_interrupted)
         return false;
     const int timeout = mayWait ? waitMs() : 0;
+    // Without the sockets, a ready one must not end the wait (nor, still ready, every next).
+    const bool sockets = !flags.testFlag(QEventLoop::ExcludeSocketNotifiers);
     epoll_event events[MaxEventsPerWait];
-    int count = ::epoll_wait(m_epoll, events, MaxEventsPerWait, timeout);
+    int count = ::epoll_wait(sockets ? m_epoll : m_wakeEpoll, events, MaxEventsPerWait, timeout);
     if (count < 0)
         count = 0; // EINTR: a signal; the next pass waits again
     int delivered = 0;
-    if (!flags.testFlag(QEventLoop::ExcludeSocketNotifiers))
+    if (sockets)
         delivered += activateSockets(events, count);
-    else
-        for (int i = 0; i < count; ++i)
-            if (events[i].data.fd == m_wakeFd)
-                drainWakeUps();
+    else if (count > 0)
+        drainWakeUps();
     if (!flags.testFlag(QEventLoop::X11ExcludeTimers))
         delivered += activateTimers();
     return delivered > 0;
@@ -252,8 +255,9 @@ int EpollEventDispatcher::activateTimers() {
     int delivered = 0;
     for (const auto &[when, id] : due) {
         auto it = m_timers.find(id);
-        if (it == m_timers.end() || it->second.firing)
-            continue; // stopped, or being delivered, by an earlier one
+        // Stopped by an earlier one, being delivered further up, or started anew under the id.
+        if (it == m_timers.end() || it->second.firing || it->second.due > now)
+            continue;
         Timer &timer = it->second;
         const auto interval = std::chrono::milliseconds(timer.intervalMs);
         // The next time is kept to the timer's own rhythm unless the loop fell behind it.

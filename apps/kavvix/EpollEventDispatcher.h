@@ -62,7 +62,8 @@ private:
     int waitMs() const;
     void drainWakeUps();
 
-    int m_epoll = -1;
+    int m_epoll = -1;     // the sockets and the wake-up
+    int m_wakeEpoll = -1; // the wake-up alone, for a pass that leaves the sockets out
     int m_wakeFd = -1;
     std::atomic<bool> m_wakeUpPending{false};
     std::atomic<bool> m_interrupted{false};

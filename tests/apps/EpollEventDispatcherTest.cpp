@@ -113,6 +113,31 @@ TEST(EpollEventDispatcher, ANotifierDeletedByAnotherIsNotActivated) {
     EXPECT_EQ(trace, QStringList({"one activated"}));
 }
 
+// A pass told to leave the sockets out neither delivers a ready one nor stops waiting for it.
+TEST(EpollEventDispatcher, APassWithoutSocketsWaitsForItsTimerPastAReadySocket) {
+    int pair[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    ASSERT_EQ(::write(pair[1], "a", 1), 1);
+    const QStringList trace = runOnEpoll([&](QEventLoop &loop, QStringList &trace) {
+        auto *ready = new QSocketNotifier(pair[0], QSocketNotifier::Read, &loop);
+        QObject::connect(ready, &QSocketNotifier::activated, &loop,
+                         [&trace] { trace << QStringLiteral("activated"); });
+        bool fired = false;
+        QTimer::singleShot(30, Qt::PreciseTimer, &loop, [&fired] { fired = true; });
+        int passes = 0;
+        while (!fired && passes < 1000) {
+            loop.processEvents(QEventLoop::ExcludeSocketNotifiers | QEventLoop::WaitForMoreEvents);
+            ++passes;
+        }
+        trace << (passes < 10 ? QStringLiteral("waited") : QStringLiteral("%1 passes").arg(passes));
+        ready->setEnabled(false);
+        loop.quit();
+    });
+    ::close(pair[0]);
+    ::close(pair[1]);
+    EXPECT_EQ(trace, QStringList({"waited"}));
+}
+
 TEST(EpollEventDispatcher, AWaitingLoopIsWokenByEventsPostedFromAnotherThread) {
     QObject *target = nullptr;
     std::atomic<bool> waiting{false};
