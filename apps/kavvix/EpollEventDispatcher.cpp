@@ -81,6 +81,7 @@ void EpollEventDispatcher::watch(int fd) {
     if (wanted == 0) {
         // Already closed, it left the kernel's set by itself: the error is of no interest.
         ::epoll_ctl(m_epoll, EPOLL_CTL_DEL, fd, &event);
+        m_alwaysReady.erase(fd);
         m_watches.erase(it);
         return;
     }
@@ -92,11 +93,20 @@ void EpollEventDispatcher::watch(int fd) {
         // the set from before (ADD: EEXIST).
         const int second = first == EPOLL_CTL_MOD ? EPOLL_CTL_ADD : EPOLL_CTL_MOD;
         if (::epoll_ctl(m_epoll, second, fd, &event) != 0) {
-            qWarning("event dispatcher: cannot watch descriptor %d: %s", fd, std::strerror(errno));
-            entry.events = 0;
+            // A regular file (or /dev/null) is refused with EPERM: it is always ready, as
+            // poll() would say, so every pass reports it.
+            if (errno == EPERM) {
+                m_alwaysReady.insert(fd);
+                entry.events = wanted;
+            } else {
+                qWarning("event dispatcher: cannot watch descriptor %d: %s", fd,
+                         std::strerror(errno));
+                entry.events = 0;
+            }
             return;
         }
     }
+    m_alwaysReady.erase(fd);
     entry.events = wanted;
 }
 
@@ -183,13 +193,18 @@ bool EpollEventDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags) {
         emit aboutToBlock();
     if (m_interrupted)
         return false;
-    const int timeout = mayWait ? waitMs() : 0;
     // Without the sockets, a ready one must not end the wait (nor, still ready, every next).
     const bool sockets = !flags.testFlag(QEventLoop::ExcludeSocketNotifiers);
+    const bool readyAnyway = sockets && !m_alwaysReady.empty();
+    const int timeout = mayWait && !readyAnyway ? waitMs() : 0;
     epoll_event events[MaxEventsPerWait];
     int count = ::epoll_wait(sockets ? m_epoll : m_wakeEpoll, events, MaxEventsPerWait, timeout);
     if (count < 0)
         count = 0; // EINTR: a signal; the next pass waits again
+    if (readyAnyway)
+        for (const int fd : m_alwaysReady)
+            if (count < MaxEventsPerWait)
+                events[count++] = epoll_event{m_watches[fd].events, {.fd = fd}};
     int delivered = 0;
     if (sockets)
         delivered += activateSockets(events, count);

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <unordered_map>
+#include <unordered_set>
 
 struct epoll_event;
 
@@ -68,6 +69,7 @@ private:
     std::atomic<bool> m_wakeUpPending{false};
     std::atomic<bool> m_interrupted{false};
     std::unordered_map<int, Watch> m_watches;
+    std::unordered_set<int> m_alwaysReady; // descriptors epoll refuses, such as regular files
     std::unordered_map<int, Timer> m_timers;
 };
 

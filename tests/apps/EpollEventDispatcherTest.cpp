@@ -1,11 +1,12 @@
 // The epoll event dispatcher the service runs on, driven in a thread of its own: timers in
 // order and stoppable from their own handler, a notifier deleted by another's handler, a pass
-// without sockets, and a waiting loop woken from outside. The service's own tests run every
-// kind of socket on it.
+// without sockets, a regular file, and a waiting loop woken from outside. The service's own tests
+// run every kind of socket on it.
 #include "EpollEventDispatcher.h"
 
 #include <QEventLoop>
 #include <QSocketNotifier>
+#include <QTemporaryFile>
 #include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -107,6 +108,21 @@ TEST(EpollEventDispatcher, APassWithoutSocketsWaitsForItsTimerPastAReadySocket) 
     ::close(pair[0]);
     ::close(pair[1]);
     EXPECT_EQ(trace, QStringList({"waited"}));
+}
+
+// epoll refuses regular files; poll() calls them always ready, and so does the dispatcher.
+TEST(EpollEventDispatcher, ARegularFileIsAlwaysReady) {
+    QTemporaryFile file;
+    ASSERT_TRUE(file.open());
+    const QStringList trace = runOnEpoll([&](QEventLoop &loop, QStringList &trace) {
+        auto *notifier = new QSocketNotifier(file.handle(), QSocketNotifier::Read, &loop);
+        QObject::connect(notifier, &QSocketNotifier::activated, &loop, [&trace, &loop, notifier] {
+            trace << QStringLiteral("ready");
+            notifier->setEnabled(false);
+            loop.quit();
+        });
+    });
+    EXPECT_EQ(trace, QStringList({"ready"}));
 }
 
 TEST(EpollEventDispatcher, AWaitingLoopIsWokenByEventsPostedFromAnotherThread) {
