@@ -22,7 +22,7 @@ export QT_QPA_PLATFORM=offscreen
 .TP
 .I /etc/kavvix/kavvix.conf
 The configuration of \fBkavvix serve\fR: database, meet, port or device, listen, event,
-token-file, record, journal and log, one "key = value" a line. Options on the command line
+token-file, record, journal, log, no-console, mirror and name, one "key = value" a line. Options on the command line
 override it; \fB\-\-config\fR names another file.
 .TP
 .I /var/lib/kavvix

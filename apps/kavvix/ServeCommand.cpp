@@ -57,6 +57,13 @@ void ServeCommand::describe(QCommandLineParser &parser) const {
         {QStringLiteral("no-console"),
          QStringLiteral("Serve the meet's stored results without a console line (after the "
                         "meet); uploads and connection tests are refused.")},
+        {QStringLiteral("mirror"),
+         QStringLiteral("Serve a PostgreSQL meet database without a console, pushing the dives "
+                        "and messages the consoles' services store there; changes are refused.")},
+        {QStringLiteral("name"),
+         QStringLiteral("The console's name among the meet's consoles (default: console), e.g. "
+                        "1m or 3m when two consoles share the meet database."),
+         QStringLiteral("NAME")},
         {QStringLiteral("token"),
          QStringLiteral("Bearer token for POST and PUT (default: $KAVVIX_TOKEN); needed off "
                         "the loopback address."),

@@ -32,6 +32,8 @@ constexpr Setting Settings[] = {
     {"idle-timeout", "idle-timeout", true},
     {"log", "log", false},
     {"no-console", "no-console", true},
+    {"mirror", "mirror", true},
+    {"name", "name", true},
 };
 
 // A value as text; QSettings reads a value with commas as a list.
@@ -142,10 +144,12 @@ ServeSettings ServeSettings::load(const QCommandLineParser &parser) {
             settings.m_values.insert(option, parser.value(option)); // the option's default
     }
 
-    if (parser.isSet(QStringLiteral("no-console"))) {
+    for (const QString &flag : {QStringLiteral("no-console"), QStringLiteral("mirror")}) {
+        if (!parser.isSet(flag))
+            continue;
         if (parser.isSet(QStringLiteral("port")) || parser.isSet(QStringLiteral("device")))
-            throw UsageError(QStringLiteral("--no-console takes no --port or --device"));
-        settings.m_values.insert(QStringLiteral("no-console"), QStringLiteral("true"));
+            throw UsageError(QStringLiteral("--%1 takes no --port or --device").arg(flag));
+        settings.m_values.insert(flag, QStringLiteral("true"));
     }
 
     if (parser.isSet(QStringLiteral("token")))
@@ -160,7 +164,14 @@ ServeSettings ServeSettings::load(const QCommandLineParser &parser) {
 Kavvix::LiveServiceOptions ServeSettings::serviceOptions() const {
     Kavvix::LiveServiceOptions options;
     // Without a console the file's port or device is not used.
-    options.withConsole = value(QStringLiteral("no-console")) != QLatin1String("true");
+    options.mirror = value(QStringLiteral("mirror")) == QLatin1String("true");
+    options.withConsole =
+        value(QStringLiteral("no-console")) != QLatin1String("true") && !options.mirror;
+    options.consoleName = value(QStringLiteral("name")).trimmed();
+    if (options.mirror && !options.consoleName.isEmpty())
+        throw UsageError(QStringLiteral("--mirror takes no --name: a mirror has no console"));
+    if (options.consoleName.size() > 64)
+        throw UsageError(QStringLiteral("--name takes at most 64 characters"));
     if (options.withConsole) {
         const ChosenPort port =
             PortOption::resolve(value(QStringLiteral("port")), value(QStringLiteral("device")));

@@ -36,6 +36,9 @@ using Method = QHttpServerRequest::Method;
 
 const QString NoLine =
     QStringLiteral("the service runs without a console line (kavvix serve --no-console)");
+const QString Mirror =
+    QStringLiteral("this service is a mirror (kavvix serve --mirror): it changes nothing; send "
+                   "uploads, tests and changes to the service of the console");
 
 QHttpServerResponse error(Status status, const QString &text) {
     return QHttpServerResponse(QJsonObject{{"error", text}}, status);
@@ -120,6 +123,8 @@ std::optional<QHttpServerResponse> ApiServer::refuse(const QHttpServerRequest &r
     if (request.body().size() > MaxBodyBytes)
         return error(Status::PayloadTooLarge,
                      QStringLiteral("the body is larger than %1 bytes").arg(MaxBodyBytes));
+    if (changes && m_mirrorLine)
+        return error(Status::Conflict, Mirror);
     if (changes && !m_token.isEmpty() &&
         header(request, "Authorization") != "Bearer " + m_token.toUtf8())
         return error(Status::Unauthorized,
@@ -254,7 +259,6 @@ QHttpServerResponse ApiServer::meet() const {
     const bool databaseUp = m_keeper.databaseUp();
     if (databaseUp)
         m_meet.refreshWhenOld();
-    const QJsonValue version = m_link.version().isEmpty() ? QJsonValue() : m_link.version();
     // Each event with where it stands: planned dives from the dive sheets, judged ones stored.
     // While the database is away, the events as last read, without their counts.
     const auto counts = databaseUp ? m_table.eventCounts(m_meet.meetId()) : std::nullopt;
@@ -271,23 +275,37 @@ QHttpServerResponse ApiServer::meet() const {
         event.insert(QStringLiteral("state"), eventState(count.dives, planned.value(eventId)));
         events.append(event);
     }
+    const QJsonArray consoles = databaseUp && m_consoleList ? m_consoleList() : QJsonArray();
+    return QJsonObject{{"meetId", m_meet.meetId()},
+                       {"meetName", m_meet.meetName()},
+                       {"currentEvent", m_meet.currentEvent().isEmpty()
+                                            ? QJsonValue()
+                                            : QJsonValue(m_meet.currentEvent())},
+                       {"console", line(consoles)},
+                       {"consoles", consoles},
+                       {"overlay", m_overlayShow},
+                       {"events", events}};
+}
+
+// The service's own line, or on a mirror the consoles' line.
+QJsonObject ApiServer::line(const QJsonArray &consoles) const {
+    if (m_mirrorLine) {
+        QJsonObject line = m_mirrorLine(consoles);
+        line.insert(QStringLiteral("port"), QJsonValue());
+        line.insert(QStringLiteral("name"), QJsonValue());
+        line.insert(QStringLiteral("rejectedFrames"), 0);
+        return line;
+    }
+    const QJsonValue version = m_link.version().isEmpty() ? QJsonValue() : m_link.version();
     return QJsonObject{
-        {"meetId", m_meet.meetId()},
-        {"meetName", m_meet.meetName()},
-        {"currentEvent",
-         m_meet.currentEvent().isEmpty() ? QJsonValue() : QJsonValue(m_meet.currentEvent())},
-        {"console",
-         QJsonObject{
-             {"port", m_jobs.lineAvailable() ? QJsonValue(m_link.portNumber()) : QJsonValue()},
-             {"name", m_jobs.lineAvailable() ? QJsonValue(m_lineName) : QJsonValue()},
-             {"open", m_link.isOpen()},
-             {"since", m_link.since().toString(Qt::ISODateWithMs)},
-             {"answering", m_link.answering()},
-             {"version", version},
-             {"versionCurrent", m_link.versionCurrent()},
-             {"rejectedFrames", m_link.rejectedFrames()}}},
-        {"overlay", m_overlayShow},
-        {"events", events}};
+        {"port", m_jobs.lineAvailable() ? QJsonValue(m_link.portNumber()) : QJsonValue()},
+        {"name", m_jobs.lineAvailable() ? QJsonValue(m_lineName) : QJsonValue()},
+        {"open", m_link.isOpen()},
+        {"since", m_link.since().toString(Qt::ISODateWithMs)},
+        {"answering", m_link.answering()},
+        {"version", version},
+        {"versionCurrent", m_link.versionCurrent()},
+        {"rejectedFrames", m_link.rejectedFrames()}};
 }
 
 QHttpServerResponse ApiServer::results(const QString &eventId, View view) {

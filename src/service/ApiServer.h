@@ -3,6 +3,8 @@
 #include <QHostAddress>
 #include <QHttpServer>
 #include <QHttpServerResponse>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -60,6 +62,17 @@ public:
                    QString &problem);
     QHttpServer &server() { return m_server; }
     const QString &overlayShow() const { return m_overlayShow; }
+    // What the consoles' services show (a mirror follows them).
+    void setOverlayShow(const QString &show) { m_overlayShow = show; }
+    // The meet's consoles for /api/meet, as the meet database lists them.
+    void setConsoleList(std::function<QJsonArray()> consoles) {
+        m_consoleList = std::move(consoles);
+    }
+    // A mirror: every request that changes something is refused (409), and the line's state
+    // is the consoles' (from their list) rather than a line of its own.
+    void setMirror(std::function<QJsonObject(const QJsonArray &)> lineOfConsoles) {
+        m_mirrorLine = std::move(lineOfConsoles);
+    }
 
 signals:
     void logLine(const QString &text);
@@ -73,6 +86,7 @@ private:
     // The refusal of a request that must not go on (too big, not authorised), or nothing.
     std::optional<Response> refuse(const QHttpServerRequest &request, bool changes) const;
     Response meet() const;
+    QJsonObject line(const QJsonArray &consoles) const;
     enum class View { Results, Standings, Next, Summary, Csv };
     Response results(const QString &eventId, View view);
     Response qrCode(const QHttpServerRequest &request) const;
@@ -99,6 +113,8 @@ private:
     QString m_token;
     QString m_lineName;
     QString m_overlayShow = QStringLiteral("dive");
+    std::function<QJsonArray()> m_consoleList;
+    std::function<QJsonObject(const QJsonArray &)> m_mirrorLine;
     QHttpServer m_server;
 };
 

@@ -20,6 +20,7 @@ struct DiveRecord {
     QVariant regId;          // null until looked up in the dive sheets, or when there is none
     int revision = 0;        // 0 while the dive waits in the journal
     qint64 receivedAtMs = 0; // UTC, milliseconds since the epoch
+    qint64 change = 0;       // the table's change number of the stored row; 0 before
     QString rawFrame;
     QJsonObject fields;
 

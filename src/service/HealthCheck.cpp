@@ -18,8 +18,11 @@ HealthCheck::Report HealthCheck::check() const {
                                                       {"database", databaseProblem()},
                                                       {"journal", journalProblem()}};
     for (const auto &[name, problem] : parts) {
-        if (!m_withConsole && name == std::string_view("console")) {
-            report.body.insert(QLatin1String(name), QStringLiteral("none (--no-console)"));
+        const QString &none = name == std::string_view("console")   ? m_noConsole
+                              : name == std::string_view("journal") ? m_noJournal
+                                                                    : QString();
+        if (!none.isEmpty()) {
+            report.body.insert(QLatin1String(name), QStringLiteral("none (%1)").arg(none));
             continue;
         }
         report.body.insert(QLatin1String(name), problem.isEmpty() ? QStringLiteral("ok") : problem);

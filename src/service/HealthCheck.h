@@ -23,8 +23,10 @@ public:
         : m_db(db), m_link(link), m_journal(journal) {}
 
     Report check() const;
-    // A service without a console line (serve --no-console) does not miss it.
-    void setWithoutConsole() { m_withConsole = false; }
+    // A service without a console line (serve --no-console, a mirror) does not miss it, nor
+    // a mirror its journal; each says "none (why)".
+    void setWithoutConsole(const QString &why) { m_noConsole = why; }
+    void setWithoutJournal(const QString &why) { m_noJournal = why; }
 
 private:
     QString consoleProblem() const;
@@ -34,7 +36,8 @@ private:
     QSqlDatabase m_db;
     const ConsoleLink &m_link;
     const DiveJournal &m_journal;
-    bool m_withConsole = true;
+    QString m_noConsole;
+    QString m_noJournal;
 };
 
 } // namespace Kavvix

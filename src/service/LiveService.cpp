@@ -2,6 +2,7 @@
 
 #include "ApiServer.h"
 #include "ConsoleLink.h"
+#include "ConsoleRegistry.h"
 #include "DiveJournal.h"
 #include "DiveKeeper.h"
 #include "DiverNames.h"
@@ -11,6 +12,8 @@
 #include "JobOutcome.h"
 #include "LiveFeed.h"
 #include "MeetContext.h"
+#include "MirrorConsoles.h"
+#include "MirrorListener.h"
 #include "OpenFileLimit.h"
 #include "ResultsTable.h"
 #include "ServiceMetrics.h"
@@ -80,11 +83,15 @@ void waitForLock(const QString &path) {
 
 // Beside an SQLite file; for a server database, in the user's data folder under a name of
 // its own for each database and meet.
-QString defaultJournalPath(const QString &database, const QString &meetId) {
+// A named console's service has a journal of its own, so that two consoles' services can run
+// on one machine.
+QString defaultJournalPath(const QString &database, const QString &meetId,
+                           const QString &consoleName) {
+    const QString meet = consoleName.isEmpty() ? meetId : meetId + u'.' + consoleName;
     if (SqlDialect::engineNamedBy(database) == SqlDialect::Engine::SQLite)
-        return database + QStringLiteral(".") + meetId + QStringLiteral(".journal");
+        return database + QStringLiteral(".") + meet + QStringLiteral(".journal");
     const QByteArray id =
-        QCryptographicHash::hash((database + u'\n' + meetId).toUtf8(), QCryptographicHash::Sha1)
+        QCryptographicHash::hash((database + u'\n' + meet).toUtf8(), QCryptographicHash::Sha1)
             .toHex()
             .left(16);
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
@@ -109,6 +116,9 @@ struct LiveService::Parts {
     std::unique_ptr<HealthCheck> health;
     std::unique_ptr<ApiServer> api;
     std::unique_ptr<LiveFeed> feed;
+    std::unique_ptr<ConsoleRegistry> registry; // a console's service
+    std::unique_ptr<MirrorListener> listener;  // a mirror
+    MirrorConsoles mirrorConsoles;
     quint16 httpPort = 0;
     qint64 lastReceivedMs = 0;
     bool consoleOpen = false;
@@ -119,7 +129,8 @@ struct LiveService::Parts {
 LiveService::LiveService(LiveServiceOptions options, QObject *parent)
     : QObject(parent), m_options(std::move(options)), m_parts(std::make_unique<Parts>()) {
     if (m_options.journalPath.isEmpty())
-        m_options.journalPath = defaultJournalPath(m_options.database, m_options.meetId);
+        m_options.journalPath =
+            defaultJournalPath(m_options.database, m_options.meetId, m_options.consoleName);
 }
 
 LiveService::~LiveService() {
@@ -147,21 +158,43 @@ void LiveService::start() {
     if (!m_options.address.isLoopback() && m_options.token.isEmpty())
         cannotStart(QStringLiteral("listening on %1 needs a token (--token or KAVVIX_TOKEN)")
                         .arg(m_options.address.toString()));
+    if (m_options.mirror) {
+        m_options.withConsole = false;
+        if (SqlDialect::engineNamedBy(m_options.database) != SqlDialect::Engine::PostgreSQL)
+            cannotStart(QStringLiteral("a mirror needs a PostgreSQL meet database "
+                                       "(postgresql://...), which tells it of each dive"));
+    }
     openDatabase();
-    openJournal();
+    // A mirror writes nothing: it has no journal to keep.
+    if (!m_options.mirror)
+        openJournal();
     wire();
-    m_parts->keeper->replayJournal();
+    if (!m_options.mirror)
+        m_parts->keeper->replayJournal();
     listen();
     openRecording();
     if (m_options.withConsole)
         openLine();
+    if (m_options.mirror)
+        startMirror();
+    else
+        startRegistry();
     emit logLine(m_parts->openFiles);
-    emit logLine(QStringLiteral("serving meet %1 on http://%2:%3, %4")
-                     .arg(m_options.meetId, m_options.address.toString())
-                     .arg(m_parts->httpPort)
-                     .arg(m_options.withConsole
-                              ? QStringLiteral("console on %1").arg(portName())
-                              : QStringLiteral("without a console (stored results only)")));
+    emit logLine(
+        QStringLiteral("serving meet %1 on http://%2:%3, %4")
+            .arg(m_options.meetId, m_options.address.toString())
+            .arg(m_parts->httpPort)
+            .arg(m_options.mirror ? QStringLiteral("mirror of the meet's consoles")
+                 : m_options.withConsole
+                     ? QStringLiteral("console %1on %2")
+                           .arg(m_options.consoleName.isEmpty() ? QString()
+                                                                : m_options.consoleName + u' ',
+                                portName())
+                     : QStringLiteral("without a console (stored results only)")));
+}
+
+QString LiveService::consoleName() const {
+    return m_options.consoleName.isEmpty() ? ConsoleRegistry::DefaultName : m_options.consoleName;
 }
 
 QString LiveService::portName() const {
@@ -251,13 +284,18 @@ void LiveService::wire() {
     p.jobs->setLineAvailable(m_options.withConsole);
     p.health = std::make_unique<HealthCheck>(p.db, *p.link, p.journal);
     if (!m_options.withConsole)
-        p.health->setWithoutConsole();
+        p.health->setWithoutConsole(m_options.mirror ? QStringLiteral("mirror")
+                                                     : QStringLiteral("--no-console"));
+    if (m_options.mirror)
+        p.health->setWithoutJournal(QStringLiteral("mirror"));
     p.api = std::make_unique<ApiServer>(ApiServer::Parts{
         *p.meet, *p.table, *p.link, *p.jobs, *p.reader, *p.keeper, *p.health, p.metrics,
         [this] { return qint64(m_parts->journal.pending().size()); },
         [this] { return qint64(m_parts->feed ? m_parts->feed->clientCount() : 0); }});
     p.api->setToken(m_options.token);
     p.api->setLineName(portName());
+    p.api->setConsoleList(
+        [this] { return ConsoleRegistry::list(m_parts->table->statements(), m_options.meetId); });
     p.feed = std::make_unique<LiveFeed>(p.api->server());
 
     for (QObject *source :
@@ -272,16 +310,16 @@ void LiveService::wire() {
                                       : QStringLiteral("console: line closed"));
                 m_parts->consoleOpen = open;
                 const ConsoleLink &link = *m_parts->link;
-                m_parts->feed->broadcast({{"type", "console"},
-                                          {"open", open},
-                                          {"since", link.since().toString(Qt::ISODateWithMs)},
-                                          {"answering", link.answering()},
-                                          {"version", version.isEmpty() ? QJsonValue() : version},
-                                          {"versionCurrent", link.versionCurrent()}});
+                publish({{"type", "console"},
+                         {"open", open},
+                         {"since", link.since().toString(Qt::ISODateWithMs)},
+                         {"answering", link.answering()},
+                         {"version", version.isEmpty() ? QJsonValue() : version},
+                         {"versionCurrent", link.versionCurrent()}});
             });
     connect(p.link.get(), &ConsoleLink::commError, this, [this](const QString &text) {
         emit logLine(QStringLiteral("console error: %1").arg(text));
-        m_parts->feed->broadcast({{"type", "error"}, {"text", text}});
+        publish({{"type", "error"}, {"text", text}});
     });
     connect(
         p.link.get(), &ConsoleLink::frameRejected, this,
@@ -292,17 +330,16 @@ void LiveService::wire() {
                 QStringLiteral("A frame from the console failed its %1 check and was dropped")
                     .arg(check);
             emit logLine(QStringLiteral("console error: %1").arg(text));
-            m_parts->feed->broadcast(
+            publish(
                 {{"type", "console-error"}, {"text", text}, {"check", check}, {"frame", frame}});
         });
     connect(p.jobs.get(), &JobLauncher::progress, this,
             [this](const QString &job, int sent, int total) {
-                m_parts->feed->broadcast(
-                    {{"type", "progress"}, {"job", job}, {"sent", sent}, {"total", total}});
+                publish({{"type", "progress"}, {"job", job}, {"sent", sent}, {"total", total}});
             });
     connect(p.jobs.get(), &JobLauncher::message, this,
             [this](const QString &job, const QString &text) {
-                m_parts->feed->broadcast({{"type", "message"}, {"text", text}, {"job", job}});
+                publish({{"type", "message"}, {"text", text}, {"job", job}});
             });
     connect(p.jobs.get(), &JobLauncher::finished, this,
             [this](const QString &job, const JobResult &result) {
@@ -310,14 +347,19 @@ void LiveService::wire() {
                              (result.detail.isEmpty()
                                   ? QString()
                                   : QStringLiteral(" (%1)").arg(result.detail)));
-                m_parts->feed->broadcast(JobOutcome::finishedMessage(job, result));
+                publish(JobOutcome::finishedMessage(job, result));
+                // An upload that was sent made its event the current one.
+                if (m_parts->registry)
+                    m_parts->registry->update({{"currentEvent", m_parts->meet->currentEvent()}});
             });
     connect(p.api.get(), &ApiServer::currentEventChanged, this, [this](const QString &eventId) {
         emit logLine(QStringLiteral("current event: %1").arg(eventId));
+        if (m_parts->registry)
+            m_parts->registry->update({{"currentEvent", eventId}});
     });
     connect(p.api.get(), &ApiServer::overlayChanged, this, [this](const QString &show) {
         emit logLine(QStringLiteral("overlay: %1").arg(show));
-        m_parts->feed->broadcast({{"type", "overlay"}, {"show", show}});
+        publish({{"type", "overlay"}, {"show", show}});
     });
 }
 
@@ -376,12 +418,135 @@ QJsonObject LiveService::diveMessage(const DiveRecord &record) {
     return message;
 }
 
+// The console's row among the meet's consoles, kept up to date from here on; a service without
+// a console has no row.
+void LiveService::startRegistry() {
+    if (!m_options.withConsole)
+        return;
+    Parts &p = *m_parts;
+    p.registry =
+        std::make_unique<ConsoleRegistry>(m_options.database, m_options.meetId, consoleName());
+    const ConsoleLink &link = *p.link;
+    QString problem;
+    if (!p.registry->start(
+            {{"currentEvent",
+              p.meet->currentEvent().isEmpty() ? QJsonValue() : QJsonValue(p.meet->currentEvent())},
+             {"line", portName()},
+             {"open", link.isOpen()},
+             {"since", link.since().toString(Qt::ISODateWithMs)},
+             {"answering", link.answering()},
+             {"version", link.version().isEmpty() ? QJsonValue() : QJsonValue(link.version())},
+             {"versionCurrent", link.versionCurrent()}},
+            problem))
+        emit logLine(QStringLiteral("consoles: this console's row in kavvix_consoles: %1")
+                         .arg(problem.simplified()));
+}
+
+// To this service's clients, and through the database to every mirror's.
+void LiveService::publish(const QJsonObject &message) {
+    m_parts->feed->broadcast(message);
+    if (!m_parts->registry)
+        return;
+    m_parts->registry->publish(message);
+    if (message.value(QLatin1String("type")).toString() == QLatin1String("console")) {
+        QJsonObject line = message;
+        line.remove(QStringLiteral("type"));
+        m_parts->registry->update(line);
+    }
+}
+
+void LiveService::startMirror() {
+    Parts &p = *m_parts;
+    p.listener = std::make_unique<MirrorListener>(m_options.database, m_options.meetId);
+    connect(p.listener.get(), &MirrorListener::logLine, this, &LiveService::logLine);
+    connect(p.listener.get(), &MirrorListener::divesStored, this, &LiveService::announceStored);
+    connect(p.listener.get(), &MirrorListener::feedMessage, this, &LiveService::relay);
+    // The service's own connection broke with the listener's: open it afresh.
+    connect(p.listener.get(), &MirrorListener::databaseBack, this, &LiveService::reopenDatabase);
+    p.api->setMirror([this](const QJsonArray &consoles) {
+        m_parts->mirrorConsoles.reset(consoles);
+        return m_parts->mirrorConsoles.combined();
+    });
+    // The pages that follow the dives start on a running console's event; from then on, the
+    // event of the latest dive.
+    const QJsonArray consoles = ConsoleRegistry::list(p.table->statements(), m_options.meetId);
+    p.mirrorConsoles.reset(consoles);
+    for (const QJsonValue &console : consoles)
+        if (console[QLatin1String("running")].toBool() &&
+            console[QLatin1String("currentEvent")].isString() && p.meet->currentEvent().isEmpty())
+            p.meet->setCurrentEvent(console[QLatin1String("currentEvent")].toString());
+    QString problem;
+    if (!p.listener->start(problem))
+        cannotStart(
+            QStringLiteral("database: cannot listen for the meet's dives: %1").arg(problem));
+}
+
+void LiveService::announceStored(const QList<DiveRecord> &records) {
+    for (const DiveRecord &record : records) {
+        m_parts->meet->setCurrentEvent(record.eventId);
+        emit logLine(QStringLiteral("dive event %1 round %2 order %3: revision %4 (change %5)")
+                         .arg(record.eventId.isEmpty() ? QStringLiteral("-") : record.eventId)
+                         .arg(record.round())
+                         .arg(record.divingOrder())
+                         .arg(record.revision)
+                         .arg(record.change));
+        QJsonObject message = diveMessage(record);
+        if (!message.contains(QLatin1String("standings"))) {
+            // The event could not be read: the service's own connection may have broken
+            // (a server's idle time-out, say) while the listener's stayed up. Open it afresh.
+            reopenDatabase();
+            message = diveMessage(record);
+        }
+        m_parts->feed->broadcast(message);
+        m_parts->metrics.countAnnounced();
+        // From the frame reaching the console's service (by its clock) to the mirror's clients.
+        m_parts->metrics.observeAnnounceLatency(
+            double(qMax<qint64>(0, QDateTime::currentMSecsSinceEpoch() - record.receivedAtMs)) /
+            1000.0);
+    }
+}
+
+void LiveService::reopenDatabase() {
+    m_parts->table->forgetStatements();
+    m_parts->db.close();
+    m_parts->db.open();
+}
+
+// A console's message, to this mirror's clients; the line state is every console's.
+void LiveService::relay(QJsonObject message) {
+    const QString type = message.value(QLatin1String("type")).toString();
+    if (type == QLatin1String("overlay"))
+        m_parts->api->setOverlayShow(message.value(QLatin1String("show")).toString());
+    else if (type == QLatin1String("console")) {
+        m_parts->mirrorConsoles.apply(message);
+        const QJsonObject line = m_parts->mirrorConsoles.combined();
+        for (auto it = line.begin(); it != line.end(); ++it)
+            message.insert(it.key(), it.value());
+    }
+    m_parts->feed->broadcast(message);
+}
+
 void LiveService::stop() {
     Parts &p = *m_parts;
+    p.listener.reset();
     if (p.feed)
         p.feed->closeAll();
     if (p.link)
         p.link->close();
+    if (p.registry) {
+        // The line goes with the console's service: its row and the mirrors say so.
+        const QJsonObject down{
+            {"open", false},
+            {"since", QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
+            {"answering", false},
+            {"versionCurrent", false}};
+        p.registry->update(down);
+        QJsonObject message = down;
+        message.insert(QStringLiteral("type"), QStringLiteral("console"));
+        message.insert(QStringLiteral("version"), p.link->version());
+        p.registry->publish(message);
+        p.registry.reset();
+    }
     if (p.api)
         for (QTcpServer *server : p.api->server().servers())
             server->close();

@@ -3,8 +3,10 @@
 #include "upload/ServerWatchdog.h"
 #include "upload/dialect/SqlDialect.h"
 
+#include <QJsonDocument>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QStringList>
 
 namespace Kavvix {
@@ -12,6 +14,8 @@ namespace Kavvix {
 namespace {
 
 const QString TableName = QStringLiteral("kavvix_dive_results");
+const QString ChangesTable = QStringLiteral("kavvix_changes");
+const QString ChangeColumn = QStringLiteral("change_no");
 
 QStringList fieldColumns() {
     QStringList names;
@@ -21,8 +25,8 @@ QStringList fieldColumns() {
 }
 
 // The columns every query reads, in this order, ahead of the dive fields.
-const QStringList RowColumns = {"meet_id",   "event_id",    "reg_id",     "revision",
-                                "raw_frame", "received_ms", "received_at"};
+const QStringList RowColumns = {"meet_id",   "event_id",    "reg_id",      "revision",
+                                "raw_frame", "received_ms", "received_at", "change_no"};
 
 QString selectColumns() {
     return (RowColumns + fieldColumns()).join(QStringLiteral(", "));
@@ -36,6 +40,7 @@ DiveRecord readRow(const QSqlQuery &query) {
     record.revision = query.value(3).toInt();
     record.rawFrame = query.value(4).toString();
     record.receivedAtMs = query.value(5).toLongLong();
+    record.change = query.value(7).toLongLong(); // null in rows from before change numbers: 0
     int column = int(RowColumns.size());
     for (const QMetaProperty &property : diveFieldProperties())
         record.fields.insert(QLatin1String(property.name()),
@@ -51,22 +56,42 @@ bool ResultsTable::fail(const QString &text) {
 }
 
 bool ResultsTable::ensureTable() {
-    if (m_db.tables().contains(TableName, Qt::CaseInsensitive))
-        return true;
-    QStringList columns = {"meet_id VARCHAR(20) NOT NULL",
-                           "event_id VARCHAR(20) NOT NULL",
-                           "reg_id INTEGER",
-                           "revision INTEGER NOT NULL",
-                           "raw_frame VARCHAR(256) NOT NULL",
-                           "received_ms BIGINT NOT NULL",
-                           "received_at VARCHAR(32) NOT NULL"};
-    for (const QMetaProperty &property : diveFieldProperties())
-        columns << QLatin1String(property.name()) + u' ' +
-                       SqlDialect::columnType(m_db, property.metaType());
-    columns << QStringLiteral("PRIMARY KEY (meet_id, event_id, DiveRound, DivingOrder)");
+    const QStringList tables = m_db.tables();
     QSqlQuery query(m_db);
-    if (!query.exec(SqlDialect::createTableIfMissing(m_db, TableName, columns)))
-        return fail(query.lastError().text());
+    const auto exec = [&](const QString &sql) {
+        return query.exec(sql) || fail(query.lastError().text());
+    };
+    if (!tables.contains(TableName, Qt::CaseInsensitive)) {
+        QStringList columns = {"meet_id VARCHAR(20) NOT NULL",
+                               "event_id VARCHAR(20) NOT NULL",
+                               "reg_id INTEGER",
+                               "revision INTEGER NOT NULL",
+                               "raw_frame VARCHAR(256) NOT NULL",
+                               "received_ms BIGINT NOT NULL",
+                               "received_at VARCHAR(32) NOT NULL"};
+        for (const QMetaProperty &property : diveFieldProperties())
+            columns << QLatin1String(property.name()) + u' ' +
+                           SqlDialect::columnType(m_db, property.metaType());
+        columns << QStringLiteral("PRIMARY KEY (meet_id, event_id, DiveRound, DivingOrder)");
+        if (!exec(SqlDialect::createTableIfMissing(m_db, TableName, columns)))
+            return false;
+    }
+    // A table from before change numbers gets the column; its rows keep none (0).
+    if (!m_db.record(TableName).contains(ChangeColumn) &&
+        !(exec(
+              QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 BIGINT").arg(TableName, ChangeColumn)) &&
+          exec(QStringLiteral("CREATE INDEX IF NOT EXISTS kavvix_dive_results_change ON %1 (%2)")
+                   .arg(TableName, ChangeColumn))))
+        return false;
+    if (!tables.contains(ChangesTable, Qt::CaseInsensitive) &&
+        !(exec(SqlDialect::createTableIfMissing(
+              m_db, ChangesTable, {"id INTEGER PRIMARY KEY", "change_no BIGINT NOT NULL"})) &&
+          // Counting on from the rows there; "WHERE true" tells SQLite's parser where the
+          // SELECT ends.
+          exec(QStringLiteral("INSERT INTO %1 (id, change_no) SELECT 1, COALESCE(MAX(%2), 0) FROM "
+                              "%3 WHERE true ON CONFLICT (id) DO NOTHING")
+                   .arg(ChangesTable, ChangeColumn, TableName))))
+        return false;
     return true;
 }
 
@@ -87,6 +112,14 @@ ResultsTable::Outcome ResultsTable::store(DiveRecord &record) {
 }
 
 ResultsTable::Outcome ResultsTable::storeInTransaction(DiveRecord &record) {
+    // Writers queue on the change counter's row before they touch a dive's: two services
+    // storing the same dive (two consoles on one event) then wait for each other instead of
+    // deadlocking.
+    QSqlQuery *queue = run(
+        QStringLiteral("UPDATE %1 SET change_no = change_no WHERE id = 1").arg(ChangesTable), {});
+    if (!queue)
+        return Outcome::Failed;
+    queue->finish();
     const QVariantList key = {record.meetId, record.eventId, int(record.round()),
                               int(record.divingOrder())};
     QSqlQuery *existing = run(QStringLiteral("SELECT %1 FROM %2 WHERE meet_id = ? AND event_id "
@@ -118,6 +151,8 @@ ResultsTable::Outcome ResultsTable::storeInTransaction(DiveRecord &record) {
     }
     record.regId = lookUpRegId(record);
     record.revision = revision;
+    if (!takeChangeNumber(record))
+        return Outcome::Failed;
 
     const QStringList columns = RowColumns + fieldColumns();
     const DiveRecord &r = record;
@@ -127,7 +162,8 @@ ResultsTable::Outcome ResultsTable::storeInTransaction(DiveRecord &record) {
                            r.revision,
                            r.rawFrame,
                            r.receivedAtMs,
-                           r.toJson().value(QLatin1String("receivedAt")).toString()};
+                           r.toJson().value(QLatin1String("receivedAt")).toString(),
+                           r.change};
     for (const QMetaProperty &property : diveFieldProperties())
         values.append(r.fields.value(QLatin1String(property.name())).toVariant());
     QSqlQuery *insert =
@@ -138,7 +174,43 @@ ResultsTable::Outcome ResultsTable::storeInTransaction(DiveRecord &record) {
     if (!insert)
         return Outcome::Failed;
     insert->finish();
+    if (!announce(record))
+        return Outcome::Failed;
     return revision == 1 ? Outcome::Inserted : Outcome::Revised;
+}
+
+// The counter's row stays locked until the transaction ends: another writer's next number
+// waits for this one to commit (or roll back), so numbers are committed in their order.
+bool ResultsTable::takeChangeNumber(DiveRecord &record) {
+    QSqlQuery *raise = run(
+        QStringLiteral("UPDATE %1 SET change_no = change_no + 1 WHERE id = 1").arg(ChangesTable),
+        {});
+    if (!raise)
+        return false;
+    raise->finish();
+    QSqlQuery *read =
+        run(QStringLiteral("SELECT change_no FROM %1 WHERE id = 1").arg(ChangesTable), {});
+    if (!read)
+        return false;
+    const bool found = read->next();
+    record.change = found ? read->value(0).toLongLong() : 0;
+    read->finish();
+    return found || fail(QStringLiteral("%1 has no counter row").arg(ChangesTable));
+}
+
+// Delivered to the listeners when the transaction commits, and never if it does not.
+bool ResultsTable::announce(const DiveRecord &record) {
+    const QString notify = SqlDialect::notifyStatement(m_db);
+    if (notify.isEmpty())
+        return true;
+    const QJsonObject payload{{"meetId", record.meetId}, {"change", record.change}};
+    QSqlQuery *query =
+        run(notify, {DiveChannel,
+                     QString::fromUtf8(QJsonDocument(payload).toJson(QJsonDocument::Compact))});
+    if (!query)
+        return false;
+    query->finish();
+    return true;
 }
 
 QVariant ResultsTable::lookUpRegId(const DiveRecord &record) {
@@ -170,11 +242,20 @@ QSqlQuery *ResultsTable::run(const QString &sql, const QVariantList &values) {
 
 std::optional<QList<DiveRecord>> ResultsTable::results(const QString &meetId,
                                                        const QString &eventId) {
+    return rows(QStringLiteral("event_id = ? ORDER BY DiveRound, DivingOrder"), {meetId, eventId});
+}
+
+std::optional<QList<DiveRecord>> ResultsTable::changesSince(const QString &meetId, qint64 after) {
+    return rows(QStringLiteral("change_no > ? ORDER BY change_no"), {meetId, after});
+}
+
+// The meet's rows that meet the condition, in its order.
+std::optional<QList<DiveRecord>> ResultsTable::rows(const QString &condition,
+                                                    const QVariantList &values) {
     const ServerWatchdog watchdog(m_db);
-    QSqlQuery *query = run(QStringLiteral("SELECT %1 FROM %2 WHERE meet_id = ? AND event_id = ? "
-                                          "ORDER BY DiveRound, DivingOrder")
-                               .arg(selectColumns(), TableName),
-                           {meetId, eventId});
+    QSqlQuery *query = run(QStringLiteral("SELECT %1 FROM %2 WHERE meet_id = ? AND %3")
+                               .arg(selectColumns(), TableName, condition),
+                           values);
     if (!query)
         return std::nullopt;
     QList<DiveRecord> records;
@@ -182,6 +263,17 @@ std::optional<QList<DiveRecord>> ResultsTable::results(const QString &meetId,
         records.append(readRow(*query));
     query->finish();
     return records;
+}
+
+std::optional<qint64> ResultsTable::lastChange() {
+    const ServerWatchdog watchdog(m_db);
+    QSqlQuery *query =
+        run(QStringLiteral("SELECT change_no FROM %1 WHERE id = 1").arg(ChangesTable), {});
+    if (!query)
+        return std::nullopt;
+    const qint64 change = query->next() ? query->value(0).toLongLong() : 0;
+    query->finish();
+    return change;
 }
 
 QList<int> ResultsTable::meetPanel(const QString &meetId) {

@@ -14,8 +14,16 @@ namespace Kavvix {
 
 // The table kavvix_dive_results in the meet database: one row per judged dive, keyed by meet,
 // meet event, round and diving order. The host's own tables are only read.
+//
+// Every row stored (a new dive or a revision) takes the next change number of the database
+// from the one-row table kavvix_changes. The counter's row stays locked until the storing
+// transaction commits, so change numbers become visible strictly in their order even with
+// several services writing: a reader that has seen change n has seen every change before it.
+// On PostgreSQL the transaction also notifies DiveChannel with {"meetId", "change"}.
 class ResultsTable {
 public:
+    static inline const QString DiveChannel = QStringLiteral("kavvix_dives");
+
     enum class Outcome {
         Inserted,  // a new dive: revision 1
         Revised,   // the console sent the dive again with other fields: revision raised
@@ -25,7 +33,9 @@ public:
 
     explicit ResultsTable(const QSqlDatabase &db) : m_db(db), m_statements(db) {}
 
-    // Creates the table when it is missing; false (with lastError()) when that fails.
+    // Creates the tables when they are missing and adds the change number to a table of an
+    // earlier version; false (with lastError()) when that fails. Writes nothing when all is
+    // there, so a reader without the right to write gets by.
     bool ensureTable();
     // Stores the dive in one transaction and sets its revision (and RegID, looked up in the
     // dive sheets). A record older than the stored row never overwrites it, so replaying a
@@ -35,6 +45,11 @@ public:
     std::optional<QList<DiveRecord>> results(const QString &meetId, const QString &eventId);
     // The judge positions that gave a non-zero award anywhere at the meet.
     QList<int> meetPanel(const QString &meetId);
+    // The meet's rows stored after change number `after`, in change order; nullopt when the
+    // query fails.
+    std::optional<QList<DiveRecord>> changesSince(const QString &meetId, qint64 after);
+    // The highest change number stored so far (0 for none); nullopt when the query fails.
+    std::optional<qint64> lastChange();
     struct EventCount {
         int dives = 0;
         int lastRound = 0;
@@ -50,6 +65,9 @@ public:
 
 private:
     Outcome storeInTransaction(DiveRecord &record);
+    bool takeChangeNumber(DiveRecord &record);
+    bool announce(const DiveRecord &record);
+    std::optional<QList<DiveRecord>> rows(const QString &condition, const QVariantList &values);
     QVariant lookUpRegId(const DiveRecord &record);
     bool fail(const QString &text);
 

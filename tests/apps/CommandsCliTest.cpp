@@ -129,6 +129,11 @@ TEST_F(CommandsCli, ExitCodeAndOneClearLine) {
         {"sample-db @other extra", 2, "unexpected argument 'extra'"},
         {"serve --no-console --port 3 --db @meet --meet RIV26", 2,
          "--no-console takes no --port or --device"},
+        {"serve --mirror --port 3 --db @meet --meet RIV26", 2,
+         "--mirror takes no --port or --device"},
+        {"serve --mirror --name 1m --db @meet --meet RIV26", 2,
+         "--mirror takes no --name: a mirror has no console"},
+        {"serve --mirror --db @meet --meet RIV26", 1, "a mirror needs a PostgreSQL meet database"},
         {"test-connection --device /dev/null", 1,
          "kavvix test-connection: /dev/null is not a serial device\n"},
         {"test-connection --device /dev/kavvix-no-such-device", 1,
@@ -211,7 +216,9 @@ TEST_F(CommandsCli, ExitCodeAndOneClearLine) {
         {"upload", {"(default: A)"}},
         {"dialog", {}},
         {"sample-db", {}},
-        {"serve", {"(default: 127.0.0.1:8470)", "(default: $KAVVIX_TOKEN)", "--no-console"}},
+        {"serve",
+         {"(default: 127.0.0.1:8470)", "(default: $KAVVIX_TOKEN)", "--no-console", "--mirror",
+          "--name"}},
     };
     for (const auto &[command, defaults] : helps) {
         const auto result = runCli({command, "--help"});

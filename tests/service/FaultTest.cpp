@@ -20,14 +20,6 @@ using Kavvix::ConsoleSimulator;
 
 namespace {
 
-SentDive dive(int order) {
-    SentDive fields;
-    fields.divingOrder = qint16(order);
-    fields.judges = {6.5f, 7.0f, 7.0f, 0, 0, 0, 0, 0, 0};
-    fields.totalScore = 40.0f + float(order);
-    return fields;
-}
-
 // kavvix serve on event E12 of the database, with the simulator and a journal in dir.
 QStringList onE12(const MeetDb &db, const ConsoleSimulator &simulator, const QTemporaryDir &dir) {
     return {"--db",      db.location(),
@@ -62,11 +54,11 @@ TEST(ServeFaults, PostgreSqlStoppedAndStartedMidStream) {
         ASSERT_TRUE(service.started()) << service.log().toStdString();
         FeedClient feed(service.port());
 
-        sendDive(simulator, dive(1));
+        sendDive(simulator, plainDive(1));
         ASSERT_EQ(feed.waitFor(QStringLiteral("dive"), 1).size(), 1);
         ASSERT_TRUE(cluster.shutDown());
-        sendDive(simulator, dive(2));
-        sendDive(simulator, dive(3));
+        sendDive(simulator, plainDive(2));
+        sendDive(simulator, plainDive(3));
         // Announced from the journal while the database is away.
         const auto announced = feed.waitFor(QStringLiteral("dive"), 3);
         ASSERT_EQ(announced.size(), 3) << service.log().toStdString();
@@ -86,7 +78,7 @@ TEST(ServeFaults, PostgreSqlStoppedAndStartedMidStream) {
         EXPECT_TRUE(
             service.request("GET", "/metrics").raw.contains("\nkavvix_journal_backlog 0\n"));
         EXPECT_EQ(service.request("GET", "/healthz").status, 200);
-        sendDive(simulator, dive(4));
+        sendDive(simulator, plainDive(4));
         ASSERT_EQ(feed.waitFor(QStringLiteral("dive"), 4).size(), 4);
         EXPECT_EQ(divingOrders(service), (QList<int>{1, 2, 3, 4}));
         EXPECT_EQ(QFile(dir.filePath(QStringLiteral("journal"))).size(), 0);
@@ -103,13 +95,13 @@ TEST(ServeFaults, SqliteFileLockedMidStream) {
     ServiceProcess service(onE12(db, simulator, dir));
     ASSERT_TRUE(service.started()) << service.log().toStdString();
     FeedClient feed(service.port());
-    sendDive(simulator, dive(1));
+    sendDive(simulator, plainDive(1));
     ASSERT_EQ(feed.waitFor(QStringLiteral("dive"), 1).size(), 1);
 
     QSqlQuery lock(db.connection());
     ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
     for (int order = 2; order <= 5; ++order)
-        sendDive(simulator, dive(order));
+        sendDive(simulator, plainDive(order));
     ASSERT_EQ(feed.waitFor(QStringLiteral("dive"), 5).size(), 5) << service.log().toStdString();
     // The meet is answered from what the service holds, the results with a 503 at once.
     EXPECT_EQ(service.request("GET", "/api/meet").status, 200);
@@ -139,7 +131,7 @@ TEST(ServeFaults, StartsWhileTheSqliteFileIsLocked) {
         ServiceProcess service(onE12(db, simulator, dir));
         ASSERT_TRUE(service.started()) << service.log().toStdString();
         FeedClient feed(service.port());
-        sendDive(simulator, dive(1));
+        sendDive(simulator, plainDive(1));
         ASSERT_EQ(feed.waitFor(QStringLiteral("dive"), 1).size(), 1);
         EXPECT_EQ(divingOrders(service), (QList<int>{1}));
     }
@@ -189,7 +181,7 @@ TEST(ServeFaults, SerialDeviceVanishingAndComingBack) {
                             link, "--journal", dir.filePath(QStringLiteral("j"))});
     ASSERT_TRUE(service.started()) << service.log().toStdString();
     FeedClient feed(service.port());
-    sendDive(*simulator, dive(1));
+    sendDive(*simulator, plainDive(1));
     ASSERT_EQ(feed.waitFor(QStringLiteral("dive"), 1).size(), 1);
 
     simulator->hangUp();
@@ -210,7 +202,7 @@ TEST(ServeFaults, SerialDeviceVanishingAndComingBack) {
     ASSERT_TRUE(QFile::link(simulator->slavePath(), link));
     ASSERT_TRUE(service.waitForConsoleOpen(10000));
     EXPECT_EQ(service.request("GET", "/healthz").status, 200);
-    sendDive(*simulator, dive(2));
+    sendDive(*simulator, plainDive(2));
     ASSERT_EQ(feed.waitFor(QStringLiteral("dive"), 2).size(), 2);
     EXPECT_EQ(divingOrders(service), (QList<int>{1, 2}));
 }

@@ -6,6 +6,7 @@
 #include "service/EventPlan.h"
 #include "service/EventSummary.h"
 #include "service/JudgePanel.h"
+#include "service/MirrorConsoles.h"
 #include "service/ResultsCsv.h"
 #include "service/ResultsTable.h"
 #include "service/Standings.h"
@@ -66,17 +67,20 @@ TEST(ResultsTableRules, EachSequenceEndsWithTheExpectedRowAndRevision) {
         std::vector<Step> steps;
         double finalTotal;
         int finalRevision;
+        qint64 finalChange; // raised by each row stored, never by a dive left as it was
     } cases[] = {
-        {"new dive", {{10, 1, O::Inserted}}, 10, 1},
-        {"identical repeat", {{10, 1, O::Inserted}, {10, 2, O::Unchanged}}, 10, 1},
-        {"correction", {{10, 1, O::Inserted}, {12, 2, O::Revised}}, 12, 2},
+        {"new dive", {{10, 1, O::Inserted}}, 10, 1, 1},
+        {"identical repeat", {{10, 1, O::Inserted}, {10, 2, O::Unchanged}}, 10, 1, 1},
+        {"correction", {{10, 1, O::Inserted}, {12, 2, O::Revised}}, 12, 2, 2},
         {"journal replayed after it was written",
          {{10, 1, O::Inserted}, {12, 2, O::Revised}, {10, 1, O::Unchanged}, {12, 2, O::Unchanged}},
          12,
+         2,
          2},
         {"correction taken back",
          {{10, 1, O::Inserted}, {12, 2, O::Revised}, {10, 3, O::Revised}},
          10,
+         3,
          3},
     };
     int n = 0;
@@ -93,7 +97,35 @@ TEST(ResultsTableRules, EachSequenceEndsWithTheExpectedRowAndRevision) {
         ASSERT_TRUE(rows && rows->size() == 1);
         EXPECT_EQ(rows->first().totalScore(), c.finalTotal);
         EXPECT_EQ(rows->first().revision, c.finalRevision);
+        EXPECT_EQ(rows->first().change, c.finalChange);
+        EXPECT_EQ(table.lastChange(), c.finalChange);
+        EXPECT_EQ(table.changesSince(QStringLiteral("M1"), c.finalChange - 1)->size(), 1);
+        EXPECT_TRUE(table.changesSince(QStringLiteral("M1"), c.finalChange)->isEmpty());
     }
+}
+
+// A table written before change numbers gets them in place; its rows read as change 0.
+TEST(ResultsTableRules, AnOlderTableIsUpgradedInPlace) {
+    QTemporaryDir dir;
+    QSqlDatabase db = meetFile(dir, QStringLiteral("older"), false);
+    {
+        ResultsTable table(db);
+        ASSERT_TRUE(table.ensureTable());
+        DiveRecord record = dive(1, 1, 5, 1);
+        ASSERT_EQ(table.store(record), ResultsTable::Outcome::Inserted);
+    }
+    for (const char *sql :
+         {"DROP INDEX kavvix_dive_results_change",
+          "ALTER TABLE kavvix_dive_results DROP COLUMN change_no", "DROP TABLE kavvix_changes"})
+        ASSERT_TRUE(QSqlQuery(db).exec(QLatin1String(sql))) << sql;
+    ResultsTable table(db);
+    ASSERT_TRUE(table.ensureTable()) << table.lastError().toStdString();
+    DiveRecord record = dive(1, 2, 7, 2);
+    ASSERT_EQ(table.store(record), ResultsTable::Outcome::Inserted);
+    const auto changed = table.changesSince(QStringLiteral("M1"), 0);
+    ASSERT_TRUE(changed && changed->size() == 1);
+    EXPECT_EQ(changed->first().divingOrder(), 2);
+    EXPECT_EQ(table.results(QStringLiteral("M1"), QStringLiteral("E1"))->size(), 2);
 }
 
 TEST(ResultsTableRules, AFailedStoreChangesNothingAndSaysSo) {
@@ -422,4 +454,51 @@ TEST(EventSummary, PlacesBeforeAndAfterTheJudgedDive) {
     EXPECT_EQ(summary.progress["round"].toInt(), 2);
     EXPECT_EQ(eventState(0, 72), "not-started");
     EXPECT_EQ(eventState(72, 72), "finished");
+}
+
+// A mirror's pages show one line for the meet's consoles: up only while every running one is.
+TEST(MirrorConsoles, OneLineForEveryRunningConsole) {
+    const auto console = [](const char *name, bool running, bool open, const char *since) {
+        return QJsonObject{{"name", name},          {"running", running}, {"open", open},
+                           {"since", since},        {"answering", open},  {"version", "V1"},
+                           {"versionCurrent", open}};
+    };
+    const struct {
+        const char *name;
+        QJsonArray consoles;
+        bool open;
+        const char *since;
+        QJsonValue version;
+    } cases[] = {
+        {"one up", {console("1m", true, true, "10:00")}, true, "10:00", "V1"},
+        {"both up: the later since",
+         {console("1m", true, true, "10:00"), console("3m", true, true, "10:05")},
+         true,
+         "10:05",
+         QJsonValue()},
+        {"one down: its since",
+         {console("1m", true, true, "10:07"), console("3m", true, false, "10:06")},
+         false,
+         "10:06",
+         "V1"},
+        {"a stopped one does not count",
+         {console("1m", true, true, "10:00"), console("3m", false, false, "09:00")},
+         true,
+         "10:00",
+         "V1"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        MirrorConsoles consoles;
+        consoles.reset(c.consoles);
+        const QJsonObject line = consoles.combined();
+        EXPECT_EQ(line["open"].toBool(), c.open);
+        EXPECT_EQ(line["since"].toString(), QLatin1String(c.since));
+        EXPECT_EQ(line["version"], c.version);
+    }
+    MirrorConsoles consoles;
+    EXPECT_FALSE(consoles.combined()["open"].toBool()); // none running yet
+    consoles.reset({console("1m", true, true, "10:00")});
+    consoles.apply({{"consoleName", "1m"}, {"open", false}, {"since", "10:09"}});
+    EXPECT_FALSE(consoles.combined()["open"].toBool());
 }

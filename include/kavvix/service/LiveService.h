@@ -27,6 +27,10 @@ struct KAVVIX_EXPORT LiveServiceOptions {
     QString journalPath;       // empty: beside an SQLite file, else in the user's data folder
     QString recordPath;        // empty: no recording
     int idleTimeoutMs = 30000; // an HTTP connection with nothing to do is closed after this
+    // A mirror has no console: it serves a PostgreSQL meet database and pushes the dives and
+    // messages the consoles' services store and publish there. Writes are refused (409).
+    bool mirror = false;
+    QString consoleName; // the console's name among the meet's consoles; empty: "console"
 };
 
 // The live results service: owns the console's serial line, stores every judged dive in the
@@ -67,6 +71,13 @@ private:
     void wire();
     void onDive(const DiveRecord &record);
     QJsonObject diveMessage(const DiveRecord &record);
+    QString consoleName() const;
+    void startRegistry();
+    void publish(const QJsonObject &message);
+    void startMirror();
+    void announceStored(const QList<DiveRecord> &records);
+    void relay(QJsonObject message);
+    void reopenDatabase();
 
     LiveServiceOptions m_options;
     std::unique_ptr<Parts> m_parts;

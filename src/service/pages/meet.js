@@ -4,7 +4,7 @@ import { api, lineStatus, openFeed } from './feed.js';
 import { diverName, el, setText } from './results.js';
 
 const status = lineStatus(document.getElementById('feed'));
-const state = { events: [], divers: [] };
+const state = { events: [], divers: [], consoles: [] };
 const search = document.getElementById('search');
 
 function stateText(event) {
@@ -30,7 +30,16 @@ function showEvents() {
     const title = el('span', 'title', `${event.eventId} – ${event.eventName}`);
     const where = el('span', 'state', stateText(event));
     where.dataset.state = event.state;
-    item.append(title, where, links(event.eventId));
+    item.append(title, where);
+    // With several consoles at the meet, which of them is judging the event now.
+    const running = state.consoles.filter((c) => c.running);
+    const on = running.filter((c) => c.currentEvent === event.eventId).map((c) => c.name);
+    if (running.length > 1 && on.length > 0) {
+      const badge = el('span', 'on', `Now on ${on.join(', ')}`);
+      badge.dataset.consoles = on.join(' ');
+      item.append(badge);
+    }
+    item.append(links(event.eventId));
     return item;
   }));
 }
@@ -68,6 +77,7 @@ async function catchUp() {
     setText('meet-name', meet.body.meetName || meet.body.meetId);
     document.title = meet.body.meetName || meet.body.meetId;
     state.events = meet.body.events;
+    state.consoles = meet.body.consoles ?? [];
     status.console(meet.body.console);
     showEvents();
   }
@@ -79,6 +89,8 @@ search.addEventListener('input', showFound);
 openFeed({
   onMessage: (message) => {
     if (message.type === 'console') status.console(message);
+    // An upload that was sent changes its console's event: rare enough to read the meet again.
+    else if (message.type === 'finished' && message.result === 'sent') catchUp();
     else if (message.type === 'dive') {
       // Where the event stands comes with the dive: no request needed.
       const event = state.events.find((e) => e.eventId === message.dive.eventId);

@@ -81,4 +81,12 @@ QString otherWritersMark(const QSqlDatabase &db) {
     return QStringLiteral("PRAGMA data_version");
 }
 
+QString notifyStatement(const QSqlDatabase &db) {
+    return hasNotifications(db) ? QStringLiteral("SELECT pg_notify(?, ?)") : QString();
+}
+
+bool hasNotifications(const QSqlDatabase &db) {
+    return engineOf(db) == Engine::PostgreSQL;
+}
+
 } // namespace Kavvix::SqlDialect

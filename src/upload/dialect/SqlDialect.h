@@ -48,4 +48,13 @@ QString lockWaitOptions(const QSqlDatabase &db, int ms);
 // where the engine keeps such a count (SQLite); empty otherwise.
 QString otherWritersMark(const QSqlDatabase &db);
 
+// A statement that announces (channel, payload), both bound as values, to the connections
+// listening on the channel once the transaction it runs in commits, where the engine has such
+// notifications (PostgreSQL); empty otherwise.
+QString notifyStatement(const QSqlDatabase &db);
+// Whether a connection of the engine can listen for those notifications.
+bool hasNotifications(const QSqlDatabase &db);
+// The longest payload a notification carries, in bytes of UTF-8.
+inline constexpr int MaxNotificationBytes = 7999;
+
 } // namespace Kavvix::SqlDialect

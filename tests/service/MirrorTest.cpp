@@ -1,0 +1,185 @@
+// Mirrors and several consoles on one PostgreSQL meet database: a mirror pushes every dive a
+// console's service stores exactly once, whether its database restarts, its connections are
+// cut or it starts late; two consoles file under their own events; a mirror changes nothing.
+#include "SentDive.h"
+#include "ServiceHarness.h"
+#include <kavvix/simulator/ConsoleSimulator.h>
+
+#include <QSqlQuery>
+
+#include <gtest/gtest.h>
+
+using namespace KavvixTest;
+using Kavvix::ConsoleSimulator;
+
+namespace {
+
+QStringList console(const MeetDb &db, const QString &name, const QString &event,
+                    const ConsoleSimulator &simulator, const QTemporaryDir &dir) {
+    return {"--db",      db.location(),     "--meet", "RIV26",    "--name",
+            name,        "--event",         event,    "--device", simulator.slavePath(),
+            "--journal", dir.filePath(name)};
+}
+
+QStringList mirror(const MeetDb &db) {
+    return {"--db", db.location(), "--meet", "RIV26", "--mirror"};
+}
+
+// Event and diving order of each dive message received.
+QStringList announced(FeedClient &feed, int count, int timeoutMs = 15000) {
+    QStringList dives;
+    for (const QJsonObject &message : feed.waitFor(QStringLiteral("dive"), count, timeoutMs))
+        dives << QStringLiteral("%1/%2")
+                     .arg(message["dive"].toObject()["eventId"].toString())
+                     .arg(message["dive"].toObject()["DivingOrder"].toInt());
+    return dives;
+}
+
+} // namespace
+
+TEST(Mirror, PushesEachDiveOnceThroughLateStartRestartAndCutConnections) {
+    if (!PgServer::fromEnvironment().isSet())
+        KAVVIX_WITHOUT_POSTGRES("no PostgreSQL cluster");
+    PrivateCluster cluster;
+    ASSERT_TRUE(cluster.started());
+    QTemporaryDir dir;
+    MeetDb db(QStringLiteral("PostgreSQL"), QStringLiteral("mirror_once"), cluster.server());
+    ASSERT_TRUE(db.skipReason().isEmpty()) << db.skipReason().toStdString();
+    db.connection().close();
+    ConsoleSimulator simulator;
+    ServiceProcess owner(console(db, "3m", "E12", simulator, dir));
+    ASSERT_TRUE(owner.started()) << owner.log().toStdString();
+    FeedClient ownerFeed(owner.port());
+
+    // Stored before the mirror started: on its pages already, never announced.
+    sendDive(simulator, plainDive(1));
+    ASSERT_EQ(ownerFeed.waitFor(QStringLiteral("dive"), 1).size(), 1);
+    ServiceProcess late(mirror(db));
+    ASSERT_TRUE(late.started()) << late.log().toStdString();
+    FeedClient feed(late.port());
+
+    sendDive(simulator, plainDive(2));
+    const QList<QJsonObject> first = feed.waitFor(QStringLiteral("dive"), 1);
+    ASSERT_EQ(first.size(), 1) << late.log().toStdString();
+    EXPECT_EQ(first[0]["standings"].toArray().size(), 2);
+    EXPECT_EQ(first[0]["progress"].toObject()["judged"].toInt(), 2);
+    EXPECT_TRUE(first[0]["dive"].toObject()["receivedAt"].toString().endsWith(u'Z'));
+
+    // The server restarts: the owner journals dive 3 and writes it when the server is back.
+    ASSERT_TRUE(cluster.shutDown());
+    sendDive(simulator, plainDive(3));
+    ASSERT_EQ(ownerFeed.waitFor(QStringLiteral("dive"), 3).size(), 3);
+    ASSERT_TRUE(cluster.startAgain());
+    ASSERT_TRUE(owner.waitForLog(QStringLiteral("journal: 1 dives written")))
+        << owner.log().toStdString();
+    ASSERT_TRUE(late.waitForLog(QStringLiteral("mirror: database connected again")))
+        << late.log().toStdString();
+    sendDive(simulator, plainDive(4));
+    EXPECT_EQ(announced(feed, 3), (QStringList{"E12/2", "E12/3", "E12/4"}))
+        << late.log().toStdString();
+
+    // Every connection to the server cut at once; a correction of dive 4 comes after.
+    {
+        QSqlDatabase admin = db.connection();
+        QSqlQuery(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
+                                 "pid <> pg_backend_pid() AND datname = current_database()"),
+                  admin);
+        admin.close();
+    }
+    ASSERT_TRUE(late.waitForLog(QStringLiteral("mirror: database connected again")));
+    SentDive corrected = plainDive(4);
+    corrected.totalScore = 90.0f;
+    sendDive(simulator, corrected);
+    sendDive(simulator, plainDive(5));
+    EXPECT_EQ(announced(feed, 5), (QStringList{"E12/2", "E12/3", "E12/4", "E12/4", "E12/5"}))
+        << late.log().toStdString() << owner.log().toStdString();
+    const QList<QJsonObject> dives = feed.waitFor(QStringLiteral("dive"), 6, 1000);
+    ASSERT_EQ(dives.size(), 5);
+    EXPECT_EQ(dives[3]["dive"].toObject()["revision"].toInt(), 2);
+
+    // The owner's overlay and job messages reach the mirror's clients.
+    ASSERT_EQ(owner.request("PUT", "/api/overlay", R"({"show":"standings"})").status, 200);
+    const QList<QJsonObject> overlay = feed.waitFor(QStringLiteral("overlay"), 1);
+    ASSERT_EQ(overlay.size(), 1);
+    EXPECT_EQ(overlay[0]["consoleName"].toString(), QStringLiteral("3m"));
+    ASSERT_EQ(owner.request("POST", "/api/connection-test").status, 202);
+    const QList<QJsonObject> finished = feed.waitFor(QStringLiteral("finished"), 1);
+    ASSERT_EQ(finished.size(), 1);
+    EXPECT_EQ(finished[0]["job"].toString(), QStringLiteral("test"));
+    EXPECT_EQ(finished[0]["result"].toString(), QStringLiteral("connected"));
+    const QJsonObject meet = late.request("GET", "/api/meet").object();
+    EXPECT_EQ(meet["overlay"].toString(), QStringLiteral("standings"));
+    EXPECT_EQ(meet["currentEvent"].toString(), QStringLiteral("E12"));
+
+    // A mirror changes nothing.
+    const struct {
+        const char *verb;
+        const char *path;
+        const char *body;
+    } writes[] = {{"POST", "/api/events/E12/upload", "{}"},
+                  {"POST", "/api/connection-test", "{}"},
+                  {"POST", "/api/job/cancel", "{}"},
+                  {"PUT", "/api/current-event", R"({"eventId":"E10"})"},
+                  {"PUT", "/api/overlay", R"({"show":"none"})"}};
+    for (const auto &write : writes) {
+        const HttpReply reply = late.request(write.verb, QLatin1String(write.path), write.body);
+        EXPECT_EQ(reply.status, 409) << write.path;
+        EXPECT_TRUE(reply.object()["error"].toString().contains(QStringLiteral("mirror")));
+    }
+    const HttpReply health = late.request("GET", "/healthz");
+    EXPECT_EQ(health.status, 200);
+    EXPECT_EQ(health.object()["console"].toString(), QStringLiteral("none (mirror)"));
+    EXPECT_EQ(late.stop(), 0);
+    EXPECT_EQ(owner.stop(), 0);
+}
+
+TEST(Mirror, TwoConsolesFileUnderTheirOwnEventsAndBothAreListed) {
+    MeetDb db(QStringLiteral("PostgreSQL"), QStringLiteral("two_consoles"));
+    if (!db.skipReason().isEmpty())
+        KAVVIX_WITHOUT_POSTGRES(db.skipReason().toStdString());
+    QTemporaryDir dir;
+    ConsoleSimulator oneMetre;
+    ConsoleSimulator threeMetre;
+    ServiceProcess first(console(db, "1m", "E10", oneMetre, dir));
+    ServiceProcess second(console(db, "3m", "E12", threeMetre, dir));
+    ASSERT_TRUE(first.started()) << first.log().toStdString();
+    ASSERT_TRUE(second.started()) << second.log().toStdString();
+    ServiceProcess view(mirror(db));
+    ASSERT_TRUE(view.started()) << view.log().toStdString();
+    FeedClient feed(view.port());
+
+    sendDive(oneMetre, plainDive(1));
+    ASSERT_EQ(announced(feed, 1), QStringList{"E10/1"});
+    sendDive(threeMetre, plainDive(1));
+    sendDive(oneMetre, plainDive(2));
+    QStringList both = announced(feed, 3);
+    both.sort(); // the two lines race
+    EXPECT_EQ(both, (QStringList{"E10/1", "E10/2", "E12/1"}));
+
+    for (ServiceProcess *service : {&first, &second, &view}) {
+        const QJsonObject meet = service->request("GET", "/api/meet").object();
+        const QJsonArray consoles = meet["consoles"].toArray();
+        ASSERT_EQ(consoles.size(), 2);
+        const QStringList expected[] = {{"1m", "E10"}, {"3m", "E12"}};
+        for (int i = 0; i < 2; ++i) {
+            const QJsonObject row = consoles[i].toObject();
+            EXPECT_EQ(row["name"].toString(), expected[i][0]);
+            EXPECT_EQ(row["currentEvent"].toString(), expected[i][1]);
+            EXPECT_TRUE(row["open"].toBool());
+            EXPECT_TRUE(row["running"].toBool());
+        }
+        EXPECT_TRUE(meet["console"].toObject()["open"].toBool());
+    }
+    EXPECT_EQ(first.request("GET", "/api/events/E10/results").array().size(), 2);
+    EXPECT_EQ(second.request("GET", "/api/events/E12/results").array().size(), 1);
+
+    // One console's service stopping takes its line down on the mirror's pages.
+    EXPECT_EQ(second.stop(), 0);
+    const QList<QJsonObject> lines = feed.waitFor(QStringLiteral("console"), 1);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_EQ(lines[0]["consoleName"].toString(), QStringLiteral("3m"));
+    EXPECT_FALSE(lines[0]["open"].toBool());
+    const QJsonObject meet = view.request("GET", "/api/meet").object();
+    EXPECT_FALSE(meet["console"].toObject()["open"].toBool());
+    EXPECT_FALSE(meet["consoles"].toArray()[1].toObject()["open"].toBool());
+}
