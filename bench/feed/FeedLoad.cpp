@@ -19,8 +19,8 @@
 //    trigger is one line, the text of --message (the instant of the write).
 // Messages that carry "type":"dive" are counted. Prints one row: clients, p50 and p99 in ms,
 // the message size, whether every client got every message, and for the server (or each
-// group measured) the CPU time per message and the resident memory before and with the clients,
-// averaged over the group's processes.
+// group measured) the CPU time per message and the resident memory before and with the clients
+// and after the messages, averaged over the group's processes.
 #include <kavvix/cDiveResult.h>
 #include <kavvix/simulator/ConsoleSimulator.h>
 #include <kavvix/simulator/SampleMeet.h>
@@ -224,6 +224,7 @@ struct Watched {
     std::vector<pid_t> pids;
     long rssBefore = 0;
     long rssWith = 0;
+    long rssAfter = 0;
     double cpuBefore = 0;
     double cpuAfter = 0;
 
@@ -540,8 +541,10 @@ int main(int argc, char **argv) {
             }
         }
     }
-    for (Watched &w : watched)
+    for (Watched &w : watched) {
         w.cpuAfter = w.cpu();
+        w.rssAfter = w.rss(); // what sending kept, for each client
+    }
     const bool all = load.everyClientGotEvery(total);
     kill(server.pid, SIGTERM);
     waitpid(server.pid, nullptr, 0);
@@ -553,10 +556,11 @@ int main(int argc, char **argv) {
                 load.firstMessage().size(), all ? "yes" : "NO");
     for (const Watched &w : watched) {
         const double each = double(w.pids.size());
-        std::printf("  | %s CPU/dive %7.1f ms  RSS %6.1f -> %6.1f MiB (%4.1f KiB/client)",
+        std::printf("  | %s CPU/dive %7.1f ms  RSS %6.1f -> %6.1f MiB (%4.1f KiB/client), %6.1f "
+                    "MiB after the dives",
                     w.label().c_str(), (w.cpuAfter - w.cpuBefore) / o.dives / each,
                     double(w.rssBefore) / 1024 / each, double(w.rssWith) / 1024 / each,
-                    double(w.rssWith - w.rssBefore) / o.clients);
+                    double(w.rssWith - w.rssBefore) / o.clients, double(w.rssAfter) / 1024 / each);
     }
     std::printf("\n");
     return all ? 0 : 1;
