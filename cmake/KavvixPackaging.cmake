@@ -18,6 +18,9 @@ install(FILES ${packaging_dir}/kavvix.conf DESTINATION ${config_dir} COMPONENT t
 install(FILES ${packaging_dir}/kavvix.sysusers DESTINATION lib/sysusers.d RENAME kavvix.conf
         COMPONENT tool)
 install(FILES ${packaging_dir}/60-kavvix.rules DESTINATION lib/udev/rules.d COMPONENT tool)
+# A championship's nginx in front of mirrors, as an example to copy to /etc/nginx/conf.d/.
+install(FILES ${packaging_dir}/nginx/kavvix-mirrors.conf
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kavvix/examples COMPONENT tool)
 install(FILES ${packaging_dir}/kavvix.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME kavvix
         COMPONENT tool)

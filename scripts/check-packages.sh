@@ -14,7 +14,10 @@ sudo_cmd=()
 "${sudo_cmd[@]}" dpkg -i "$root"/build/packages/*.deb
 
 /usr/bin/kavvix --version
-dpkg-deb -c "$root"/build/packages/kavvix_*.deb | grep -q "/man1/kavvix.1.gz$"
+# The whole listing first: grep -q leaving early would break the pipe under pipefail.
+contents=$(dpkg-deb -c "$root"/build/packages/kavvix_*.deb)
+grep -q "/man1/kavvix.1.gz$" <<<"$contents"
+grep -q "/doc/kavvix/examples/kavvix-mirrors.conf$" <<<"$contents"
 # A minimal image may keep dpkg from writing man pages (path-exclude); then the built one.
 man_page=/usr/share/man/man1/kavvix.1.gz
 [ -f "$man_page" ] || man_page=$root/build/man/kavvix.1.gz

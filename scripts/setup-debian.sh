@@ -10,7 +10,7 @@ packages=(
     libqt6sql6-sqlite libqt6sql6-psql fonts-dejavu-core
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     clang libclang-rt-14-dev clang-format
-    postgresql
+    postgresql nginx
     chromium chromium-driver python3-selenium
     libsystemd-dev lintian help2man bash-completion dpkg-dev file man-db adduser
     systemd

@@ -1,6 +1,7 @@
 #include "Command.h"
 #include "Commands.h"
 #include "DriverWarnings.h"
+#include "EpollEventDispatcher.h"
 #include "WindowSystem.h"
 
 #include <kavvix/Error.h>
@@ -133,9 +134,13 @@ int main(int argc, char **argv) {
                    "QT_QPA_PLATFORM=offscreen)\n";
             return Failure;
         }
-        // Read when the application object is created; set but empty keeps the default.
-        if (command->servesManyClients() && !qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        // Read when the application object is created; set but empty keeps the default. The
+        // main thread, where the clients' sockets live, waits on epoll; other threads on Qt's
+        // UNIX dispatcher.
+        if (command->servesManyClients() && !qEnvironmentVariableIsSet("QT_NO_GLIB")) {
             qputenv("QT_NO_GLIB", "1");
+            QCoreApplication::setEventDispatcher(new Kavvix::EpollEventDispatcher);
+        }
         std::unique_ptr<QCoreApplication> app;
         if (widgets)
             app = std::make_unique<QApplication>(argc, argv);

@@ -3,16 +3,24 @@
 // each message and client, the time from the trigger to the message's arrival.
 //
 //   bench_feed --clients K --dives D --trigger pty|stdin [--message FILE] [--save-message FILE]
-//              [--server-log FILE] -- SERVER ARGS...
+//              [--server-log FILE] [--connect PORT] [--measure NAME=PID[,PID...]]...
+//              [--warm-up N] -- SERVER ARGS...
 //
 // "{port}" in the server's arguments becomes a free loopback port.
+//  --connect: the clients connect to this loopback port instead of the server's (a mirror of
+//    the server, or a proxy in front of mirrors).
+//  --warm-up: N messages before the D measured ones, timed by nothing (the first one after a
+//    start prepares what a process prepares once).
+//  --measure: CPU and memory are measured for these processes (each of them) instead of the
+//    server's; given again, for another group.
 //  - pty: KAVVIX_COM3 names a pseudo-terminal for the server; a trigger is a judged-dive
 //    frame of the sample meet written to its console side (the instant of the write).
 //  - stdin: the server reads lines on its standard input and sends each to every client; a
 //    trigger is one line, the text of --message (the instant of the write).
 // Messages that carry "type":"dive" are counted. Prints one row: clients, p50 and p99 in ms,
-// the server's CPU time per message, its resident memory before and with the clients, the
-// message size, and whether every client got every message.
+// the message size, whether every client got every message, and for the server (or each
+// group measured) the CPU time per message and the resident memory before and with the clients
+// and after the messages, averaged over the group's processes.
 #include <kavvix/cDiveResult.h>
 #include <kavvix/simulator/ConsoleSimulator.h>
 #include <kavvix/simulator/SampleMeet.h>
@@ -42,8 +50,12 @@
 
 namespace {
 
+pid_t startedServer = -1; // stopped when the run fails, so that it holds nothing open
+
 [[noreturn]] void fail(const std::string &text) {
     std::fprintf(stderr, "bench_feed: %s\n", text.c_str());
+    if (startedServer > 0)
+        kill(startedServer, SIGTERM);
     std::exit(1);
 }
 
@@ -56,12 +68,28 @@ double nowMs() {
 struct Options {
     int clients = 100;
     int dives = 10;
+    int warmUp = 0;
     bool pty = true;
     std::string messageFile;
     std::string saveMessage;
     std::string serverLog = "/dev/null";
     std::vector<std::string> server;
+    int connectPort = 0;
+    std::vector<std::pair<std::string, std::vector<pid_t>>> measured;
 };
+
+std::pair<std::string, std::vector<pid_t>> group(const std::string &text) {
+    const auto equals = text.find('=');
+    if (equals == std::string::npos || equals == 0)
+        fail("--measure takes NAME=PID[,PID...]");
+    std::vector<pid_t> pids;
+    std::istringstream list(text.substr(equals + 1));
+    for (std::string pid; std::getline(list, pid, ',');)
+        pids.push_back(pid_t(std::stoi(pid)));
+    if (pids.empty())
+        fail("--measure " + text + " names no process");
+    return {text.substr(0, equals), pids};
+}
 
 Options parse(int argc, char **argv) {
     Options o;
@@ -81,6 +109,8 @@ Options parse(int argc, char **argv) {
             o.clients = std::stoi(value("--clients"));
         else if (arg == "--dives")
             o.dives = std::stoi(value("--dives"));
+        else if (arg == "--warm-up")
+            o.warmUp = std::stoi(value("--warm-up"));
         else if (arg == "--trigger")
             o.pty = value("--trigger") == "pty";
         else if (arg == "--message")
@@ -89,10 +119,14 @@ Options parse(int argc, char **argv) {
             o.saveMessage = value("--save-message");
         else if (arg == "--server-log")
             o.serverLog = value("--server-log");
+        else if (arg == "--connect")
+            o.connectPort = std::stoi(value("--connect"));
+        else if (arg == "--measure")
+            o.measured.push_back(group(value("--measure")));
         else
             fail("unknown option " + arg);
     }
-    if (o.server.empty() || o.clients < 1 || o.dives < 1)
+    if (o.server.empty() || o.clients < 1 || o.dives < 1 || o.warmUp < 0)
         fail("usage: bench_feed --clients K --dives D --trigger pty|stdin ... -- SERVER ARGS");
     if (!o.pty && o.messageFile.empty())
         fail("--trigger stdin needs --message FILE");
@@ -183,6 +217,33 @@ long rssKiB(pid_t pid) {
             return std::atol(line.c_str() + 6);
     return 0;
 }
+
+// Processes measured together: CPU time and resident memory summed over them.
+struct Watched {
+    std::string name;
+    std::vector<pid_t> pids;
+    long rssBefore = 0;
+    long rssWith = 0;
+    long rssAfter = 0;
+    double cpuBefore = 0;
+    double cpuAfter = 0;
+
+    double cpu() const {
+        double sum = 0;
+        for (pid_t pid : pids)
+            sum += cpuMs(pid);
+        return sum;
+    }
+    std::string label() const {
+        return pids.size() > 1 ? name + " (each of " + std::to_string(pids.size()) + ")" : name;
+    }
+    long rss() const {
+        long sum = 0;
+        for (pid_t pid : pids)
+            sum += rssKiB(pid);
+        return sum;
+    }
+};
 
 bool accepting(int port) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -436,21 +497,37 @@ int main(int argc, char **argv) {
     }
     const int port = freePort();
     const Server server = start(o, port);
+    startedServer = server.pid;
     const double readyBy = nowMs() + 30000;
     while (!accepting(port)) {
         if (nowMs() > readyBy || waitpid(server.pid, nullptr, WNOHANG) != 0)
             fail("the server did not start");
         usleep(20000);
     }
-    const long rssBefore = rssKiB(server.pid);
+    const int clientPort = o.connectPort ? o.connectPort : port;
+    if (!accepting(clientPort))
+        fail("nothing listens on the port given by --connect");
+    std::vector<Watched> watched;
+    for (const auto &[name, pids] : o.measured)
+        watched.push_back({name, pids});
+    if (watched.empty())
+        watched.push_back({"server", {server.pid}});
+    for (Watched &w : watched)
+        w.rssBefore = w.rss();
     std::vector<double> latencies;
     latencies.reserve(std::size_t(o.clients) * std::size_t(o.dives));
-    Load load(port, o.clients, latencies);
+    Load load(clientPort, o.clients, latencies);
     load.connectAll();
     load.settle(500);
-    const long rssWith = rssKiB(server.pid);
-    const double cpuBefore = cpuMs(server.pid);
-    for (int d = 1; d <= o.dives; ++d) {
+    for (Watched &w : watched)
+        w.rssWith = w.rss();
+    const int total = o.warmUp + o.dives;
+    for (int d = 1; d <= total; ++d) {
+        if (d == o.warmUp + 1) { // the measured ones begin
+            latencies.clear();
+            for (Watched &w : watched)
+                w.cpuBefore = w.cpu();
+        }
         const QByteArray frame = o.pty ? diveFrame(d) : QByteArray::fromStdString(message);
         const double trigger = nowMs();
         if (write(server.triggerFd, frame.constData(), std::size_t(frame.size())) != frame.size())
@@ -464,17 +541,27 @@ int main(int argc, char **argv) {
             }
         }
     }
-    const double cpuPerDive = (cpuMs(server.pid) - cpuBefore) / o.dives;
-    const bool all = load.everyClientGotEvery(o.dives);
+    for (Watched &w : watched) {
+        w.cpuAfter = w.cpu();
+        w.rssAfter = w.rss(); // what sending kept, for each client
+    }
+    const bool all = load.everyClientGotEvery(total);
     kill(server.pid, SIGTERM);
     waitpid(server.pid, nullptr, 0);
     if (!o.saveMessage.empty())
         std::ofstream(o.saveMessage) << load.firstMessage() << '\n';
-    std::printf(
-        "%6d clients  p50 %8.1f ms  p99 %8.1f ms  CPU/dive %7.1f ms  RSS %6.1f -> %6.1f MiB "
-        "(%4.1f KiB/client)  message %5zu B  every client every dive: %s\n",
-        o.clients, percentile(latencies, 0.50), percentile(latencies, 0.99), cpuPerDive,
-        double(rssBefore) / 1024, double(rssWith) / 1024, double(rssWith - rssBefore) / o.clients,
-        load.firstMessage().size(), all ? "yes" : "NO");
+    std::printf("%6d clients  p50 %8.1f ms  p99 %8.1f ms  message %5zu B  every client every "
+                "dive: %s",
+                o.clients, percentile(latencies, 0.50), percentile(latencies, 0.99),
+                load.firstMessage().size(), all ? "yes" : "NO");
+    for (const Watched &w : watched) {
+        const double each = double(w.pids.size());
+        std::printf("  | %s CPU/dive %7.1f ms  RSS %6.1f -> %6.1f MiB (%4.1f KiB/client), %6.1f "
+                    "MiB after the dives",
+                    w.label().c_str(), (w.cpuAfter - w.cpuBefore) / o.dives / each,
+                    double(w.rssBefore) / 1024 / each, double(w.rssWith) / 1024 / each,
+                    double(w.rssWith - w.rssBefore) / o.clients, double(w.rssAfter) / 1024 / each);
+    }
+    std::printf("\n");
     return all ? 0 : 1;
 }

@@ -2,13 +2,74 @@
 
 #include <QAbstractHttpServer>
 #include <QJsonDocument>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QWebSocket>
+
+#include <cerrno>
+#include <sys/socket.h>
 
 namespace Kavvix {
 
+namespace {
+
+// One whole text frame, unmasked as a server's frames are, around the payload.
+QByteArray textFrame(const QByteArray &payload) {
+    const auto size = quint64(payload.size());
+    QByteArray frame;
+    frame.reserve(payload.size() + 10);
+    frame.append(char(0x81)); // the last frame of a text message
+    if (size < 126) {
+        frame.append(char(size));
+    } else {
+        const int lengthBytes = size <= 0xffff ? 2 : 8;
+        frame.append(char(lengthBytes == 2 ? 126 : 127));
+        for (int at = lengthBytes - 1; at >= 0; --at)
+            frame.append(char((size >> (8 * at)) & 0xff));
+    }
+    frame.append(payload);
+    return frame;
+}
+
+// The TCP connection under a WebSocket the HTTP server handed over. It stays a child of the
+// listener that accepted it, among the newest ones, so the search starts from the last.
+QTcpSocket *connectionUnder(const QAbstractHttpServer &server, const QWebSocket &socket) {
+    const auto listeners = server.findChildren<QTcpServer *>(Qt::FindDirectChildrenOnly);
+    for (const QTcpServer *listener : listeners) {
+        const QObjectList &children = listener->children();
+        for (auto it = children.crbegin(); it != children.crend(); ++it) {
+            auto *connection = qobject_cast<QTcpSocket *>(*it);
+            if (connection && connection->peerPort() == socket.peerPort() &&
+                connection->localPort() == socket.localPort() &&
+                connection->peerAddress() == socket.peerAddress())
+                return connection;
+        }
+    }
+    return nullptr;
+}
+
+// Hands the frame to the kernel at once when nothing of the client's is waiting; what the
+// kernel does not take waits in the connection's own buffer, which the event loop drains.
+void writeFrame(QTcpSocket &connection, const QByteArray &frame) {
+    qsizetype sent = 0;
+    if (connection.bytesToWrite() == 0) {
+        const ssize_t n = ::send(int(connection.socketDescriptor()), frame.constData(),
+                                 std::size_t(frame.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            return; // the connection is gone: its read notification reports it
+        sent = qMax<ssize_t>(n, 0);
+    }
+    if (sent < frame.size())
+        connection.write(frame.constData() + sent, frame.size() - sent);
+}
+
+} // namespace
+
 struct LiveFeed::Client {
     std::unique_ptr<QWebSocket> socket;
-    qint64 queued = 0; // bytes handed to the socket and not written yet
+    // Where the frames are written; when it cannot be found, the WebSocket writes them.
+    QPointer<QTcpSocket> connection;
 };
 
 LiveFeed::LiveFeed(QAbstractHttpServer &server, QObject *parent)
@@ -39,10 +100,10 @@ void LiveFeed::accept() {
         raw->setMaxAllowedIncomingFrameSize(MaxClientMessageBytes);
         raw->setMaxAllowedIncomingMessageSize(MaxClientMessageBytes);
         auto client = std::make_unique<Client>();
+        client->connection = connectionUnder(m_server, *raw);
+        if (client->connection) // a dive goes out as it comes, not held back behind the last
+            client->connection->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         client->socket = std::move(socket);
-        Client *entry = client.get();
-        connect(raw, &QWebSocket::bytesWritten, this,
-                [entry](qint64 bytes) { entry->queued = qMax<qint64>(0, entry->queued - bytes); });
         connect(raw, &QWebSocket::disconnected, this, [this, raw, peer] {
             emit logLine(QStringLiteral("%1 WS %2 closed by the client").arg(peer, Path));
             drop(raw);
@@ -68,22 +129,40 @@ void LiveFeed::drop(QWebSocket *socket) {
 }
 
 void LiveFeed::broadcast(const QJsonObject &message) {
-    const QString text = QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact));
-    const qint64 size = text.size();
+    const QByteArray payload = QJsonDocument(message).toJson(QJsonDocument::Compact);
+    const QByteArray frame = textFrame(payload);
+    QString text; // for a client written through its WebSocket, made once when needed
     std::vector<QWebSocket *> behind;
     m_sending = true;
     for (auto &client : m_clients) {
-        if (!client->socket)
+        QWebSocket *socket = client->socket.get();
+        if (!socket)
             continue;
-        if (client->queued + size > MaxQueuedBytes) {
-            behind.push_back(client->socket.get());
+        // Asked of the connection itself where there is one: at 10,000 clients, each object
+        // touched per client is felt.
+        QAbstractSocket::SocketState state = QAbstractSocket::UnconnectedState;
+        qint64 waiting = 0;
+        if (QTcpSocket *connection = client->connection) {
+            state = connection->state();
+            waiting = connection->bytesToWrite();
+        } else {
+            state = socket->state();
+            waiting = socket->bytesToWrite();
+        }
+        if (state != QAbstractSocket::ConnectedState)
+            continue;
+        if (waiting + frame.size() > MaxQueuedBytes) {
+            behind.push_back(socket);
             continue;
         }
-        client->queued += size;
-        client->socket->sendTextMessage(text);
-        // Into the kernel's buffer now, while the message is at hand: left to the event loop,
-        // each of thousands of sockets would wait for a write notification of its own.
-        client->socket->flush();
+        if (client->connection) {
+            writeFrame(*client->connection, frame);
+            continue;
+        }
+        if (text.isNull())
+            text = QString::fromUtf8(payload);
+        socket->sendTextMessage(text);
+        socket->flush();
     }
     m_sending = false;
     std::erase_if(m_clients, [](const auto &client) { return !client->socket; });

@@ -17,6 +17,10 @@ namespace Kavvix {
 // output passes MaxQueuedBytes has fallen too far behind and is closed, so a slow or vanished
 // reader never holds up the serial line or the others. The feed takes nothing from its
 // clients but control frames: a frame or message over MaxClientMessageBytes closes the client.
+//
+// A message is serialised and framed once, and the frame is written to every client in one
+// pass, straight into each connection's kernel buffer: thousands of clients cost one system
+// call each and no event loop round of their own.
 class LiveFeed : public QObject {
     Q_OBJECT
 
