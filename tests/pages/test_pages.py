@@ -467,9 +467,9 @@ def test_pages_say_when_the_console_is_disconnected(browser, service, simulator)
     assert meet['console']['answering'] is False and meet['console']['since'].endswith('Z')
     assert meet['console']['version'] and meet['console']['versionCurrent'] is False
     assert meet['console']['name'] == simulator.link  # as the service was given it
+    wait_until(lambda: by_id(browser, 'feed').text.startswith('Console disconnected since '))
     state = by_id(browser, 'console-state').text
     assert state.startswith(simulator.link) and 'not current' in state
-    wait_until(lambda: by_id(browser, 'feed').text.startswith('Console disconnected since '))
     assert 'again every second' in by_id(browser, 'console-retry').text
     screenshot(browser, 'operator-console-disconnected')
     browser.get(service.url + '/')
