@@ -16,14 +16,10 @@ def frame(command: str, data: str) -> bytes:
     return SYN + body + b"%02X" % (sum(body) % 256) + ETB
 
 
-def capture_path() -> pathlib.Path:
-    default = pathlib.Path(__file__).parents[1] / "data" / "allsport5000-j5-output.bin"
-    return pathlib.Path(os.environ.get("KAVVIX_CAPTURE", default))
-
-
 @pytest.fixture
 def capture() -> bytes:
-    return capture_path().read_bytes()
+    default = pathlib.Path(__file__).parents[1] / "data" / "allsport5000-j5-output.bin"
+    return pathlib.Path(os.environ.get("KAVVIX_CAPTURE", default)).read_bytes()
 
 
 @pytest.fixture
