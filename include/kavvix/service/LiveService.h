@@ -64,9 +64,12 @@ private:
     void openLine();
     QString portName() const;
     void listen();
+    void startDatabaseThread();
+    void stopDatabaseThread();
     void wire();
     void onDive(const DiveRecord &record);
-    QJsonObject diveMessage(const DiveRecord &record);
+    // place: a DiveKeeper::Place.
+    void onKept(const DiveRecord &record, int place, const QJsonObject &message);
 
     LiveServiceOptions m_options;
     std::unique_ptr<Parts> m_parts;
