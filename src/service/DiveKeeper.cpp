@@ -21,19 +21,20 @@ void DiveKeeper::keep(const DiveRecord &record) {
         return;
     }
     const quint64 id = ++m_nextId;
-    m_waiting.append({id, record, {}});
-    m_waiting.last().since.start();
+    m_waiting.append({id, record});
     QMetaObject::invokeMethod(&m_worker,
                               [worker = &m_worker, id, record] { worker->store(id, record); });
     armDeadline();
 }
 
+// The database thread must answer within the deadline of the oldest dive handed to it or of
+// its last answer, whichever is later: a burst of dives waits its turn without counting as
+// the database not answering.
 void DiveKeeper::armDeadline() {
     if (m_waiting.isEmpty())
         m_deadline.stop();
     else if (!m_deadline.isActive())
-        m_deadline.start(
-            int(qMax<qint64>(0, AnswerDeadlineMs - m_waiting.first().since.elapsed())));
+        m_deadline.start(AnswerDeadlineMs);
 }
 
 void DiveKeeper::onKept(quint64 id, bool stored, const DiveRecord &record,
@@ -51,7 +52,7 @@ void DiveKeeper::onKept(quint64 id, bool stored, const DiveRecord &record,
     }
     m_waiting.removeFirst();
     m_deadline.stop();
-    armDeadline();
+    armDeadline(); // the next one's deadline runs from this answer
     emit kept(record, Place::Database, message);
 }
 

@@ -2,7 +2,6 @@
 
 #include "DiveRecord.h"
 
-#include <QElapsedTimer>
 #include <QJsonObject>
 #include <QList>
 #include <QObject>
@@ -15,8 +14,9 @@ class DiveJournal;
 
 // Puts every judged dive somewhere safe before it is announced, without waiting for the
 // database on the service's thread: the dive goes to the database thread, and when that has
-// stored it and read what the feed announces with it within AnswerDeadlineMs, the dive is
-// kept in the database. Otherwise (no answer in time, or the database refused it) the dive is
+// stored it and read what the feed announces with it within AnswerDeadlineMs (of the dive's
+// handing over, or of the thread's answer about the dive before it), the dive is kept in the
+// database. Otherwise (no answer in time, or the database refused it) the dive is
 // appended to the journal here, once, and announced alone; a late answer changes nothing
 // (the database thread writes the journal to the database later, and the table ignores a
 // replay of what it holds). While the database is known to be away, dives go to the journal
@@ -51,7 +51,6 @@ private:
     struct Waiting {
         quint64 id;
         DiveRecord record;
-        QElapsedTimer since;
     };
     void onKept(quint64 id, bool stored, const DiveRecord &record, const QJsonObject &message,
                 const QString &problem);
