@@ -153,7 +153,8 @@ void DatabaseWorker::store(quint64 id, DiveRecord record) {
         m_up = true;
         emit databaseChanged(true, QString());
     }
-    const QJsonObject message = diveMessage(record);
+    emit stored(id, record);
+    const QJsonObject message = id < m_newest ? QJsonObject() : diveMessage(record);
     countEvents();
     emit kept(id, true, record, message, QString());
 }

@@ -13,6 +13,7 @@
 #include <QSqlDatabase>
 #include <QTimer>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -57,8 +58,12 @@ public:
     // On the worker's thread, as it ends: lets go of the connection.
     void close();
 
-    // Stores the dive (after what the journal holds) and answers with kept().
+    // Stores the dive (after what the journal holds) and answers with stored() once it is
+    // committed, then with kept(). Only the newest dive handed over gets the feed's message
+    // read: a burst is announced as it is stored, its last dive with the event's standings.
     void store(quint64 id, DiveRecord record);
+    // Called on the service's thread as it hands dive id over.
+    void handed(quint64 id) { m_newest = id; }
     // The journal has a new dive: it is written within RetryIntervalMs once the database
     // takes it.
     void journalGrew();
@@ -72,9 +77,11 @@ public:
     ResultsTable &table() { return *m_table; }
 
 signals:
+    // The dive is committed, with its revision set.
+    void stored(quint64 id, const Kavvix::DiveRecord &record);
     // stored: the dive is in the database, with its revision set, and message is what the
-    // feed announces (the dive with the event's standings, next diver and progress); else
-    // problem says why the database did not take it.
+    // feed announces (the dive with the event's standings, next diver and progress; empty when
+    // a newer dive is waiting); else problem says why the database did not take it.
     void kept(quint64 id, bool stored, const Kavvix::DiveRecord &record, const QJsonObject &message,
               const QString &problem);
     // The database took a write again (up) or failed one, with the reason.
@@ -106,6 +113,7 @@ private:
     QTimer *m_retry = nullptr;
     QTimer *m_refresh = nullptr;
     bool m_up = true;
+    std::atomic<quint64> m_newest = 0;
 };
 
 } // namespace Kavvix

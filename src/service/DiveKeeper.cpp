@@ -10,7 +10,8 @@ namespace Kavvix {
 DiveKeeper::DiveKeeper(DatabaseWorker &worker, DiveJournal &journal, QObject *parent)
     : QObject(parent), m_worker(worker), m_journal(journal) {
     m_deadline.setSingleShot(true);
-    connect(&m_deadline, &QTimer::timeout, this, &DiveKeeper::giveUp);
+    connect(&m_deadline, &QTimer::timeout, this, &DiveKeeper::onDeadline);
+    connect(&worker, &DatabaseWorker::stored, this, &DiveKeeper::onStored);
     connect(&worker, &DatabaseWorker::kept, this, &DiveKeeper::onKept);
     connect(&worker, &DatabaseWorker::databaseChanged, this, &DiveKeeper::onDatabaseChanged);
 }
@@ -22,6 +23,7 @@ void DiveKeeper::keep(const DiveRecord &record) {
     }
     const quint64 id = ++m_nextId;
     m_waiting.append({id, record});
+    m_worker.handed(id);
     QMetaObject::invokeMethod(&m_worker,
                               [worker = &m_worker, id, record] { worker->store(id, record); });
     armDeadline();
@@ -37,12 +39,28 @@ void DiveKeeper::armDeadline() {
         m_deadline.start(AnswerDeadlineMs);
 }
 
+// The database thread answered something: the oldest dive's deadline runs from now.
+void DiveKeeper::progressed() {
+    m_deadline.stop();
+    armDeadline();
+}
+
+void DiveKeeper::onStored(quint64 id, const DiveRecord &record) {
+    if (!m_waiting.isEmpty() && m_waiting.first().id == id) {
+        m_waiting.first().record = record;
+        m_waiting.first().stored = true;
+    }
+    progressed();
+}
+
 void DiveKeeper::onKept(quint64 id, bool stored, const DiveRecord &record,
                         const QJsonObject &message, const QString &problem) {
     if (m_waiting.isEmpty() || m_waiting.first().id != id) {
-        // Too late: the dive is in the journal already. A database that took it is back.
+        // Too late: the dive is announced already (from the journal, or stored but alone). A
+        // database that took it is back.
         if (stored && !m_up)
             onDatabaseChanged(true, QString());
+        progressed();
         return;
     }
     if (!stored) {
@@ -51,9 +69,22 @@ void DiveKeeper::onKept(quint64 id, bool stored, const DiveRecord &record,
         return;
     }
     m_waiting.removeFirst();
-    m_deadline.stop();
-    armDeadline(); // the next one's deadline runs from this answer
+    progressed();
     emit kept(record, Place::Database, message);
+}
+
+// A dive stored in time is announced alone when what goes with it takes too long to read;
+// one not stored in time goes to the journal, with every dive behind it.
+void DiveKeeper::onDeadline() {
+    if (m_waiting.isEmpty())
+        return;
+    if (!m_waiting.first().stored) {
+        giveUp();
+        return;
+    }
+    const DiveRecord record = m_waiting.takeFirst().record;
+    armDeadline();
+    emit kept(record, Place::Database, {});
 }
 
 void DiveKeeper::onDatabaseChanged(bool up, const QString &problem) {

@@ -14,13 +14,13 @@ class DiveJournal;
 
 // Puts every judged dive somewhere safe before it is announced, without waiting for the
 // database on the service's thread: the dive goes to the database thread, and when that has
-// stored it and read what the feed announces with it within AnswerDeadlineMs (of the dive's
-// handing over, or of the thread's answer about the dive before it), the dive is kept in the
-// database. Otherwise (no answer in time, or the database refused it) the dive is
-// appended to the journal here, once, and announced alone; a late answer changes nothing
-// (the database thread writes the journal to the database later, and the table ignores a
-// replay of what it holds). While the database is known to be away, dives go to the journal
-// straight away. Dives are kept in arrival order.
+// stored it within AnswerDeadlineMs (of the dive's handing over, or of the thread's last
+// answer), the dive is kept in the database and announced with what the thread read for the
+// feed, or alone when that reading takes another AnswerDeadlineMs. Otherwise (no answer in time, or
+// the database refused it) the dive is appended to the journal here, once, and announced alone; a
+// late answer changes nothing (the database thread writes the journal to the database later, and
+// the table ignores a replay of what it holds). While the database is known to be away, dives go to
+// the journal straight away. Dives are kept in arrival order.
 class DiveKeeper : public QObject {
     Q_OBJECT
 
@@ -51,7 +51,11 @@ private:
     struct Waiting {
         quint64 id;
         DiveRecord record;
+        bool stored = false; // committed; what the feed announces with it is being read
     };
+    void onStored(quint64 id, const DiveRecord &record);
+    void onDeadline();
+    void progressed();
     void onKept(quint64 id, bool stored, const DiveRecord &record, const QJsonObject &message,
                 const QString &problem);
     void onDatabaseChanged(bool up, const QString &problem);
