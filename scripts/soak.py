@@ -7,8 +7,11 @@ and those announced, doubles, memory and open files, and every stall over a seco
 
     soak.py --tool build/apps/kavvix/kavvix --db sqlite|postgresql --seconds 60 [--pg-dir DIR]
 
-Exit 0 when nothing was lost or doubled, memory and open files stayed flat and no stall over a
-second happened outside a database outage; 1 otherwise. Only the Python standard library.
+Exit 0 when nothing was lost or doubled, memory and open files stayed flat and nothing stalled
+for over a second (the feed, /api/meet, /operator), during a database outage or outside one;
+1 otherwise. Flat means: the same process, over the quiet last fifth of the run (dives still
+arriving, no faults), grew by less than FLAT_KIB of resident memory and held at most FLAT_FILES
+more open files at its end than at its start. Only the Python standard library.
 """
 
 import argparse
@@ -30,6 +33,8 @@ import urllib.request
 
 MEET, EVENT = "RIV26", "E12"
 STALL = 1.0
+FLAT_KIB = 2048
+FLAT_FILES = 2
 
 
 def free_port():
@@ -383,15 +388,21 @@ class Soak:
             time.sleep(rng.uniform(1, 3))
             fault = order.pop() if order else rng.choice(faults)
             fault()
+        # The quiet stretch: dives go on arriving, no fault; the same process throughout.
+        time.sleep(1)
+        quiet_pid, quiet_start = self.serve.pid, self.rss_and_files()
         while time.monotonic() < end:
             time.sleep(0.5)
+        quiet_end = self.rss_and_files()
+        if self.serve.pid != quiet_pid:
+            self.problems.append("the service was restarted during the quiet stretch")
         self.line_up.clear()
         time.sleep(3)  # the last dives stored and announced, the journal written
         end_figures = self.rss_and_files()
         self.stop.set()
         for feed in feeds:
             feed.stop = True
-        return self.report(feeds, start_figures, end_figures)
+        return self.report(feeds, start_figures, end_figures, (quiet_start, quiet_end))
 
     def stored(self):
         if self.args.db == "sqlite":
@@ -405,7 +416,7 @@ class Soak:
                 f"WHERE meet_id = '{MEET}' AND event_id = '{EVENT}' GROUP BY 1, 2").split()]
         return {(r, o): n for r, o, n in rows}
 
-    def report(self, feeds, start_figures, end_figures):
+    def report(self, feeds, start_figures, end_figures, quiet):
         stored = self.stored()
         sent = set(self.sent)
         lost = sorted(sent - set(stored))
@@ -413,6 +424,8 @@ class Soak:
         doubled_announcements = sum(len(f.dives) - len(set(f.dives)) for f in feeds)
         announced = [len(set(f.dives) & sent) for f in feeds]
         outside = [s for s in self.stalls if not s[3]]
+        during = [s for s in self.stalls if s[3]]
+        (quiet_kib, quiet_files), (quiet_end_kib, quiet_end_files) = quiet
         figures = {
             "database": self.args.db, "seconds": self.args.seconds, "faults": self.counts,
             "sent while the line was up": len(sent), "stored": len(stored),
@@ -420,16 +433,20 @@ class Soak:
             "doubled announcements": doubled_announcements,
             "announced per client (min, max)": [min(announced), max(announced)],
             "never announced": len(sent - set(self.first_seen)),
-            "resident KiB (start, end)": [start_figures[0], end_figures[0]],
-            "open files (start, end)": [start_figures[1], end_figures[1]],
+            "resident KiB, first process at start, last at end": [start_figures[0],
+                                                                  end_figures[0]],
+            "open files, first process at start, last at end": [start_figures[1],
+                                                               end_figures[1]],
+            "resident KiB over the quiet stretch (start, end)": [quiet_kib, quiet_end_kib],
+            "open files over the quiet stretch (start, end)": [quiet_files, quiet_end_files],
             "stalls over 1 s outside outages": outside,
-            "stalls over 1 s during outages": [s for s in self.stalls if s[3]],
+            "stalls over 1 s during outages": during,
             "problems": self.problems,
         }
         print(json.dumps(figures, indent=1))
-        ok = (not lost and not doubled_rows and not doubled_announcements and not outside
-              and not self.problems and end_figures[0] < start_figures[0] + 20 * 1024
-              and end_figures[1] <= start_figures[1] + 10)
+        ok = (not lost and not doubled_rows and not doubled_announcements and not self.stalls
+              and not self.problems and quiet_end_kib < quiet_kib + FLAT_KIB
+              and quiet_end_files <= quiet_files + FLAT_FILES)
         if lost:
             print("lost:", lost[:20], file=sys.stderr)
         return ok

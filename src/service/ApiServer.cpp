@@ -11,7 +11,6 @@
 #include "PageFiles.h"
 #include "QrCode.h"
 #include "ResultsCsv.h"
-#include "ResultsTable.h"
 #include "ServiceMetrics.h"
 
 #include <kavvix/UploadJob.h>
@@ -25,6 +24,8 @@
 #include <QNetworkInterface>
 #include <QRegularExpression>
 #include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
 #include <QUrl>
 
 namespace Kavvix {
@@ -86,21 +87,74 @@ QByteArray header(const QHttpServerRequest &request, const QByteArray &name) {
     return {};
 }
 
-QString requestLine(const QHttpServerRequest &request, int status) {
-    return QStringLiteral("%1 %2 %3 %4")
-        .arg(request.remoteAddress().toString(), methodName(request.method()), request.url().path())
-        .arg(status);
-}
-
 } // namespace
 
 ApiServer::ApiServer(Parts parts, QObject *parent)
-    : QObject(parent), m_meet(parts.meet), m_table(parts.table), m_link(parts.link),
-      m_jobs(parts.jobs), m_reader(parts.reader), m_keeper(parts.keeper), m_health(parts.health),
+    : QObject(parent), m_meet(parts.meet), m_worker(parts.worker), m_figures(parts.figures),
+      m_link(parts.link), m_jobs(parts.jobs), m_keeper(parts.keeper), m_health(parts.health),
       m_metrics(parts.metrics), m_journalBacklog(std::move(parts.journalBacklog)),
       m_feedClients(std::move(parts.feedClients)) {
+    connect(&m_worker, &DatabaseWorker::answered, this,
+            [this](quint64 id, const DatabaseWorker::Answer &work) { answer(id, work()); });
     addRoutes();
     addPageRoutes();
+}
+
+ApiServer::Asked ApiServer::asked(const QHttpServerRequest &request) {
+    return {request.remoteAddress().toString(), methodName(request.method()), request.url().path()};
+}
+
+void ApiServer::respond(const QHttpServerRequest &request, Responder &&responder,
+                        Response &&response) {
+    const int status = int(response.statusCode());
+    response.write(std::move(responder));
+    served(asked(request), status);
+}
+
+void ApiServer::later(const QHttpServerRequest &request, Responder &&responder,
+                      const DatabaseWorker::Work &work) {
+    const quint64 id = ++m_lastLater;
+    QPointer<QTcpSocket> socket = responder.socket();
+    m_later.insert(id, {std::make_shared<Responder>(std::move(responder)), socket, asked(request)});
+    const QDeadlineTimer deadline(ReadDeadlineMs);
+    QMetaObject::invokeMethod(
+        &m_worker, [worker = &m_worker, id, deadline, work] { worker->run(id, deadline, work); });
+    QTimer::singleShot(ReadDeadlineMs, this, [this, id] {
+        answer(id, error(Status::ServiceUnavailable,
+                         QStringLiteral("the database did not answer within a second")));
+    });
+}
+
+void ApiServer::answer(quint64 id, Response &&response) {
+    const auto found = m_later.find(id);
+    if (found == m_later.end())
+        return; // answered already
+    const Later waiting = *found;
+    m_later.erase(found);
+    // A client that has gone meanwhile gets nothing.
+    if (waiting.socket)
+        response.write(std::move(*waiting.responder));
+    served(waiting.asked, int(response.statusCode()));
+}
+
+void ApiServer::withEvent(const QString &eventId, const QHttpServerRequest &request,
+                          Responder &&responder, std::function<Response()> known) {
+    if (m_meet.knowsEvent(eventId)) {
+        respond(request, std::move(responder), known());
+        return;
+    }
+    const QString meetId = m_meet.meetId();
+    later(request, std::move(responder), [this, eventId, meetId, known](DatabaseWorker &worker) {
+        const bool found = worker.meet().hasEvent(eventId);
+        const MeetContext::Read read = worker.meet().read();
+        return DatabaseWorker::Answer([this, found, read, eventId, meetId, known] {
+            if (!found)
+                return error(Status::NotFound,
+                             QStringLiteral("meet %1 has no event '%2'").arg(meetId, eventId));
+            m_meet.adopt(read);
+            return known();
+        });
+    });
 }
 
 quint16 ApiServer::listen(const QHostAddress &address, quint16 port,
@@ -149,17 +203,25 @@ void ApiServer::addRoutes() {
                                       std::pair{ServiceRoute::EventStandings, View::Standings},
                                       std::pair{ServiceRoute::EventNext, View::Next}}) {
         route(where, Method::Get,
-              [this, view](const QString &eventId, const QHttpServerRequest &request) {
+              [this, view](const QString &eventId, const QHttpServerRequest &request,
+                           Responder &&responder) {
                   if (auto refusal = refuse(request, false))
-                      return std::move(*refusal);
-                  return results(eventId, view);
+                      return respond(request, std::move(responder), std::move(*refusal));
+                  // Nothing to wait for while the database is known to be away.
+                  if (!m_keeper.databaseUp())
+                      return respond(request, std::move(responder),
+                                     error(Status::ServiceUnavailable,
+                                           QStringLiteral("the database is not answering; judged "
+                                                          "dives are kept in the journal until it "
+                                                          "does")));
+                  later(request, std::move(responder), results(eventId, view));
               });
     }
     route(ServiceRoute::EventUpload, Method::Post,
-          [this](const QString &eventId, const QHttpServerRequest &request) {
+          [this](const QString &eventId, const QHttpServerRequest &request, Responder &&responder) {
               if (auto refusal = refuse(request, true))
-                  return std::move(*refusal);
-              return upload(eventId, request);
+                  return respond(request, std::move(responder), std::move(*refusal));
+              upload(eventId, request, std::move(responder));
           });
     route(ServiceRoute::ConnectionTest, Method::Post, [this](const QHttpServerRequest &request) {
         if (auto refusal = refuse(request, true))
@@ -171,27 +233,19 @@ void ApiServer::addRoutes() {
             return std::move(*refusal);
         return cancelJob();
     });
-    route(ServiceRoute::CurrentEvent, Method::Put, [this](const QHttpServerRequest &request) {
-        if (auto refusal = refuse(request, true))
-            return std::move(*refusal);
-        return setCurrentEvent(request);
-    });
+    route(ServiceRoute::CurrentEvent, Method::Put,
+          [this](const QHttpServerRequest &request, Responder &&responder) {
+              if (auto refusal = refuse(request, true))
+                  return respond(request, std::move(responder), std::move(*refusal));
+              setCurrentEvent(request, std::move(responder));
+          });
     route(ServiceRoute::OverlayShow, Method::Put, [this](const QHttpServerRequest &request) {
         if (auto refusal = refuse(request, true))
             return std::move(*refusal);
         return setOverlay(request);
     });
     route(ServiceRoute::Divers, Method::Get, [this](const QHttpServerRequest &request) {
-        if (auto refusal = refuse(request, false))
-            return std::move(*refusal);
-        QJsonArray list;
-        const DiverNames::Map &names = m_reader.names();
-        for (const QJsonValue &entry : m_meet.entries()) {
-            QJsonObject object = entry.toObject();
-            DiverNames::annotate(object, names);
-            list.append(object);
-        }
-        return QHttpServerResponse(list);
+        return refuse(request, false).value_or(divers());
     });
     route(ServiceRoute::QrCode, Method::Get, [this](const QHttpServerRequest &request) {
         return refuse(request, false).value_or(qrCode(request));
@@ -205,11 +259,11 @@ void ApiServer::addRoutes() {
         responder.write(
             QJsonDocument(QJsonObject{{"error", QStringLiteral("/live is a WebSocket feed")}}),
             Status::BadRequest);
-        served(request, int(Status::BadRequest));
+        served(asked(request), int(Status::BadRequest));
     });
     m_server.afterRequest(
         [this](QHttpServerResponse &&response, const QHttpServerRequest &request) {
-            served(request, int(response.statusCode()));
+            served(asked(request), int(response.statusCode()));
             return std::move(response);
         });
     m_server.setMissingHandler(
@@ -217,7 +271,7 @@ void ApiServer::addRoutes() {
             const QString text = QStringLiteral("no such resource: %1 %2")
                                      .arg(methodName(request.method()), request.url().path());
             responder.write(QJsonDocument(QJsonObject{{"error", text}}), Status::NotFound);
-            served(request, int(Status::NotFound));
+            served(asked(request), int(Status::NotFound));
         });
 }
 
@@ -238,9 +292,10 @@ void ApiServer::addPageRoutes() {
           });
 }
 
-void ApiServer::served(const QHttpServerRequest &request, int status) {
-    m_metrics.countRequest(request.url().path(), status);
-    emit logLine(requestLine(request, status));
+void ApiServer::served(const Asked &asked, int status) {
+    m_metrics.countRequest(asked.path, status);
+    emit logLine(
+        QStringLiteral("%1 %2 %3 %4").arg(asked.address, asked.method, asked.path).arg(status));
 }
 
 QHttpServerResponse ApiServer::health() const {
@@ -256,26 +311,22 @@ QHttpServerResponse ApiServer::metrics() const {
 }
 
 QHttpServerResponse ApiServer::meet() const {
-    const bool databaseUp = m_keeper.databaseUp();
-    if (databaseUp)
-        m_meet.refreshWhenOld();
-    // Each event with where it stands: planned dives from the dive sheets, judged ones stored.
-    // While the database is away, the events as last read, without their counts.
-    const auto counts = databaseUp ? m_table.eventCounts(m_meet.meetId()) : std::nullopt;
-    const QHash<QString, int> planned = databaseUp ? m_meet.plannedDives() : QHash<QString, int>();
+    // Each event with where it stands: planned dives from the dive sheets, judged ones stored,
+    // as the database thread last read them.
+    const QHash<QString, int> &planned = m_meet.read().planned;
     QJsonArray events;
     for (const QJsonValue &value : m_meet.events()) {
         QJsonObject event = value.toObject();
         const QString eventId = event[QLatin1String("eventId")].toString();
-        const ResultsTable::EventCount count =
-            counts ? counts->value(eventId) : ResultsTable::EventCount{};
+        const ResultsTable::EventCount count = m_figures.counts.value(eventId);
         event.insert(QStringLiteral("divesJudged"), count.dives);
         event.insert(QStringLiteral("divesPlanned"), planned.value(eventId));
         event.insert(QStringLiteral("round"), count.lastRound);
         event.insert(QStringLiteral("state"), eventState(count.dives, planned.value(eventId)));
         events.append(event);
     }
-    const QJsonArray consoles = databaseUp && m_consoleList ? m_consoleList() : QJsonArray();
+    // The consoles as the database thread last read them (or, on a mirror, as they last said).
+    const QJsonArray consoles = m_consoleList ? m_consoleList() : QJsonArray();
     return QJsonObject{{"meetId", m_meet.meetId()},
                        {"meetName", m_meet.meetName()},
                        {"currentEvent", m_meet.currentEvent().isEmpty()
@@ -308,45 +359,65 @@ QJsonObject ApiServer::line(const QJsonArray &consoles) const {
         {"rejectedFrames", m_link.rejectedFrames()}};
 }
 
-QHttpServerResponse ApiServer::results(const QString &eventId, View view) {
-    // Nothing to wait for while the database is known to be away.
-    if (!m_keeper.databaseUp())
-        return error(Status::ServiceUnavailable,
-                     QStringLiteral("the database is not answering; judged dives are kept in "
-                                    "the journal until it does"));
-    const auto event = m_reader.read(eventId);
-    if (!event)
-        return error(Status::ServiceUnavailable,
-                     QStringLiteral("the database cannot be read: %1").arg(m_reader.lastError()));
-    if (event->dives.isEmpty() && !m_meet.hasEvent(eventId))
-        return error(Status::NotFound,
-                     QStringLiteral("meet %1 has no event '%2'").arg(m_meet.meetId(), eventId));
+QHttpServerResponse ApiServer::eventView(const EventReader::Event &event, const QString &eventId,
+                                         const QString &meetId, View view) {
     switch (view) {
     case View::Results: {
         QJsonArray list;
-        for (const DiveRecord &dive : event->dives) {
+        for (const DiveRecord &dive : event.dives) {
             QJsonObject object = dive.toJson();
-            DiverNames::annotate(object, event->names);
-            JudgePanel::annotate(object, event->panel);
+            DiverNames::annotate(object, event.names);
+            JudgePanel::annotate(object, event.panel);
             list.append(object);
         }
         return list;
     }
     case View::Standings:
-        return event->summary.standings;
+        return event.summary.standings;
     case View::Next:
-        return QJsonObject{{"eventId", eventId}, {"next", event->summary.next}};
+        return QJsonObject{{"eventId", eventId}, {"next", event.summary.next}};
     case View::Summary:
-        return event->summary.toJson(eventId);
+        return event.summary.toJson(eventId);
     case View::Csv:
         break;
     }
     QHttpServerResponse response(ResultsCsv::ContentType,
-                                 ResultsCsv::write(event->dives, event->names, event->panel));
-    response.setHeader("Content-Disposition",
-                       "attachment; filename=\"" +
-                           QUrl::toPercentEncoding(m_meet.meetId() + u'-' + eventId) + ".csv\"");
+                                 ResultsCsv::write(event.dives, event.names, event.panel));
+    response.setHeader("Content-Disposition", "attachment; filename=\"" +
+                                                  QUrl::toPercentEncoding(meetId + u'-' + eventId) +
+                                                  ".csv\"");
     return response;
+}
+
+QHttpServerResponse ApiServer::divers() const {
+    QJsonArray list;
+    for (const QJsonValue &entry : m_meet.read().entries) {
+        QJsonObject object = entry.toObject();
+        DiverNames::annotate(object, m_figures.names);
+        list.append(object);
+    }
+    return list;
+}
+
+DatabaseWorker::Work ApiServer::results(const QString &eventId, View view) const {
+    const QString meetId = m_meet.meetId();
+    return [eventId, view, meetId](DatabaseWorker &worker) -> DatabaseWorker::Answer {
+        const auto event = worker.reader().read(eventId);
+        if (!event) {
+            const QString problem = worker.reader().lastError();
+            return [problem] {
+                return error(Status::ServiceUnavailable,
+                             QStringLiteral("the database cannot be read: %1").arg(problem));
+            };
+        }
+        const bool known = !event->dives.isEmpty() || worker.meet().hasEvent(eventId);
+        return [event = *event, known, eventId, view, meetId]() -> Response {
+            if (!known)
+                return error(Status::NotFound,
+                             QStringLiteral("meet %1 has no event '%2'").arg(meetId, eventId));
+            return eventView(event, eventId, meetId, view);
+        };
+    };
 }
 
 // The phone page's address as the asking screen reaches the service.
@@ -397,26 +468,30 @@ QHttpServerResponse ApiServer::setOverlay(const QHttpServerRequest &request) {
     return QJsonObject{{"show", m_overlayShow}};
 }
 
-QHttpServerResponse ApiServer::upload(const QString &eventId, const QHttpServerRequest &request) {
+void ApiServer::upload(const QString &eventId, const QHttpServerRequest &request,
+                       Responder &&responder) {
     QString problem;
     const auto body = bodyObject(request, problem);
-    if (!body)
-        return error(Status::BadRequest, problem);
-    const QJsonValue order = body->value(QLatin1String("order"));
-    if (!order.isUndefined() && !order.isString())
-        return error(Status::BadRequest, QStringLiteral("\"order\" must be a text: A, B, C or D"));
+    const QJsonValue order = body ? body->value(QLatin1String("order")) : QJsonValue();
     const QString command = UploadJob::diveOrderCommand(order.toString(QStringLiteral("A")));
+    if (!body)
+        return respond(request, std::move(responder), error(Status::BadRequest, problem));
+    if (!order.isUndefined() && !order.isString())
+        return respond(
+            request, std::move(responder),
+            error(Status::BadRequest, QStringLiteral("\"order\" must be a text: A, B, C or D")));
     if (command.isEmpty())
-        return error(Status::BadRequest, QStringLiteral("\"order\" must be A, B, C or D"));
-    if (!m_meet.hasEvent(eventId))
-        return error(Status::NotFound,
-                     QStringLiteral("meet %1 has no event '%2'").arg(m_meet.meetId(), eventId));
-    if (!m_jobs.lineAvailable())
-        return error(Status::Conflict, NoLine);
-    if (!m_jobs.startUpload(eventId, command))
-        return error(Status::Conflict, QStringLiteral("an upload or connection test is running"));
-    return QHttpServerResponse(QJsonObject{{"job", "upload"}, {"eventId", eventId}},
-                               Status::Accepted);
+        return respond(request, std::move(responder),
+                       error(Status::BadRequest, QStringLiteral("\"order\" must be A, B, C or D")));
+    withEvent(eventId, request, std::move(responder), [this, eventId, command]() -> Response {
+        if (!m_jobs.lineAvailable())
+            return error(Status::Conflict, NoLine);
+        if (!m_jobs.startUpload(eventId, command))
+            return error(Status::Conflict,
+                         QStringLiteral("an upload or connection test is running"));
+        return QHttpServerResponse(QJsonObject{{"job", "upload"}, {"eventId", eventId}},
+                                   Status::Accepted);
+    });
 }
 
 QHttpServerResponse ApiServer::connectionTest(const QHttpServerRequest &request) {
@@ -437,21 +512,21 @@ QHttpServerResponse ApiServer::cancelJob() {
     return QJsonObject{{"job", job}, {"result", JobResult::name(JobResult::Kind::Aborted)}};
 }
 
-QHttpServerResponse ApiServer::setCurrentEvent(const QHttpServerRequest &request) {
+void ApiServer::setCurrentEvent(const QHttpServerRequest &request, Responder &&responder) {
     QString problem;
     const auto body = bodyObject(request, problem);
     if (!body)
-        return error(Status::BadRequest, problem);
-    const QJsonValue eventId = body->value(QLatin1String("eventId"));
-    if (!eventId.isString())
-        return error(Status::BadRequest, QStringLiteral("\"eventId\" must be a text"));
-    if (!m_meet.hasEvent(eventId.toString()))
-        return error(
-            Status::NotFound,
-            QStringLiteral("meet %1 has no event '%2'").arg(m_meet.meetId(), eventId.toString()));
-    m_meet.setCurrentEvent(eventId.toString());
-    emit currentEventChanged(eventId.toString());
-    return QJsonObject{{"currentEvent", eventId.toString()}};
+        return respond(request, std::move(responder), error(Status::BadRequest, problem));
+    const QJsonValue value = body->value(QLatin1String("eventId"));
+    if (!value.isString())
+        return respond(request, std::move(responder),
+                       error(Status::BadRequest, QStringLiteral("\"eventId\" must be a text")));
+    const QString eventId = value.toString();
+    withEvent(eventId, request, std::move(responder), [this, eventId]() -> Response {
+        m_meet.setCurrentEvent(eventId);
+        emit currentEventChanged(eventId);
+        return QJsonObject{{"currentEvent", eventId}};
+    });
 }
 
 } // namespace Kavvix

@@ -9,38 +9,46 @@
 #include <QString>
 #include <QStringList>
 
+#include "DatabaseWorker.h"
+#include "EventReader.h"
 #include "GuardedTcpServer.h"
 #include "ServiceRoutes.h"
 
+#include <QHash>
+#include <QPointer>
+
 #include <functional>
+#include <memory>
 
 namespace Kavvix {
 
 class ConsoleLink;
 class DiveKeeper;
-class EventReader;
 class HealthCheck;
 class JobLauncher;
 class MeetContext;
-class ResultsTable;
 class ServiceMetrics;
 
 // The JSON API over HTTP, and the results pages. Reading is open to anyone; the requests that
 // change something (POST, PUT) need "Authorization: Bearer TOKEN" when a token is set. Every
 // error is a JSON object {"error": "..."} with a fitting status; bodies over MaxBodyBytes are
-// refused.
+// refused. Nothing here waits for the database: the meet is answered from what the service
+// holds, and what must be read is read on the database thread and answered when it is, or
+// with a 503 after ReadDeadlineMs.
 class ApiServer : public QObject {
     Q_OBJECT
 
 public:
     static constexpr qsizetype MaxBodyBytes = 64 * 1024;
+    static constexpr int ReadDeadlineMs = 1000;
 
     struct Parts {
         MeetContext &meet;
-        ResultsTable &table;
+        DatabaseWorker &worker;
+        // The events' counts and the divers' names as the database thread last read them.
+        const DatabaseWorker::Figures &figures;
         ConsoleLink &link;
         JobLauncher &jobs;
-        EventReader &reader;
         const DiveKeeper &keeper;
         const HealthCheck &health;
         ServiceMetrics &metrics;
@@ -86,6 +94,29 @@ private:
     template <typename... Args> void route(ServiceRoute route, Args &&...args) {
         m_server.route(ServiceRoutes::pattern(route), std::forward<Args>(args)...);
     }
+    using Responder = QHttpServerResponder;
+    // Who asked for what, for the request's log line once it is answered.
+    struct Asked {
+        QString address;
+        QString method;
+        QString path;
+    };
+    struct Later {
+        std::shared_ptr<Responder> responder;
+        QPointer<QTcpSocket> socket;
+        Asked asked;
+    };
+    static Asked asked(const QHttpServerRequest &request);
+    void respond(const QHttpServerRequest &request, Responder &&responder, Response &&response);
+    // Runs work on the database thread and answers with what it returns, or with a 503 once
+    // ReadDeadlineMs have passed.
+    void later(const QHttpServerRequest &request, Responder &&responder,
+               const DatabaseWorker::Work &work);
+    void answer(quint64 id, Response &&response);
+    // Answers with known() when the meet has the event, looking for it on the database thread
+    // when it is not known yet, else with a 404.
+    void withEvent(const QString &eventId, const QHttpServerRequest &request, Responder &&responder,
+                   std::function<Response()> known);
     void addRoutes();
     void addPageRoutes();
     // The refusal of a request that must not go on (too big, not authorised), or nothing.
@@ -93,23 +124,26 @@ private:
     Response meet() const;
     QJsonObject line(const QJsonArray &consoles) const;
     enum class View { Results, Standings, Next, Summary, Csv };
-    Response results(const QString &eventId, View view);
+    DatabaseWorker::Work results(const QString &eventId, View view) const;
+    static Response eventView(const EventReader::Event &event, const QString &eventId,
+                              const QString &meetId, View view);
+    Response divers() const;
     Response qrCode(const QHttpServerRequest &request) const;
     QString phoneHost(const QByteArray &host) const;
     Response setOverlay(const QHttpServerRequest &request);
-    Response upload(const QString &eventId, const QHttpServerRequest &request);
+    void upload(const QString &eventId, const QHttpServerRequest &request, Responder &&responder);
     Response connectionTest(const QHttpServerRequest &request);
     Response cancelJob();
-    Response setCurrentEvent(const QHttpServerRequest &request);
+    void setCurrentEvent(const QHttpServerRequest &request, Responder &&responder);
     Response health() const;
     Response metrics() const;
-    void served(const QHttpServerRequest &request, int status);
+    void served(const Asked &asked, int status);
 
     MeetContext &m_meet;
-    ResultsTable &m_table;
+    DatabaseWorker &m_worker;
+    const DatabaseWorker::Figures &m_figures;
     ConsoleLink &m_link;
     JobLauncher &m_jobs;
-    EventReader &m_reader;
     const DiveKeeper &m_keeper;
     const HealthCheck &m_health;
     ServiceMetrics &m_metrics;
@@ -120,6 +154,8 @@ private:
     QString m_overlayShow = QStringLiteral("dive");
     std::function<QJsonArray()> m_consoleList;
     std::function<QJsonObject(const QJsonArray &)> m_mirrorLine;
+    QHash<quint64, Later> m_later;
+    quint64 m_lastLater = 0;
     QHttpServer m_server;
 };
 

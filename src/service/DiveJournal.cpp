@@ -4,6 +4,10 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 #include <unistd.h>
 
 namespace Kavvix {
@@ -19,7 +23,33 @@ bool DiveJournal::sync() {
     return true;
 }
 
+QString DiveJournal::path() const {
+    const QMutexLocker locker(&m_mutex);
+    return m_file.fileName();
+}
+
+bool DiveJournal::isOpen() const {
+    const QMutexLocker locker(&m_mutex);
+    return m_file.isOpen();
+}
+
+QList<DiveRecord> DiveJournal::pending() const {
+    const QMutexLocker locker(&m_mutex);
+    return m_pending;
+}
+
+qsizetype DiveJournal::size() const {
+    const QMutexLocker locker(&m_mutex);
+    return m_pending.size();
+}
+
+QString DiveJournal::errorText() const {
+    const QMutexLocker locker(&m_mutex);
+    return m_errorText;
+}
+
 bool DiveJournal::open(const QString &path) {
+    const QMutexLocker locker(&m_mutex);
     m_pending.clear();
     m_skipped.clear();
     m_droppedBytes = 0;
@@ -72,6 +102,7 @@ bool DiveJournal::open(const QString &path) {
 }
 
 bool DiveJournal::append(const DiveRecord &record) {
+    const QMutexLocker locker(&m_mutex);
     const QByteArray line = QJsonDocument(record.toJournal()).toJson(QJsonDocument::Compact) + '\n';
     if (m_file.write(line) != line.size())
         return fail(m_file.errorString());
@@ -81,10 +112,40 @@ bool DiveJournal::append(const DiveRecord &record) {
     return true;
 }
 
-bool DiveJournal::clear() {
-    if (!m_file.resize(0) || !m_file.seek(0) || !sync())
+bool DiveJournal::forget(qsizetype count) {
+    const QMutexLocker locker(&m_mutex);
+    if (count >= m_pending.size()) {
+        if (!m_file.resize(0) || !m_file.seek(0) || !sync())
+            return fail(m_file.errorString());
+        m_pending.clear();
+        return true;
+    }
+    const QList<DiveRecord> rest = m_pending.mid(count);
+    if (!rewrite(rest))
+        return false;
+    m_pending = rest;
+    return true;
+}
+
+// Replaces the file by one holding only records, so that a crash midway leaves either the old
+// file or the new one whole.
+bool DiveJournal::rewrite(const QList<DiveRecord> &records) {
+    const QString path = m_file.fileName();
+    QFile next(path + QStringLiteral(".new"));
+    if (!next.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return fail(next.errorString());
+    for (const DiveRecord &record : records)
+        next.write(QJsonDocument(record.toJournal()).toJson(QJsonDocument::Compact) + '\n');
+    if (!next.flush() || ::fsync(next.handle()) != 0)
+        return fail(next.errorString());
+    next.close();
+    if (::rename(QFile::encodeName(next.fileName()).constData(),
+                 QFile::encodeName(path).constData()) != 0)
+        return fail(
+            QStringLiteral("cannot replace it: %1").arg(QString::fromLocal8Bit(strerror(errno))));
+    m_file.close();
+    if (!m_file.open(QIODevice::ReadWrite) || !m_file.seek(m_file.size()))
         return fail(m_file.errorString());
-    m_pending.clear();
     return true;
 }
 

@@ -1,87 +1,134 @@
 #include "DiveKeeper.h"
 
-#include "upload/dialect/SqlDialect.h"
+#include "DatabaseWorker.h"
+#include "DiveJournal.h"
+
+#include <utility>
 
 namespace Kavvix {
 
-DiveKeeper::DiveKeeper(const QSqlDatabase &db, ResultsTable &table, DiveJournal &journal,
-                       QObject *parent)
-    : QObject(parent), m_db(db), m_table(table), m_journal(journal) {
-    m_retry.setInterval(RetryIntervalMs);
-    connect(&m_retry, &QTimer::timeout, this, [this] {
-        if (flushJournal())
-            m_retry.stop();
-    });
+DiveKeeper::DiveKeeper(DatabaseWorker &worker, DiveJournal &journal, QObject *parent)
+    : QObject(parent), m_worker(worker), m_journal(journal) {
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, &DiveKeeper::onDeadline);
+    connect(&worker, &DatabaseWorker::stored, this, &DiveKeeper::onStored);
+    connect(&worker, &DatabaseWorker::kept, this, &DiveKeeper::onKept);
+    connect(&worker, &DatabaseWorker::databaseChanged, this, &DiveKeeper::onDatabaseChanged);
 }
 
-void DiveKeeper::replayJournal() {
-    for (const QString &line : m_journal.skipped())
-        emit logLine(line);
-    if (m_journal.droppedBytes() > 0)
-        emit logLine(QStringLiteral("journal: dropped %1 bytes of a record cut short")
-                         .arg(m_journal.droppedBytes()));
-    if (!m_journal.isEmpty() && !flushJournal())
-        m_retry.start();
-}
-
-bool DiveKeeper::reconnect() {
-    // A dropped server connection stays broken: open a fresh one. An SQLite file that was
-    // locked needs nothing: reopening it would only wait out the lock once more.
-    if (m_databaseUp || SqlDialect::engineOf(m_db) == SqlDialect::Engine::SQLite)
-        return true;
-    // Its statements are prepared anew on the fresh connection.
-    m_table.forgetStatements();
-    m_db.close();
-    return m_db.open() && m_table.ensureTable();
-}
-
-void DiveKeeper::databaseFailed() {
-    if (m_databaseUp)
-        emit logLine(QStringLiteral("database: %1; dives go to the journal %2")
-                         .arg(m_table.lastError().simplified(), m_journal.path()));
-    m_databaseUp = false;
-    if (!m_retry.isActive())
-        m_retry.start();
-}
-
-bool DiveKeeper::flushJournal() {
-    if (!reconnect())
-        return false;
-    const QList<DiveRecord> pending = m_journal.pending();
-    for (DiveRecord record : pending) {
-        if (m_table.store(record) == ResultsTable::Outcome::Failed) {
-            databaseFailed();
-            return false;
-        }
+void DiveKeeper::keep(const DiveRecord &record) {
+    if (!m_up) {
+        journal(record);
+        return;
     }
-    // A crash before the journal is cleared replays these again: the table ignores them.
-    if (!m_journal.clear()) {
-        emit logLine(m_journal.errorText());
-        return false;
-    }
-    if (!m_databaseUp) {
-        m_databaseUp = true;
-        emit logLine(QStringLiteral("database: connected again"));
-    }
-    if (!pending.isEmpty())
-        emit logLine(
-            QStringLiteral("journal: %1 dives written to the database").arg(pending.size()));
-    return true;
+    const quint64 id = ++m_nextId;
+    m_waiting.append({id, record});
+    m_worker.handed(id);
+    QMetaObject::invokeMethod(&m_worker,
+                              [worker = &m_worker, id, record] { worker->store(id, record); });
+    armDeadline();
 }
 
-DiveKeeper::Place DiveKeeper::keep(DiveRecord &record) {
-    // Newer dives wait behind the journal, so a correction never lands before its original.
-    if (m_databaseUp && (m_journal.isEmpty() || flushJournal())) {
-        if (m_table.store(record) != ResultsTable::Outcome::Failed)
-            return Place::Database;
-        databaseFailed();
+// The database thread must answer within the deadline of the oldest dive handed to it or of
+// its last answer, whichever is later: a burst of dives waits its turn without counting as
+// the database not answering.
+void DiveKeeper::armDeadline() {
+    if (m_waiting.isEmpty())
+        m_deadline.stop();
+    else if (!m_deadline.isActive())
+        m_deadline.start(AnswerDeadlineMs);
+}
+
+// The database thread answered something: the oldest dive's deadline runs from now.
+void DiveKeeper::progressed() {
+    m_deadline.stop();
+    armDeadline();
+}
+
+void DiveKeeper::onStored(quint64 id, const DiveRecord &record) {
+    if (!m_waiting.isEmpty() && m_waiting.first().id == id) {
+        m_waiting.first().record = record;
+        m_waiting.first().stored = true;
     }
+    progressed();
+}
+
+void DiveKeeper::onKept(quint64 id, bool stored, const DiveRecord &record,
+                        const QJsonObject &message, const QString &problem) {
+    if (m_waiting.isEmpty() || m_waiting.first().id != id) {
+        // Too late: the dive is announced already (from the journal, or stored but alone). A
+        // database that took it is back.
+        if (stored && !m_up)
+            onDatabaseChanged(true, QString());
+        progressed();
+        return;
+    }
+    if (!stored) {
+        setDown(problem);
+        giveUp();
+        return;
+    }
+    m_waiting.removeFirst();
+    progressed();
+    emit kept(record, Place::Database, message);
+}
+
+// A dive stored in time is announced alone when what goes with it takes too long to read;
+// one not stored in time goes to the journal, with every dive behind it.
+void DiveKeeper::onDeadline() {
+    if (m_waiting.isEmpty())
+        return;
+    if (!m_waiting.first().stored) {
+        giveUp();
+        return;
+    }
+    const DiveRecord record = m_waiting.takeFirst().record;
+    armDeadline();
+    emit kept(record, Place::Database, {});
+}
+
+void DiveKeeper::onDatabaseChanged(bool up, const QString &problem) {
+    if (up) {
+        m_up = true;
+        m_problem.clear();
+    } else {
+        setDown(problem);
+    }
+}
+
+void DiveKeeper::setDown(const QString &problem) {
+    m_up = false;
+    m_problem = problem;
+}
+
+// The oldest dive had no answer in time (or the database refused it): it and every dive
+// behind it go to the journal, in order.
+void DiveKeeper::giveUp() {
+    if (m_up && !m_waiting.isEmpty())
+        emit logLine(QStringLiteral("database: no answer within %1 ms; dives go to the journal %2")
+                         .arg(AnswerDeadlineMs)
+                         .arg(m_journal.path()));
+    if (m_up)
+        setDown(QStringLiteral("no answer within %1 ms").arg(AnswerDeadlineMs));
+    journalWaiting();
+}
+
+void DiveKeeper::journalWaiting() {
+    m_deadline.stop();
+    const QList<Waiting> waiting = std::exchange(m_waiting, {});
+    for (const Waiting &dive : waiting)
+        journal(dive.record);
+}
+
+void DiveKeeper::journal(DiveRecord record) {
     record.revision = 0;
     if (!m_journal.append(record)) {
         emit logLine(m_journal.errorText());
-        return Place::Nowhere;
+        emit kept(record, Place::Nowhere, {});
+        return;
     }
-    return Place::Journal;
+    QMetaObject::invokeMethod(&m_worker, &DatabaseWorker::journalGrew);
+    emit kept(record, Place::Journal, {});
 }
 
 } // namespace Kavvix

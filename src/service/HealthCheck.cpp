@@ -2,10 +2,9 @@
 
 #include "ConsoleLink.h"
 #include "DiveJournal.h"
+#include "DiveKeeper.h"
 
 #include <QFileInfo>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <string_view>
 
@@ -44,12 +43,9 @@ QString HealthCheck::consoleProblem() const {
 }
 
 QString HealthCheck::databaseProblem() const {
-    if (!m_db.isOpen())
-        return QStringLiteral("not connected: %1").arg(m_db.lastError().text().simplified());
-    QSqlQuery query(m_db);
-    if (!query.exec(QStringLiteral("SELECT 1")))
-        return QStringLiteral("does not answer: %1").arg(query.lastError().text().simplified());
-    return {};
+    if (m_keeper.databaseUp())
+        return {};
+    return QStringLiteral("does not answer: %1").arg(m_keeper.problem());
 }
 
 QString HealthCheck::journalProblem() const {

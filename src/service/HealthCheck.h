@@ -1,15 +1,16 @@
 #pragma once
 
 #include <QJsonObject>
-#include <QSqlDatabase>
 
 namespace Kavvix {
 
 class ConsoleLink;
 class DiveJournal;
+class DiveKeeper;
 
 // Whether the service can do its job right now: the console's line is open (or lent to an
-// upload or connection test), the meet database answers, and the journal can take a dive.
+// upload or connection test), the meet database answers (as the last write found it: asking it
+// here would wait for it), and the journal can take a dive.
 class HealthCheck {
 public:
     struct Report {
@@ -19,8 +20,8 @@ public:
         QJsonObject body;
     };
 
-    HealthCheck(const QSqlDatabase &db, const ConsoleLink &link, const DiveJournal &journal)
-        : m_db(db), m_link(link), m_journal(journal) {}
+    HealthCheck(const DiveKeeper &keeper, const ConsoleLink &link, const DiveJournal &journal)
+        : m_keeper(keeper), m_link(link), m_journal(journal) {}
 
     Report check() const;
     // A service without a console line (serve --no-console, a mirror) does not miss it, nor
@@ -33,7 +34,7 @@ private:
     QString databaseProblem() const;
     QString journalProblem() const;
 
-    QSqlDatabase m_db;
+    const DiveKeeper &m_keeper;
     const ConsoleLink &m_link;
     const DiveJournal &m_journal;
     QString m_noConsole;

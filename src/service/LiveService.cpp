@@ -3,10 +3,10 @@
 #include "ApiServer.h"
 #include "ConsoleLink.h"
 #include "ConsoleRegistry.h"
+#include "DatabaseWorker.h"
 #include "DiveJournal.h"
 #include "DiveKeeper.h"
 #include "DiverNames.h"
-#include "EventReader.h"
 #include "HealthCheck.h"
 #include "JobLauncher.h"
 #include "JobOutcome.h"
@@ -24,12 +24,14 @@
 #include <kavvix/service/Recording.h>
 
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTcpServer>
+#include <QThread>
 #include <QUrl>
 
 #include <atomic>
@@ -52,6 +54,9 @@ constexpr int LockWaitMs = 250;
 // At start the service has nothing to serve yet, and a host writing to the file (or a crash's
 // lock) is waited for this long rather than refused.
 constexpr int StartLockWaitMs = 30000;
+// How long stopping waits for the database thread to finish its statement. A frozen server
+// is left behind after that: whatever was announced is in the database or the journal.
+constexpr unsigned long StopWaitMs = 1500;
 
 void setLockWait(QSqlDatabase &db, int ms) {
     const QString wait = SqlDialect::lockWaitOptions(db, ms);
@@ -101,13 +106,18 @@ QString defaultJournalPath(const QString &database, const QString &meetId,
 } // namespace
 
 struct LiveService::Parts {
+    // For the start's checks and the uploads' queries; the service's own statements run on
+    // the database thread, with its own connection.
     QString connectionName = newConnectionName();
     QSqlDatabase db;
-    std::unique_ptr<ResultsTable> table;
     std::unique_ptr<MeetContext> meet;
-    std::unique_ptr<DiverNames> names;
-    std::unique_ptr<EventReader> reader;
-    DiveJournal journal;
+    // Shared with the database thread, which may outlive the service when a frozen server
+    // holds it at the end.
+    std::shared_ptr<DiveJournal> journal = std::make_shared<DiveJournal>();
+    QThread *databaseThread = nullptr;
+    DatabaseWorker *worker = nullptr;
+    DatabaseWorker::Figures figures;
+    QJsonArray consoles; // the meet's consoles, as last read or (on a mirror) as last told
     std::unique_ptr<DiveKeeper> keeper;
     std::unique_ptr<ConsoleLink> link;
     std::unique_ptr<JobLauncher> jobs;
@@ -121,6 +131,8 @@ struct LiveService::Parts {
     MirrorConsoles mirrorConsoles;
     quint16 httpPort = 0;
     qint64 lastReceivedMs = 0;
+    // When each dive waiting to be kept arrived, oldest first (they are kept in order).
+    QList<QElapsedTimer> arrivals;
     bool consoleOpen = false;
     Recording::Writer recording;
     QString openFiles; // the limits of open files and connections, logged once started
@@ -168,9 +180,8 @@ void LiveService::start() {
     // A mirror writes nothing: it has no journal to keep.
     if (!m_options.mirror)
         openJournal();
+    startDatabaseThread();
     wire();
-    if (!m_options.mirror)
-        m_parts->keeper->replayJournal();
     listen();
     openRecording();
     if (m_options.withConsole)
@@ -222,18 +233,68 @@ void LiveService::openDatabase() {
         cannotStart(QStringLiteral("database: meet %1 has no event '%2'")
                         .arg(m_options.meetId, m_options.currentEvent));
     p.meet->setCurrentEvent(m_options.currentEvent);
-    p.table = std::make_unique<ResultsTable>(p.db);
-    p.names = std::make_unique<DiverNames>(p.db, m_options.meetId);
-    p.reader = std::make_unique<EventReader>(*p.meet, *p.table, *p.names);
-    if (!p.table->ensureTable())
+    ResultsTable table(p.db);
+    if (!table.ensureTable())
         cannotStart(QStringLiteral("database: cannot create kavvix_dive_results: %1")
-                        .arg(p.table->lastError()));
+                        .arg(table.lastError()));
     setLockWait(p.db, LockWaitMs);
+    // From here on the database thread reads the meet, and this thread takes what it read.
+    p.meet->stopReading();
 }
 
 void LiveService::openJournal() {
-    if (!m_parts->journal.open(m_options.journalPath))
-        cannotStart(m_parts->journal.errorText());
+    if (!m_parts->journal->open(m_options.journalPath))
+        cannotStart(m_parts->journal->errorText());
+}
+
+void LiveService::startDatabaseThread() {
+    Parts &p = *m_parts;
+    const QString database = m_options.database;
+    p.worker = new DatabaseWorker(
+        [database](const QString &name) {
+            QSqlDatabase db = openMeetDatabase(database, name);
+            setLockWait(db, LockWaitMs);
+            return db;
+        },
+        m_options.meetId, p.journal);
+    p.databaseThread = new QThread;
+    p.databaseThread->setObjectName(QStringLiteral("kavvix-database"));
+    p.worker->moveToThread(p.databaseThread);
+    // Ends on that thread, whenever it ends: its connection is used there only.
+    connect(p.databaseThread, &QThread::finished, p.worker, &DatabaseWorker::close,
+            Qt::DirectConnection);
+    connect(p.worker, &DatabaseWorker::logLine, this, &LiveService::logLine);
+    connect(p.worker, &DatabaseWorker::meetRead, this,
+            [this](const MeetContext::Read &read) { m_parts->meet->adopt(read); });
+    connect(p.worker, &DatabaseWorker::counted, this,
+            [this](const DatabaseWorker::Figures &figures) { m_parts->figures = figures; });
+    connect(p.worker, &DatabaseWorker::consolesRead, this,
+            [this](const QJsonArray &consoles) { m_parts->consoles = consoles; });
+    connect(p.worker, &DatabaseWorker::described, this, &LiveService::announceDescribed);
+    p.databaseThread->start();
+    bool opened = false;
+    QString problem;
+    QMetaObject::invokeMethod(
+        p.worker, [&] { opened = m_parts->worker->open(problem); }, Qt::BlockingQueuedConnection);
+    if (!opened)
+        cannotStart(QStringLiteral("database: %1").arg(problem));
+}
+
+void LiveService::stopDatabaseThread() {
+    Parts &p = *m_parts;
+    if (!p.databaseThread)
+        return;
+    p.databaseThread->quit();
+    if (p.databaseThread->wait(StopWaitMs)) {
+        delete p.worker;
+        delete p.databaseThread;
+    } else {
+        // Still held by a server that does not answer: it ends on its own once the statement
+        // gives up, and the process may end before that.
+        emit logLine(QStringLiteral("database: no answer; stopping without it"));
+    }
+    p.worker = nullptr;
+    p.databaseThread = nullptr;
 }
 
 void LiveService::listen() {
@@ -278,24 +339,23 @@ void LiveService::openLine() {
 
 void LiveService::wire() {
     Parts &p = *m_parts;
-    p.keeper = std::make_unique<DiveKeeper>(p.db, *p.table, p.journal);
+    p.keeper = std::make_unique<DiveKeeper>(*p.worker, *p.journal);
     p.link = std::make_unique<ConsoleLink>(m_options.portNumber);
     p.jobs = std::make_unique<JobLauncher>(p.db, *p.meet, *p.link);
     p.jobs->setLineAvailable(m_options.withConsole);
-    p.health = std::make_unique<HealthCheck>(p.db, *p.link, p.journal);
+    p.health = std::make_unique<HealthCheck>(*p.keeper, *p.link, *p.journal);
     if (!m_options.withConsole)
         p.health->setWithoutConsole(m_options.mirror ? QStringLiteral("mirror")
                                                      : QStringLiteral("--no-console"));
     if (m_options.mirror)
         p.health->setWithoutJournal(QStringLiteral("mirror"));
     p.api = std::make_unique<ApiServer>(ApiServer::Parts{
-        *p.meet, *p.table, *p.link, *p.jobs, *p.reader, *p.keeper, *p.health, p.metrics,
-        [this] { return qint64(m_parts->journal.pending().size()); },
+        *p.meet, *p.worker, p.figures, *p.link, *p.jobs, *p.keeper, *p.health, p.metrics,
+        [this] { return qint64(m_parts->journal->size()); },
         [this] { return qint64(m_parts->feed ? m_parts->feed->clientCount() : 0); }});
     p.api->setToken(m_options.token);
     p.api->setLineName(portName());
-    p.api->setConsoleList(
-        [this] { return ConsoleRegistry::list(m_parts->table->statements(), m_options.meetId); });
+    p.api->setConsoleList([this] { return m_parts->consoles; });
     p.feed = std::make_unique<LiveFeed>(p.api->server());
 
     for (QObject *source :
@@ -303,6 +363,10 @@ void LiveService::wire() {
           static_cast<QObject *>(p.feed.get())})
         connect(source, SIGNAL(logLine(QString)), this, SIGNAL(logLine(QString)));
     connect(p.link.get(), &ConsoleLink::diveReceived, this, &LiveService::onDive);
+    connect(p.keeper.get(), &DiveKeeper::kept, this,
+            [this](const DiveRecord &record, DiveKeeper::Place place, const QJsonObject &message) {
+                onKept(record, int(place), message);
+            });
     connect(p.link.get(), &ConsoleLink::consoleChanged, this,
             [this](bool open, const QString &version) {
                 if (open != m_parts->consoleOpen)
@@ -371,7 +435,15 @@ void LiveService::onDive(const DiveRecord &received) {
     // Strictly increasing arrival times let the table tell a replayed dive from a newer one.
     record.receivedAtMs = qMax(QDateTime::currentMSecsSinceEpoch(), p.lastReceivedMs + 1);
     p.lastReceivedMs = record.receivedAtMs;
-    const DiveKeeper::Place place = p.keeper->keep(record);
+    // The batch's arrival, for the latency from the frame to the feed.
+    p.arrivals.append(p.link->batchArrival());
+    p.keeper->keep(record);
+}
+
+void LiveService::onKept(const DiveRecord &record, int placeNumber, const QJsonObject &message) {
+    Parts &p = *m_parts;
+    const auto place = DiveKeeper::Place(placeNumber);
+    const QElapsedTimer arrival = p.arrivals.isEmpty() ? QElapsedTimer() : p.arrivals.takeFirst();
     if (place == DiveKeeper::Place::Database)
         p.metrics.countStored();
     else if (place == DiveKeeper::Place::Journal)
@@ -388,34 +460,24 @@ void LiveService::onDive(const DiveRecord &received) {
                      .arg(record.divingOrder())
                      .arg(where));
     // Only a dive that is safe somewhere is announced.
-    if (place == DiveKeeper::Place::Nowhere)
+    if (place == DiveKeeper::Place::Nowhere) {
         p.feed->broadcast({{"type", "error"},
                            {"text", QStringLiteral("a judged dive could be kept neither in the "
                                                    "database nor in the journal")}});
-    else {
-        p.feed->broadcast(diveMessage(record));
-        p.metrics.countAnnounced();
-        if (p.link->batchArrival().isValid())
-            p.metrics.observeAnnounceLatency(double(p.link->batchArrival().nsecsElapsed()) / 1e9);
+        return;
     }
-}
-
-// The dive with all that the pages show after it, read once for every client: the event's
-// standings, who dives next and where the event stands. A dive kept only in the journal goes
-// out alone: the event cannot be read until the database is back.
-QJsonObject LiveService::diveMessage(const DiveRecord &record) {
-    Parts &p = *m_parts;
-    const auto event = record.revision > 0 ? p.reader->read(record.eventId, record) : std::nullopt;
-    QJsonObject message{{"type", "dive"}};
-    if (!event) {
+    // A dive kept only in the journal goes out alone: the event cannot be read until the
+    // database is back.
+    if (message.isEmpty()) {
         QJsonObject dive = record.toJson();
-        DiverNames::annotate(dive, p.names->current(p.table->statements()));
-        message.insert(QStringLiteral("dive"), dive);
-        return message;
+        DiverNames::annotate(dive, p.figures.names);
+        p.feed->broadcast({{"type", "dive"}, {"dive", dive}});
+    } else {
+        p.feed->broadcast(message);
     }
-    message.insert(QStringLiteral("dive"), event->summary.judged);
-    event->summary.addTo(message);
-    return message;
+    p.metrics.countAnnounced();
+    if (arrival.isValid())
+        p.metrics.observeAnnounceLatency(double(arrival.nsecsElapsed()) / 1e9);
 }
 
 // The console's row among the meet's consoles, kept up to date from here on; a service without
@@ -469,7 +531,9 @@ void LiveService::startMirror() {
     });
     // The pages that follow the dives start on a running console's event; from then on, the
     // event of the latest dive.
-    const QJsonArray consoles = ConsoleRegistry::list(p.table->statements(), m_options.meetId);
+    PreparedStatements statements(p.db);
+    const QJsonArray consoles = ConsoleRegistry::list(statements, m_options.meetId);
+    p.consoles = consoles;
     p.mirrorConsoles.reset(consoles);
     for (const QJsonValue &console : consoles)
         if (console[QLatin1String("running")].toBool() &&
@@ -490,26 +554,24 @@ void LiveService::announceStored(const QList<DiveRecord> &records) {
                          .arg(record.divingOrder())
                          .arg(record.revision)
                          .arg(record.change));
-        QJsonObject message = diveMessage(record);
-        if (!message.contains(QLatin1String("standings"))) {
-            // The event could not be read: the service's own connection may have broken
-            // (a server's idle time-out, say) while the listener's stayed up. Open it afresh.
-            reopenDatabase();
-            message = diveMessage(record);
-        }
-        m_parts->feed->broadcast(message);
-        m_parts->metrics.countAnnounced();
-        // From the frame reaching the console's service (by its clock) to the mirror's clients.
-        m_parts->metrics.observeAnnounceLatency(
-            double(qMax<qint64>(0, QDateTime::currentMSecsSinceEpoch() - record.receivedAtMs)) /
-            1000.0);
     }
+    // What the pages show after each dive is read on the database thread.
+    QMetaObject::invokeMethod(
+        m_parts->worker, [worker = m_parts->worker, records] { worker->describe(records); },
+        Qt::QueuedConnection);
+}
+
+void LiveService::announceDescribed(const DiveRecord &record, const QJsonObject &message) {
+    m_parts->feed->broadcast(message);
+    m_parts->metrics.countAnnounced();
+    // From the frame reaching the console's service (by its clock) to the mirror's clients.
+    m_parts->metrics.observeAnnounceLatency(
+        double(qMax<qint64>(0, QDateTime::currentMSecsSinceEpoch() - record.receivedAtMs)) /
+        1000.0);
 }
 
 void LiveService::reopenDatabase() {
-    m_parts->table->forgetStatements();
-    m_parts->db.close();
-    m_parts->db.open();
+    QMetaObject::invokeMethod(m_parts->worker, &DatabaseWorker::reopen, Qt::QueuedConnection);
 }
 
 // A console's message, to this mirror's clients; the line state is every console's.
@@ -518,6 +580,16 @@ void LiveService::relay(QJsonObject message) {
     if (type == QLatin1String("overlay"))
         m_parts->api->setOverlayShow(message.value(QLatin1String("show")).toString());
     else if (type == QLatin1String("console")) {
+        // The list /api/meet shows follows at once, before the next reading of the table.
+        const QString name = message.value(QLatin1String("consoleName")).toString();
+        for (qsizetype i = 0; i < m_parts->consoles.size(); ++i) {
+            QJsonObject console = m_parts->consoles[i].toObject();
+            if (console.value(QLatin1String("name")).toString() != name)
+                continue;
+            for (const char *key : {"open", "since", "answering", "version", "versionCurrent"})
+                console.insert(QLatin1String(key), message.value(QLatin1String(key)));
+            m_parts->consoles[i] = console;
+        }
         m_parts->mirrorConsoles.apply(message);
         const QJsonObject line = m_parts->mirrorConsoles.combined();
         for (auto it = line.begin(); it != line.end(); ++it)
@@ -550,6 +622,9 @@ void LiveService::stop() {
     if (p.api)
         for (QTcpServer *server : p.api->server().servers())
             server->close();
+    if (p.keeper)
+        p.keeper->journalWaiting();
+    stopDatabaseThread();
     if (p.db.isOpen())
         p.db.close();
 }

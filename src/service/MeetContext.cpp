@@ -21,62 +21,55 @@ bool exists(const QSqlDatabase &db, const QString &sql, const QStringList &value
 } // namespace
 
 bool MeetContext::refresh() {
+    if (!m_db.isValid())
+        return false;
     const ServerWatchdog watchdog(m_db);
     QSqlQuery ids(m_db);
     ids.prepare(QStringLiteral("SELECT EventID FROM tblEventInfo WHERE MeetID = ?"));
     ids.addBindValue(m_meetId);
     if (!ids.exec())
         return false;
-    QStringList eventIds;
+    Read read;
     while (ids.next())
-        eventIds << ids.value(0).toString();
+        read.eventIds << ids.value(0).toString();
     const auto rs = modKavvix::GetMeetEvents(m_meetId, m_db);
     if (!rs)
         return false;
-    QJsonArray list;
     rs->seek(QSql::BeforeFirstRow);
     while (rs->next())
-        list.append(QJsonObject{{"eventId", rs->value(QStringLiteral("EventID")).toString()},
-                                {"eventName", rs->value(QStringLiteral("EventName")).toString()}});
-    m_meetName = modKavvix::GetMeetName(m_meetId, m_db);
-    m_events = list;
-    m_eventIds = eventIds;
+        read.events.append(
+            QJsonObject{{"eventId", rs->value(QStringLiteral("EventID")).toString()},
+                        {"eventName", rs->value(QStringLiteral("EventName")).toString()}});
+    QSqlQuery planned(m_db);
+    planned.setForwardOnly(true);
+    planned.prepare(QStringLiteral("SELECT EventID, COUNT(*) FROM (SELECT DISTINCT EventID, "
+                                   "DiveRound, DivingOrder FROM tblDiveSheets WHERE MeetID = ?) "
+                                   "AS planned GROUP BY EventID"));
+    planned.addBindValue(m_meetId);
+    if (!planned.exec())
+        return false;
+    while (planned.next())
+        read.planned.insert(planned.value(0).toString(), planned.value(1).toInt());
+    QSqlQuery entries(m_db);
+    entries.setForwardOnly(true);
+    entries.prepare(QStringLiteral("SELECT DISTINCT EventID, DivingOrder, RegID FROM "
+                                   "tblDiveSheets WHERE MeetID = ? ORDER BY EventID, "
+                                   "DivingOrder, RegID"));
+    entries.addBindValue(m_meetId);
+    if (!entries.exec())
+        return false;
+    while (entries.next())
+        read.entries.append(QJsonObject{{"eventId", entries.value(0).toString()},
+                                        {"DivingOrder", entries.value(1).toInt()},
+                                        {"regId", entries.value(2).toInt()}});
+    read.meetName = modKavvix::GetMeetName(m_meetId, m_db);
+    m_read = read;
     m_sinceRead.start();
     return true;
 }
 
-void MeetContext::refreshWhenOld() {
-    if (!m_sinceRead.isValid() || m_sinceRead.hasExpired(RefreshIntervalMs))
-        refresh();
-}
-
-QJsonArray MeetContext::entries() const {
-    QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT DISTINCT EventID, DivingOrder, RegID FROM tblDiveSheets "
-                                 "WHERE MeetID = ? ORDER BY EventID, DivingOrder, RegID"));
-    query.addBindValue(m_meetId);
-    QJsonArray list;
-    if (query.exec())
-        while (query.next())
-            list.append(QJsonObject{{"eventId", query.value(0).toString()},
-                                    {"DivingOrder", query.value(1).toInt()},
-                                    {"regId", query.value(2).toInt()}});
-    return list;
-}
-
-QHash<QString, int> MeetContext::plannedDives() const {
-    QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT EventID, COUNT(*) FROM (SELECT DISTINCT EventID, "
-                                 "DiveRound, DivingOrder FROM tblDiveSheets WHERE MeetID = ?) "
-                                 "AS planned GROUP BY EventID"));
-    query.addBindValue(m_meetId);
-    QHash<QString, int> counts;
-    if (query.exec())
-        while (query.next())
-            counts.insert(query.value(0).toString(), query.value(1).toInt());
-    return counts;
+bool MeetContext::refreshWhenOld() {
+    return (!m_sinceRead.isValid() || m_sinceRead.hasExpired(RefreshIntervalMs)) && refresh();
 }
 
 bool MeetContext::hasMeet() const {
@@ -85,7 +78,7 @@ bool MeetContext::hasMeet() const {
 }
 
 bool MeetContext::hasEvent(const QString &eventId) {
-    return m_eventIds.contains(eventId) || (refresh() && m_eventIds.contains(eventId));
+    return knowsEvent(eventId) || (refresh() && knowsEvent(eventId));
 }
 
 } // namespace Kavvix

@@ -165,7 +165,8 @@ TEST_P(Serve, UploadAndConnectionTestRunOnTheServicePortOneAtATime) {
     finished = feed.waitFor(QStringLiteral("finished"), 2, 30000);
     ASSERT_EQ(finished.size(), 2) << service.log().toStdString();
     EXPECT_EQ(finished[1]["job"].toString(), QStringLiteral("upload"));
-    EXPECT_EQ(finished[1]["result"].toString(), QStringLiteral("sent"));
+    EXPECT_EQ(finished[1]["result"].toString(), QStringLiteral("sent"))
+        << service.log().toStdString();
     EXPECT_FALSE(feed.waitFor(QStringLiteral("message"), 3).isEmpty());
     const auto progress = feed.waitFor(QStringLiteral("progress"), 2);
     ASSERT_EQ(progress.size(), 2); // 10 divers: two frames

@@ -167,10 +167,20 @@ TEST(DiveJournal, KeepsWholeRecordsAndDropsOneCutShort) {
             // Appending after the cut gives whole records again.
             ASSERT_TRUE(reopened.append(dive(1, 4, 8, 4)));
         }
-        DiveJournal again;
-        ASSERT_TRUE(again.open(path));
-        EXPECT_EQ(again.pending().size(), 3);
-        ASSERT_TRUE(again.clear());
+        {
+            // Forgetting the oldest keeps the rest, on disk too.
+            DiveJournal again;
+            ASSERT_TRUE(again.open(path));
+            EXPECT_EQ(again.pending().size(), 3);
+            ASSERT_TRUE(again.forget(1));
+            ASSERT_TRUE(again.append(dive(1, 5, 9, 5)));
+        }
+        DiveJournal rest;
+        ASSERT_TRUE(rest.open(path));
+        ASSERT_EQ(rest.pending().size(), 3);
+        EXPECT_EQ(rest.pending()[0].divingOrder(), 2);
+        EXPECT_EQ(rest.pending()[2].divingOrder(), 5);
+        ASSERT_TRUE(rest.forget(3));
         EXPECT_EQ(QFile(path).size(), 0);
     }
 }

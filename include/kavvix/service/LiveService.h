@@ -68,16 +68,20 @@ private:
     void openLine();
     QString portName() const;
     void listen();
+    void startDatabaseThread();
+    void stopDatabaseThread();
     void wire();
     void onDive(const DiveRecord &record);
-    QJsonObject diveMessage(const DiveRecord &record);
     QString consoleName() const;
     void startRegistry();
     void publish(const QJsonObject &message);
     void startMirror();
     void announceStored(const QList<DiveRecord> &records);
+    void announceDescribed(const DiveRecord &record, const QJsonObject &message);
     void relay(QJsonObject message);
     void reopenDatabase();
+    // place: a DiveKeeper::Place.
+    void onKept(const DiveRecord &record, int place, const QJsonObject &message);
 
     LiveServiceOptions m_options;
     std::unique_ptr<Parts> m_parts;
