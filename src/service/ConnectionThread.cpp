@@ -2,7 +2,10 @@
 
 #include <kavvix/MeetDatabase.h>
 
+#include <QDeadlineTimer>
 #include <QTimer>
+
+#include <climits>
 
 #include <atomic>
 
@@ -17,7 +20,13 @@ ConnectionThread::ConnectionThread(const QString &name) : m_context(std::make_un
 }
 
 ConnectionThread::~ConnectionThread() {
-    call([this] {
+    if (!m_finished)
+        finish(ULONG_MAX);
+}
+
+bool ConnectionThread::finish(unsigned long waitMs) {
+    m_finished = true;
+    post([this] {
         if (m_finish)
             m_finish();
         // Timers and connections made with the context go on its thread.
@@ -25,9 +34,10 @@ ConnectionThread::~ConnectionThread() {
         m_db.close();
         m_db = QSqlDatabase();
         QSqlDatabase::removeDatabase(m_connectionName);
+        m_thread.quit();
     });
-    m_thread.quit();
-    m_thread.wait();
+    return m_thread.wait(waitMs == ULONG_MAX ? QDeadlineTimer(QDeadlineTimer::Forever)
+                                             : QDeadlineTimer(qint64(waitMs)));
 }
 
 QSqlDatabase &ConnectionThread::open(const QString &pathOrUrl) {

@@ -18,6 +18,7 @@ namespace Kavvix {
 class ConnectionThread {
 public:
     explicit ConnectionThread(const QString &name);
+    // Finishes, waiting as long as that takes, unless finish() did.
     ~ConnectionThread();
     ConnectionThread(const ConnectionThread &) = delete;
     ConnectionThread &operator=(const ConnectionThread &) = delete;
@@ -45,6 +46,10 @@ public:
         QMetaObject::invokeMethod(context(), std::move(function), Qt::QueuedConnection);
     }
     void finishWith(std::function<void()> finish) { m_finish = std::move(finish); }
+    // Ends the thread (the function given to finishWith() last), waiting at most waitMs; false
+    // when a statement held by a server that does not answer keeps it busy past that. The
+    // thread then still uses this object and what it works on: they must be left alive.
+    bool finish(unsigned long waitMs);
 
 private:
     QThread m_thread;
@@ -52,6 +57,7 @@ private:
     std::function<void()> m_finish;
     QString m_connectionName;
     QSqlDatabase m_db;
+    bool m_finished = false;
 };
 
 } // namespace Kavvix

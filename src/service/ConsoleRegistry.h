@@ -37,6 +37,9 @@ public:
     // Merges what changed into the row ({"currentEvent"}, the line's state...) and writes it.
     void update(const QJsonObject &changes);
     void publish(const QJsonObject &message);
+    // Writes what was asked and ends, waiting at most waitMs; false when the database holds it
+    // up past that, and the registry must then be left alive (the process is ending).
+    bool stop(unsigned long waitMs) { return m_thread.finish(waitMs); }
 
     // Every console of the meet: {"name", "currentEvent", "line", "open", "since",
     // "answering", "version", "versionCurrent", "startedAt", "heartbeat", "running"};

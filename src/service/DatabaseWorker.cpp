@@ -146,6 +146,13 @@ bool DatabaseWorker::flushJournal() {
 }
 
 void DatabaseWorker::store(quint64 id, DiveRecord record) {
+    // After a failure, every dive goes to the journal behind the one that failed until the
+    // retry has written them all, in order: one stored directly meanwhile would land before
+    // a dive (or a correction) that arrived earlier.
+    if (!m_up) {
+        emit kept(id, false, record, {}, QStringLiteral("the database is not answering"));
+        return;
+    }
     // Newer dives wait behind the journal, so a correction never lands before its original.
     if (!m_journal->isEmpty() && !flushJournal()) {
         emit kept(id, false, record, {}, m_table->lastError().simplified());

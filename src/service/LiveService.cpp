@@ -600,6 +600,9 @@ void LiveService::relay(QJsonObject message) {
 
 void LiveService::stop() {
     Parts &p = *m_parts;
+    // A thread held up by a server that does not answer is left to end with the process.
+    if (p.listener && !p.listener->stop(StopWaitMs))
+        (void)p.listener.release();
     p.listener.reset();
     if (p.feed)
         p.feed->closeAll();
@@ -617,6 +620,10 @@ void LiveService::stop() {
         message.insert(QStringLiteral("type"), QStringLiteral("console"));
         message.insert(QStringLiteral("version"), p.link->version());
         p.registry->publish(message);
+        if (!p.registry->stop(StopWaitMs)) {
+            emit logLine(QStringLiteral("consoles: no answer; stopping without the console's row"));
+            (void)p.registry.release();
+        }
         p.registry.reset();
     }
     if (p.api)

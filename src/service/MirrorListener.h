@@ -32,6 +32,9 @@ public:
 
     MirrorListener(const QString &database, const QString &meetId, QObject *parent = nullptr);
     ~MirrorListener() override;
+    // Ends, waiting at most waitMs; false when the database holds it up past that, and the
+    // listener must then be left alive (the process is ending).
+    bool stop(unsigned long waitMs) { return m_thread.finish(waitMs); }
 
     // Connects and listens; false (and problem) when that cannot be done.
     bool start(QString &problem);
