@@ -69,6 +69,7 @@ int MonitorCommand::run(const QCommandLineParser &parser, Console &console) {
                          QJsonObject object = DiveResultPrinter::toJson(*result);
                          object.insert(QStringLiteral("event"), QStringLiteral("DiveResult"));
                          emitLine(DiveResultPrinter::line(*result), object);
+                         result->deleteLater(); // printed: nothing keeps it
                      });
 
     QObject::connect(

@@ -22,6 +22,9 @@ ConsoleLink::ConsoleLink(qint16 portNumber, QObject *parent)
     connect(&processor, &cDakProcessor::DiveResult, this, [this](cDiveResult *result) {
         DiveRecord record = DiveRecord::fromResult(*result);
         record.rawFrame = m_reader.processor().currentFrame();
+        // The service keeps its own copy: the processor need not keep the record for a host,
+        // which over a long meet would hold thousands of them.
+        result->deleteLater();
         heardConsole();
         emit diveReceived(record);
     });
