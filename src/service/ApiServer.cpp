@@ -138,23 +138,29 @@ void ApiServer::answer(quint64 id, Response &&response) {
 }
 
 void ApiServer::withEvent(const QString &eventId, const QHttpServerRequest &request,
-                          Responder &&responder, std::function<Response()> known) {
-    if (m_meet.knowsEvent(eventId)) {
+                          Responder &&responder, std::function<Response()> known, Lookup lookup) {
+    if (lookup == Lookup::Held && m_meet.knowsEvent(eventId)) {
         respond(request, std::move(responder), known());
         return;
     }
     const QString meetId = m_meet.meetId();
-    later(request, std::move(responder), [this, eventId, meetId, known](DatabaseWorker &worker) {
-        const bool found = worker.meet().hasEvent(eventId);
-        const MeetContext::Read read = worker.meet().read();
-        return DatabaseWorker::Answer([this, found, read, eventId, meetId, known] {
-            if (!found)
-                return error(Status::NotFound,
-                             QStringLiteral("meet %1 has no event '%2'").arg(meetId, eventId));
-            m_meet.adopt(read);
-            return known();
-        });
-    });
+    later(request, std::move(responder),
+          [this, eventId, meetId, known, lookup](DatabaseWorker &worker) {
+              const bool answered = lookup == Lookup::Held || worker.meet().refresh();
+              const bool found = answered && worker.meet().hasEvent(eventId);
+              const MeetContext::Read read = worker.meet().read();
+              return DatabaseWorker::Answer([this, answered, found, read, eventId, meetId, known] {
+                  if (!answered)
+                      return error(Status::ServiceUnavailable,
+                                   QStringLiteral("the database cannot be read"));
+                  if (!found)
+                      return error(
+                          Status::NotFound,
+                          QStringLiteral("meet %1 has no event '%2'").arg(meetId, eventId));
+                  m_meet.adopt(read);
+                  return known();
+              });
+          });
 }
 
 quint16 ApiServer::listen(const QHostAddress &address, quint16 port,
@@ -483,15 +489,26 @@ void ApiServer::upload(const QString &eventId, const QHttpServerRequest &request
     if (command.isEmpty())
         return respond(request, std::move(responder),
                        error(Status::BadRequest, QStringLiteral("\"order\" must be A, B, C or D")));
-    withEvent(eventId, request, std::move(responder), [this, eventId, command]() -> Response {
-        if (!m_jobs.lineAvailable())
-            return error(Status::Conflict, NoLine);
-        if (!m_jobs.startUpload(eventId, command))
-            return error(Status::Conflict,
-                         QStringLiteral("an upload or connection test is running"));
-        return QHttpServerResponse(QJsonObject{{"job", "upload"}, {"eventId", eventId}},
-                                   Status::Accepted);
-    });
+    // The upload reads the dive sheets on this thread as it starts: only right after the
+    // database answered on its own thread, so that a frozen database holds up this request
+    // (503 within a second) rather than the line, the feed and every other client.
+    if (!m_keeper.databaseUp())
+        return respond(request, std::move(responder),
+                       error(Status::ServiceUnavailable,
+                             QStringLiteral("the database is not answering; an upload needs the "
+                                            "event's dive sheets")));
+    withEvent(
+        eventId, request, std::move(responder),
+        [this, eventId, command]() -> Response {
+            if (!m_jobs.lineAvailable())
+                return error(Status::Conflict, NoLine);
+            if (!m_jobs.startUpload(eventId, command))
+                return error(Status::Conflict,
+                             QStringLiteral("an upload or connection test is running"));
+            return QHttpServerResponse(QJsonObject{{"job", "upload"}, {"eventId", eventId}},
+                                       Status::Accepted);
+        },
+        Lookup::Fresh);
 }
 
 QHttpServerResponse ApiServer::connectionTest(const QHttpServerRequest &request) {

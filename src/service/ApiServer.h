@@ -114,9 +114,11 @@ private:
                const DatabaseWorker::Work &work);
     void answer(quint64 id, Response &&response);
     // Answers with known() when the meet has the event, looking for it on the database thread
-    // when it is not known yet, else with a 404.
+    // when it is not known yet, else with a 404. Fresh: the meet is read on the database thread
+    // first in any case, so that known() runs only right after the database answered.
+    enum class Lookup { Held, Fresh };
     void withEvent(const QString &eventId, const QHttpServerRequest &request, Responder &&responder,
-                   std::function<Response()> known);
+                   std::function<Response()> known, Lookup lookup = Lookup::Held);
     void addRoutes();
     void addPageRoutes();
     // The refusal of a request that must not go on (too big, not authorised), or nothing.
