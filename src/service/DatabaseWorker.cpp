@@ -90,10 +90,7 @@ bool DatabaseWorker::reconnect() {
     // locked needs nothing: reopening it would only wait out the lock once more.
     if (m_up || SqlDialect::engineOf(m_db) == SqlDialect::Engine::SQLite)
         return true;
-    // Its statements are prepared anew on the fresh connection.
-    m_table->forgetStatements();
-    m_db.close();
-    return m_db.open() && m_table->ensureTable();
+    return reopen() && m_table->ensureTable();
 }
 
 void DatabaseWorker::failed() {
@@ -215,10 +212,11 @@ void DatabaseWorker::describe(const QList<DiveRecord> &records) {
     countEvents();
 }
 
-void DatabaseWorker::reopen() {
+bool DatabaseWorker::reopen() {
+    // Its statements are prepared anew on the fresh connection.
     m_table->forgetStatements();
     m_db.close();
-    m_db.open();
+    return m_db.open();
 }
 
 void DatabaseWorker::countEvents() {

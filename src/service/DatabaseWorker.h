@@ -80,8 +80,8 @@ public:
     // service stored, and answers with described() for each, in order.
     void describe(const QList<Kavvix::DiveRecord> &records);
     // The connection broke while another stayed up (a server's idle time-out, say): opens it
-    // afresh.
-    void reopen();
+    // afresh; false when it cannot be opened.
+    bool reopen();
 
     MeetContext &meet() { return *m_meet; }
     EventReader &reader() { return *m_reader; }
