@@ -65,13 +65,25 @@ TEST(Mirror, PushesEachDiveOnceThroughLateStartRestartAndCutConnections) {
     EXPECT_EQ(first[0]["progress"].toObject()["judged"].toInt(), 2);
     EXPECT_TRUE(first[0]["dive"].toObject()["receivedAt"].toString().endsWith(u'Z'));
 
-    // The server restarts: the owner journals dive 3 and writes it when the server is back.
+    // The server restarts: the owner announces dive 3 from its journal, says the database is
+    // away, and writes the dive when the server is back.
     ASSERT_TRUE(cluster.shutDown());
     sendDive(simulator, plainDive(3));
-    ASSERT_EQ(ownerFeed.waitFor(QStringLiteral("dive"), 3).size(), 3);
+    const QList<QJsonObject> journaled = ownerFeed.waitFor(QStringLiteral("dive"), 3);
+    ASSERT_EQ(journaled.size(), 3);
+    EXPECT_TRUE(journaled[2]["dive"].toObject()["revision"].isNull());
+    const HttpReply down = owner.request("GET", "/healthz");
+    EXPECT_EQ(down.status, 503);
+    EXPECT_EQ(down.object()["console"].toString(), QStringLiteral("ok"));
+    EXPECT_TRUE(down.object()["error"].toString().startsWith(QStringLiteral("database: ")));
+    const QByteArray metrics = owner.request("GET", "/metrics").raw;
+    EXPECT_TRUE(metrics.contains("\nkavvix_dives_journaled_total 1\n")) << metrics.data();
+    EXPECT_TRUE(metrics.contains("\nkavvix_journal_backlog 1\n")) << metrics.data();
     ASSERT_TRUE(cluster.startAgain());
     ASSERT_TRUE(owner.waitForLog(QStringLiteral("journal: 1 dives written")))
         << owner.log().toStdString();
+    EXPECT_TRUE(owner.request("GET", "/metrics").raw.contains("\nkavvix_journal_backlog 0\n"));
+    EXPECT_EQ(owner.request("GET", "/healthz").status, 200);
     ASSERT_TRUE(late.waitForLog(QStringLiteral("mirror: database connected again")))
         << late.log().toStdString();
     sendDive(simulator, plainDive(4));

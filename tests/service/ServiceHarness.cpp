@@ -1,10 +1,10 @@
 #include "ServiceHarness.h"
+#include "CpuTime.h"
 #include "ResidentMemory.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
-#include <QFile>
 #include <QJsonDocument>
 #include <QNetworkReply>
 #include <QRegularExpression>
@@ -15,7 +15,6 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 namespace KavvixTest {
 
@@ -85,13 +84,7 @@ long ServiceProcess::residentKiB() const {
 }
 
 double ServiceProcess::cpuSeconds() const {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(m_process->processId()));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    // The fields after the command's closing parenthesis; utime and stime are 14th and 15th.
-    const QList<QByteArray> fields = stat.readAll().split(')').last().trimmed().split(' ');
-    return double(fields.value(11).toLongLong() + fields.value(12).toLongLong()) /
-           double(::sysconf(_SC_CLK_TCK));
+    return KavvixTest::cpuSeconds(m_process->processId());
 }
 
 int ServiceProcess::openFiles() const {

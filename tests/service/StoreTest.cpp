@@ -128,17 +128,6 @@ TEST(ResultsTableRules, AnOlderTableIsUpgradedInPlace) {
     EXPECT_EQ(table.results(QStringLiteral("M1"), QStringLiteral("E1"))->size(), 2);
 }
 
-TEST(ResultsTableRules, AFailedStoreChangesNothingAndSaysSo) {
-    QTemporaryDir dir;
-    QSqlDatabase db = meetFile(dir, QStringLiteral("closed"), false);
-    ResultsTable table(db);
-    ASSERT_TRUE(table.ensureTable());
-    db.close();
-    DiveRecord record = dive(1, 1, 5, 1);
-    EXPECT_EQ(table.store(record), ResultsTable::Outcome::Failed);
-    EXPECT_FALSE(table.lastError().isEmpty());
-}
-
 TEST(DiveJournal, KeepsWholeRecordsAndDropsOneCutShort) {
     for (const int cut : {0, 1, 20, -1}) { // bytes of the third record left behind
         SCOPED_TRACE(cut);
