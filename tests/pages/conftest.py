@@ -45,6 +45,20 @@ def wait_until(condition, timeout=10.0, interval=0.02):
         time.sleep(interval)
 
 
+def http_request(url, method='GET', body=None, token=None):
+    """(status, headers, body text) of one request; body as JSON, token as a bearer token."""
+    data = None if body is None else json.dumps(body).encode()
+    headers = {'Content-Type': 'application/json'}
+    if token:
+        headers['Authorization'] = f'Bearer {token}'
+    request = urllib.request.Request(url, data=data, method=method, headers=headers)
+    try:
+        with urllib.request.urlopen(request, timeout=10) as reply:
+            return reply.status, reply.headers, reply.read().decode('utf-8')
+    except urllib.error.HTTPError as error:
+        return error.code, error.headers, error.read().decode('utf-8')
+
+
 class Lines:
     """Collects the lines a child process writes to one of its pipes."""
 
@@ -133,18 +147,8 @@ class Service:
         assert self.process.wait(10) == 0
 
     def request(self, method, path, body=None, token=TOKEN):
-        """(status, headers, body text) of a request, body as JSON, with the token unless told
-        otherwise."""
-        headers = {'Content-Type': 'application/json'}
-        if token:
-            headers['Authorization'] = f'Bearer {token}'
-        data = None if body is None else json.dumps(body).encode()
-        request = urllib.request.Request(self.url + path, data, headers, method=method)
-        try:
-            with urllib.request.urlopen(request, timeout=10) as reply:
-                return reply.status, reply.headers, reply.read().decode('utf-8')
-        except urllib.error.HTTPError as error:
-            return error.code, error.headers, error.read().decode('utf-8')
+        """(status, headers, body text) of a request, with the token unless told otherwise."""
+        return http_request(self.url + path, method, body, token)
 
     def json(self, path):
         status, _, text = self.request('GET', path)

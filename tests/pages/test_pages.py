@@ -33,8 +33,7 @@ return {
   next: document.getElementById('next').hidden ? null
       : [text('next-name'), text('next-round'), text('next-dive'), text('next-dd')],
   shown: !judged.hidden,
-};
-"""
+};"""
 
 def eventually_equal(read, expected, timeout=5.0):
     deadline = time.monotonic() + timeout
@@ -372,8 +371,7 @@ GRAPHIC = """
 return Object.fromEntries(['dive', 'standings', 'next'].map((p) => {
   const e = document.querySelector(`[data-panel="${p}"]`);
   return [p, !e.hidden && !e.classList.contains('leaving')];
-}));
-"""
+}));"""
 
 
 def test_overlays_scale_key_and_follow_the_director(browser, service, simulator):
