@@ -228,16 +228,16 @@ void DatabaseWorker::countEvents() {
 // standings, who dives next and where the event stands.
 QJsonObject DatabaseWorker::diveMessage(const DiveRecord &record) {
     const ServerWatchdog watchdog(m_db);
-    const auto event = m_reader->read(record.eventId, record);
+    const auto summary = m_reader->summary(record.eventId, record);
     QJsonObject message{{"type", "dive"}};
-    if (!event) {
+    if (!summary) {
         QJsonObject dive = record.toJson();
         DiverNames::annotate(dive, m_reader->names());
         message.insert(QStringLiteral("dive"), dive);
         return message;
     }
-    message.insert(QStringLiteral("dive"), event->summary.judged);
-    event->summary.addTo(message);
+    message.insert(QStringLiteral("dive"), summary->judged);
+    summary->addTo(message);
     return message;
 }
 

@@ -39,20 +39,7 @@ bool EventPlan::load(PreparedStatements &statements, const QString &meetId,
     return true;
 }
 
-namespace {
-
-// The last judged dive: highest round, then diving order.
-std::pair<int, int> lastJudged(const QList<DiveRecord> &judged) {
-    std::pair<int, int> last{0, 0};
-    for (const DiveRecord &dive : judged)
-        last = std::max(last, std::pair(int(dive.round()), int(dive.divingOrder())));
-    return last;
-}
-
-} // namespace
-
-QHash<int, EventPlan::Upcoming> EventPlan::upcoming(const QList<DiveRecord> &judged) const {
-    const std::pair<int, int> last = lastJudged(judged);
+QHash<int, EventPlan::Upcoming> EventPlan::upcoming(std::pair<int, int> last) const {
     QHash<int, Upcoming> next;
     int before = 0;
     std::pair<int, int> previous{-1, -1};
@@ -68,8 +55,7 @@ QHash<int, EventPlan::Upcoming> EventPlan::upcoming(const QList<DiveRecord> &jud
     return next;
 }
 
-QJsonValue EventPlan::next(const QList<DiveRecord> &judged) const {
-    const std::pair<int, int> last = lastJudged(judged);
+QJsonValue EventPlan::next(std::pair<int, int> last) const {
     // Divers who share a diving order (synchro) go under the lowest RegID, as judged dives do:
     // the first row of the order is theirs.
     const auto found = std::find_if(m_dives.begin(), m_dives.end(), [&last](const Dive &dive) {

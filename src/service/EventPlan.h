@@ -1,12 +1,14 @@
 #pragma once
 
-#include "DiveRecord.h"
 #include "PreparedStatements.h"
 
 #include <QHash>
 #include <QJsonValue>
 #include <QList>
 #include <QString>
+#include <QVariant>
+
+#include <utility>
 
 namespace Kavvix {
 
@@ -29,13 +31,13 @@ public:
     // {"DiveRound", "DivingOrder", "regId", "DiveNumber", "DivePos", "DiveDD"} of the first planned
     // dive after the last judged one (highest round, then diving order): the next diving order
     // in the round, or the first of the next round; null when nothing is left.
-    QJsonValue next(const QList<DiveRecord> &judged) const;
+    QJsonValue next(std::pair<int, int> lastJudged) const;
     struct Upcoming {
         int round = 0;
         int divesBefore = 0; // planned dives still to come before it
     };
     // Each diving order's next planned dive after the last judged one.
-    QHash<int, Upcoming> upcoming(const QList<DiveRecord> &judged) const;
+    QHash<int, Upcoming> upcoming(std::pair<int, int> lastJudged) const;
     int rounds() const;
     // Divers in the event: its diving orders (a synchronised pair shares one).
     int divers() const { return int(m_orders.size()); }

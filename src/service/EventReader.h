@@ -3,6 +3,7 @@
 #include "DiveRecord.h"
 #include "EventPlan.h"
 #include "EventSummary.h"
+#include "EventTally.h"
 
 #include <QList>
 #include <QString>
@@ -23,7 +24,8 @@ public:
         : m_meet(meet), m_table(table), m_names(names) {}
 
     struct Event {
-        QList<DiveRecord> dives;
+        QList<DiveRecord> dives; // empty when only the summary was asked for
+        EventTally tally;
         EventPlan plan;
         DiverNames::Map names;
         QList<int> panel;
@@ -33,11 +35,16 @@ public:
     // (and lastError()) when the database cannot be read.
     std::optional<Event> read(const QString &eventId,
                               const std::optional<DiveRecord> &judged = std::nullopt);
+    // Only the summary around judged, from as little of each stored dive as it takes: what a
+    // dive's message carries; nullopt (and lastError()) when the database cannot be read.
+    std::optional<EventSummary> summary(const QString &eventId, const DiveRecord &judged);
     QString lastError() const { return m_lastError; }
     // The meet's diver names as last read (again when they may have changed).
     const DiverNames::Map &names();
 
 private:
+    bool summarize(Event &event, const QString &eventId, const std::optional<DiveRecord> &judged);
+
     const MeetContext &m_meet;
     ResultsTable &m_table;
     DiverNames &m_names;

@@ -2,17 +2,12 @@
 
 #include "EventPlan.h"
 #include "JudgePanel.h"
-#include "Standings.h"
 
 #include <QJsonArray>
 
 namespace Kavvix {
 
 namespace {
-
-bool sameDive(const DiveRecord &a, const DiveRecord &b) {
-    return a.round() == b.round() && a.divingOrder() == b.divingOrder();
-}
 
 // Rank by diving order.
 QHash<int, int> ranks(const QJsonArray &table) {
@@ -45,27 +40,18 @@ QString eventState(int divesJudged, int divesPlanned) {
 }
 
 EventSummary EventSummary::build(const Sources &sources, const std::optional<DiveRecord> &judged) {
-    const QList<DiveRecord> &dives = sources.dives;
+    const EventTally &tally = sources.tally;
     EventSummary summary;
-    summary.panel = JudgePanel::positionsAwarding(dives);
+    summary.panel = tally.positionsAwarding();
     if (summary.panel.isEmpty())
         summary.panel =
             JudgePanel::panelOf({}, sources.meetPanel ? sources.meetPanel() : QList<int>{});
 
-    std::optional<DiveRecord> focus = judged;
-    if (!focus)
-        for (const DiveRecord &dive : dives)
-            if (!focus || dive.receivedAtMs >= focus->receivedAtMs)
-                focus = dive;
-
-    QList<DiveRecord> before;
-    for (const DiveRecord &dive : dives)
-        if (!focus || !sameDive(dive, *focus))
-            before.append(dive);
-    const QHash<int, int> previous = ranks(Kavvix::standings(before));
-    const QJsonArray table = Kavvix::standings(dives);
+    const std::optional<DiveRecord> focus = judged ? judged : tally.latest();
+    const QHash<int, int> previous = ranks(tally.standings(focus ? &*focus : nullptr));
+    const QJsonArray table = tally.standings();
     const QHash<int, int> now = ranks(table);
-    const QHash<int, EventPlan::Upcoming> upcoming = sources.plan.upcoming(dives);
+    const QHash<int, EventPlan::Upcoming> upcoming = sources.plan.upcoming(tally.lastJudged());
     for (const QJsonValue &value : table) {
         QJsonObject entry = value.toObject();
         const int order = entry[QLatin1String("DivingOrder")].toInt();
@@ -80,7 +66,7 @@ EventSummary EventSummary::build(const Sources &sources, const std::optional<Div
         summary.standings.append(entry);
     }
 
-    QJsonValue next = sources.plan.next(dives);
+    QJsonValue next = sources.plan.next(tally.lastJudged());
     if (next.isObject()) {
         QJsonObject object = next.toObject();
         DiverNames::annotate(object, sources.names);
@@ -93,9 +79,9 @@ EventSummary EventSummary::build(const Sources &sources, const std::optional<Div
                         {"rounds", sources.plan.rounds()},
                         {"diver", focus ? sources.plan.diverNumber(focus->divingOrder()) : 0},
                         {"divers", sources.plan.divers()},
-                        {"judged", int(dives.size())},
+                        {"judged", tally.dives()},
                         {"planned", planned},
-                        {"state", eventState(int(dives.size()), planned)}};
+                        {"state", eventState(tally.dives(), planned)}};
 
     if (focus) {
         QJsonObject dive = focus->toJson();

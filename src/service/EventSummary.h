@@ -2,6 +2,7 @@
 
 #include "DiveRecord.h"
 #include "DiverNames.h"
+#include "EventTally.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -14,9 +15,9 @@ namespace Kavvix {
 
 class EventPlan;
 
-// What a results page shows of an event at a glance, computed once from its stored dives and
-// its dive sheets: the judged dive, the standings with each diver's place before it, who dives
-// next and where the event stands.
+// What a results page shows of an event at a glance, computed once from the tally of its
+// stored dives and its dive sheets: the judged dive, the standings with each diver's place before
+// it, who dives next and where the event stands.
 struct EventSummary {
     QJsonObject judged;   // the dive, with "awards", "placeBefore" and "place"; empty: none
     QJsonArray standings; // best first, each with "previousRank"
@@ -25,7 +26,7 @@ struct EventSummary {
     QList<int> panel;
 
     struct Sources {
-        const QList<DiveRecord> &dives;
+        const EventTally &tally;
         const EventPlan &plan;
         const DiverNames::Map &names;
         // The meet's panel, asked only when the event's own dives cannot tell it.

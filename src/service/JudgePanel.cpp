@@ -1,5 +1,7 @@
 #include "JudgePanel.h"
 
+#include "EventTally.h"
+
 #include <QJsonObject>
 
 #include <algorithm>
@@ -9,10 +11,6 @@
 namespace Kavvix::JudgePanel {
 
 namespace {
-
-QString scoreKey(int judge) {
-    return QStringLiteral("J%1Score").arg(judge);
-}
 
 // How many awards the rules drop at each end for a panel of this size; -1: no rule.
 int droppedAtEachEnd(qsizetype panelSize) {
@@ -28,16 +26,12 @@ int droppedAtEachEnd(qsizetype panelSize) {
 
 } // namespace
 
+QString scoreKey(int judge) {
+    return QStringLiteral("J%1Score").arg(judge);
+}
+
 QList<int> positionsAwarding(const QList<DiveRecord> &dives) {
-    QList<int> positions;
-    for (int judge = 1; judge <= MaxJudges; ++judge) {
-        const QString key = scoreKey(judge);
-        if (std::any_of(dives.begin(), dives.end(), [&key](const DiveRecord &dive) {
-                return dive.fields.value(key).toDouble() != 0;
-            }))
-            positions.append(judge);
-    }
-    return positions;
+    return EventTally(dives).positionsAwarding();
 }
 
 QList<int> panelOf(const QList<DiveRecord> &eventDives, const QList<int> &meetPanel) {

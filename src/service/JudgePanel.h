@@ -12,6 +12,8 @@ namespace JudgePanel {
 
 // The largest number of judges a dive carries (J1Score to J9Score).
 constexpr int MaxJudges = 9;
+// The dive field of a judge's award: "J1Score" to "J9Score".
+QString scoreKey(int judge);
 // Until an award tells otherwise, a panel is the smaller one of individual events.
 constexpr int UnknownPanelSize = 5;
 

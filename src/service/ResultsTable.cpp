@@ -4,6 +4,7 @@
 #include "upload/dialect/SqlDialect.h"
 
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -32,6 +33,29 @@ QString selectColumns() {
     return (RowColumns + fieldColumns()).join(QStringLiteral(", "));
 }
 
+// The dive fields an event's standings, panel and progress are computed from.
+const QList<QMetaProperty> &summaryProperties() {
+    static const QList<QMetaProperty> properties = [] {
+        const QRegularExpression judgeScore(QStringLiteral("^J\\dScore$"));
+        QList<QMetaProperty> kept;
+        for (const QMetaProperty &property : diveFieldProperties()) {
+            const QString name = QLatin1String(property.name());
+            if (name == u"DiveRound" || name == u"DivingOrder" || name == u"TotalScore" ||
+                judgeScore.match(name).hasMatch())
+                kept.append(property);
+        }
+        return kept;
+    }();
+    return properties;
+}
+
+QString selectSummaryColumns() {
+    QStringList names = {QStringLiteral("reg_id"), QStringLiteral("received_ms")};
+    for (const QMetaProperty &property : summaryProperties())
+        names << QLatin1String(property.name());
+    return names.join(QStringLiteral(", "));
+}
+
 DiveRecord readRow(const QSqlQuery &query) {
     DiveRecord record;
     record.meetId = query.value(0).toString();
@@ -45,6 +69,22 @@ DiveRecord readRow(const QSqlQuery &query) {
     for (const QMetaProperty &property : diveFieldProperties())
         record.fields.insert(QLatin1String(property.name()),
                              canonicalField(property, query.value(column++)));
+    return record;
+}
+
+// A zero is left out: a missing award or total reads as 0 all the same.
+DiveRecord readSummaryRow(const QSqlQuery &query, const QString &meetId, const QString &eventId) {
+    DiveRecord record;
+    record.meetId = meetId; // shared with every row, not copied
+    record.eventId = eventId;
+    record.regId = query.value(0).isNull() ? QVariant() : QVariant(query.value(0).toInt());
+    record.receivedAtMs = query.value(1).toLongLong();
+    int column = 2;
+    for (const QMetaProperty &property : summaryProperties()) {
+        const QJsonValue value = canonicalField(property, query.value(column++));
+        if (value.toDouble() != 0)
+            record.fields.insert(QLatin1String(property.name()), value);
+    }
     return record;
 }
 
@@ -245,6 +285,12 @@ std::optional<QList<DiveRecord>> ResultsTable::results(const QString &meetId,
     return rows(QStringLiteral("event_id = ? ORDER BY DiveRound, DivingOrder"), {meetId, eventId});
 }
 
+bool ResultsTable::eachSummaryRow(const QString &meetId, const QString &eventId,
+                                  const std::function<void(const DiveRecord &)> &take) {
+    return eachRow(Columns::Summary, QStringLiteral("event_id = ? ORDER BY DiveRound, DivingOrder"),
+                   {meetId, eventId}, take);
+}
+
 std::optional<QList<DiveRecord>> ResultsTable::changesSince(const QString &meetId, qint64 after) {
     return rows(QStringLiteral("change_no > ? ORDER BY change_no"), {meetId, after});
 }
@@ -252,17 +298,29 @@ std::optional<QList<DiveRecord>> ResultsTable::changesSince(const QString &meetI
 // The meet's rows that meet the condition, in its order.
 std::optional<QList<DiveRecord>> ResultsTable::rows(const QString &condition,
                                                     const QVariantList &values) {
-    const ServerWatchdog watchdog(m_db);
-    QSqlQuery *query = run(QStringLiteral("SELECT %1 FROM %2 WHERE meet_id = ? AND %3")
-                               .arg(selectColumns(), TableName, condition),
-                           values);
-    if (!query)
-        return std::nullopt;
     QList<DiveRecord> records;
-    while (query->next())
-        records.append(readRow(*query));
-    query->finish();
+    if (!eachRow(Columns::All, condition, values,
+                 [&records](const DiveRecord &record) { records.append(record); }))
+        return std::nullopt;
     return records;
+}
+
+bool ResultsTable::eachRow(Columns columns, const QString &condition, const QVariantList &values,
+                           const std::function<void(const DiveRecord &)> &take) {
+    const ServerWatchdog watchdog(m_db);
+    const bool all = columns == Columns::All;
+    QSqlQuery *query =
+        run(QStringLiteral("SELECT %1 FROM %2 WHERE meet_id = ? AND %3")
+                .arg(all ? selectColumns() : selectSummaryColumns(), TableName, condition),
+            values);
+    if (!query)
+        return false;
+    const QString meetId = values.value(0).toString();
+    const QString eventId = values.value(1).toString();
+    while (query->next())
+        take(all ? readRow(*query) : readSummaryRow(*query, meetId, eventId));
+    query->finish();
+    return true;
 }
 
 std::optional<qint64> ResultsTable::lastChange() {

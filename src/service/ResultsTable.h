@@ -8,6 +8,7 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace Kavvix {
@@ -43,6 +44,12 @@ public:
     Outcome store(DiveRecord &record);
     // The event's dives by round, then diving order; nullopt when the query fails.
     std::optional<QList<DiveRecord>> results(const QString &meetId, const QString &eventId);
+    // The same dives, one at a time and each with only what an event's standings, panel and
+    // progress are computed from: RegID, when it arrived, round, diving order, total and the
+    // judges' non-zero awards. Describing a dive reads its whole event: this way it holds no
+    // more than one row of it. False when the query fails.
+    bool eachSummaryRow(const QString &meetId, const QString &eventId,
+                        const std::function<void(const DiveRecord &)> &take);
     // The judge positions that gave a non-zero award anywhere at the meet.
     QList<int> meetPanel(const QString &meetId);
     // The meet's rows stored after change number `after`, in change order; nullopt when the
@@ -67,7 +74,10 @@ private:
     Outcome storeInTransaction(DiveRecord &record);
     bool takeChangeNumber(DiveRecord &record);
     bool announce(const DiveRecord &record);
+    enum class Columns { All, Summary };
     std::optional<QList<DiveRecord>> rows(const QString &condition, const QVariantList &values);
+    bool eachRow(Columns columns, const QString &condition, const QVariantList &values,
+                 const std::function<void(const DiveRecord &)> &take);
     QVariant lookUpRegId(const DiveRecord &record);
     bool fail(const QString &text);
 

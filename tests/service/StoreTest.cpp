@@ -5,11 +5,11 @@
 #include "service/DiverNames.h"
 #include "service/EventPlan.h"
 #include "service/EventSummary.h"
+#include "service/EventTally.h"
 #include "service/JudgePanel.h"
 #include "service/MirrorConsoles.h"
 #include "service/ResultsCsv.h"
 #include "service/ResultsTable.h"
-#include "service/Standings.h"
 
 #include <kavvix/MeetDatabase.h>
 #include <kavvix/PortTable.h>
@@ -252,7 +252,7 @@ TEST(Standings, RanksByTheLatestTotalAndTiesShareARank) {
         dive(1, 1, 40, 1), dive(1, 2, 50, 2), dive(1, 3, 45, 3), dive(2, 1, 95, 4),
         dive(2, 2, 95, 5), dive(2, 3, 90, 6), dive(1, 4, 10, 7),
     };
-    const QJsonArray table = standings(dives);
+    const QJsonArray table = EventTally(dives).standings();
     ASSERT_EQ(table.size(), 4);
     const auto entry = [&](int i, const char *key) { return table[i].toObject()[key].toDouble(); };
     EXPECT_EQ(entry(0, "rank"), 1);
@@ -330,7 +330,7 @@ TEST(EventPlan, NextIsTheFirstPlannedDiveAfterTheLastJudgedOne) {
     EXPECT_EQ(plan.diverNumber(4), 4);
     EXPECT_EQ(plan.diverNumber(13), 0);
     for (const auto &c : cases) {
-        const QJsonObject dive = plan.next(c.judged).toObject();
+        const QJsonObject dive = plan.next(EventTally(c.judged).lastJudged()).toObject();
         EXPECT_EQ(dive["DiveRound"].toInt(), c.round);
         EXPECT_EQ(dive["DivingOrder"].toInt(), c.order);
     }
@@ -424,6 +424,24 @@ TEST(ResultsCsv, QuotesWhatWouldBreakARow) {
         EXPECT_EQ(ResultsCsv::field(QString::fromUtf8(text)), QString::fromUtf8(written));
 }
 
+// The standings before a dive, kept without the event's dives, are those of the event with
+// that dive taken out: whichever dive it is, with corrections arriving late and equal times.
+TEST(Standings, BeforeADiveAreThoseWithoutIt) {
+    const QList<QList<DiveRecord>> events = {
+        {dive(1, 1, 40, 1), dive(1, 2, 50, 2), dive(2, 1, 95, 3), dive(2, 2, 80, 3)},
+        {dive(1, 1, 40, 5), dive(2, 1, 90, 2), dive(3, 1, 99, 9), dive(1, 2, 60, 7)},
+        {dive(1, 1, 40, 4), dive(2, 1, 70, 4), dive(3, 1, 75, 4), dive(1, 2, 70, 1)},
+        {dive(1, 1, 40, 9), dive(2, 1, 70, 4), dive(3, 1, 75, 4), dive(1, 2, 72, 1)},
+    };
+    for (const QList<DiveRecord> &dives : events)
+        for (qsizetype i = 0; i < dives.size(); ++i) {
+            SCOPED_TRACE(i);
+            QList<DiveRecord> others = dives;
+            others.removeAt(i);
+            EXPECT_EQ(EventTally(dives).standings(&dives[i]), EventTally(others).standings());
+        }
+}
+
 // The standings after a dive know each diver's place before it; the judged dive its own.
 TEST(EventSummary, PlacesBeforeAndAfterTheJudgedDive) {
     QTemporaryDir dir;
@@ -434,7 +452,7 @@ TEST(EventSummary, PlacesBeforeAndAfterTheJudgedDive) {
     QList<DiveRecord> dives = {dive(1, 1, 40, 1), dive(1, 2, 50, 2), dive(1, 3, 45, 3)};
     const DiverNames::Map names;
     const auto summaryAfter = [&](const QList<DiveRecord> &judged) {
-        return EventSummary::build({judged, plan, names, {}});
+        return EventSummary::build({EventTally(judged), plan, names, {}});
     };
     EventSummary summary = summaryAfter(dives);
     EXPECT_EQ(summary.judged["place"].toInt(), 2);
