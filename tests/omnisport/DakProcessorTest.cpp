@@ -1,5 +1,4 @@
 #include "OmniSportFrames.h"
-#include "omnisport/FrameVerification.h"
 
 #include <kavvix/Error.h>
 #include <kavvix/cDiveResult.h>
@@ -16,26 +15,6 @@ namespace {
 TEST(DakProcessor, VersionRequestIsTheSeventeenBytes) {
     EXPECT_EQ(cDakProcessor().SoftwareVersionRequest().toLatin1(),
               QByteArray::fromHex("1631303030303030300132303004313817"));
-}
-
-// Frames that cutting cannot produce (a cut frame runs from a SYN to an ETB): the numbers of the
-// failed checks, the digit check made even after a failed SYN or ETB check.
-TEST(FrameVerification, ChecksRunInOrderWithTheirSkips) {
-    const std::pair<QString, const char *> cases[] = {
-        {QString(), "13"},
-        {'x' + Accepted.mid(1, Accepted.size() - 2), "1"},
-        {damaged(Accepted, 2, u'A').chopped(1), "23"},
-        {damaged(damaged(Accepted, 3, u'1'), 10, u'x'), "4"},
-        {Accepted, ""}};
-    for (const auto &[text, failed] : cases) {
-        const FrameVerification v = FrameVerification::of(text);
-        const bool flags[] = {v.synMissing, v.etbMissing, v.digitInvalid,    v.zeroFieldInvalid,
-                              v.sohMissing, v.eotMissing, v.checksumMismatch};
-        QString numbers;
-        for (int i = 0; i < 7; ++i)
-            numbers += flags[i] ? QString::number(i + 1) : QString();
-        EXPECT_EQ(numbers, failed);
-    }
 }
 
 LogEntry found(const char *what, qsizetype position) {

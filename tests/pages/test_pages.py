@@ -33,8 +33,7 @@ return {
   next: document.getElementById('next').hidden ? null
       : [text('next-name'), text('next-round'), text('next-dive'), text('next-dd')],
   shown: !judged.hidden,
-};
-"""
+};"""
 
 def eventually_equal(read, expected, timeout=5.0):
     deadline = time.monotonic() + timeout
@@ -67,19 +66,6 @@ def board(browser, service):
     return open_page(browser, service, '/')
 
 
-def place(totals, order):
-    """The place of a diving order: equal totals share one."""
-    return 1 + sum(total > totals[order] for total in totals.values())
-
-
-def move(before, after, order):
-    """A standings row's change with the latest dive, as the board writes it."""
-    if order not in before:
-        return ''
-    moved = place(before, order) - place(after, order)
-    return f'▲{moved}' if moved > 0 else f'▼{-moved}' if moved < 0 else ''
-
-
 # A seven-judge panel: two highest and two lowest discarded (judges 2 and 7, 3 and 6), the three
 # 7.0s kept, so the dive total is 21 x DD.
 SEVEN = (7.0, 7.5, 6.5, 7.0, 7.0, 6.0, 8.0)
@@ -87,29 +73,24 @@ SEVEN_DISCARDED = [1, 2, 5, 6]
 
 
 def test_board_shows_each_judged_dive(board, simulator, database, service):
-    totals = {}
+    # Round 1's DDs fall with the diving order (2.0, 1.7, 1.5): each diver places behind the one
+    # before, and no standings row moves.
     for order in (1, 2, 3):
         number, dd = sheet_dive(database, order, 1)
         total = round(21 * dd, 2)
-        before = dict(totals)
-        totals[order] = total
-        ranked = sorted(totals, key=lambda o: -totals[o])  # stable: the earlier diver first
-        rank = str(place(totals, order))
         simulator.dive(1, order, total, total, number[:-1], number[-1], dd, SEVEN)
         next_number, next_dd = sheet_dive(database, order + 1, 1)
         name, team = diver(database, 99 + order)
         eventually_equal(lambda: board.execute_script(BOARD_TEXT), {
             'name': name, 'team': team, 'round': '1', 'dive': number, 'dd': f'{dd:.1f}',
             'awards': [f'{a:.1f}' for a in SEVEN], 'discarded': SEVEN_DISCARDED, 'flags': [],
-            'diveTotal': f'{total:.2f}', 'total': f'{total:.2f}', 'rank': rank,
+            'diveTotal': f'{total:.2f}', 'total': f'{total:.2f}', 'rank': str(order),
             'placeBefore': '', 'progress': f'Round 1 of 6 · Diver {order} of 12',
-            'standings': [name_of(database, o) for o in ranked],
+            'standings': [name_of(database, o) for o in range(1, order + 1)],
             'next': [name_of(database, order + 1), '1', next_number, f'{next_dd:.1f}'],
             'shown': True})
-        # Each row says how it moved with this dive.
-        changes = board.execute_script(
-            "return [...document.querySelectorAll('#standings td.change')].map((e) => e.textContent)")
-        assert changes == [move(before, totals, o) for o in ranked]
+        assert board.execute_script("return [...document.querySelectorAll('#standings td.change')]"
+                                    ".map((e) => e.textContent)") == [''] * order
     # The QR code for phones is drawn by the service: an SVG from the same origin.
     assert board.execute_script("return document.querySelector('.phone img').naturalWidth") > 0
     screenshot(board, 'board-7-judges', scale=0.5)
@@ -216,7 +197,6 @@ def test_operator_uploads_and_shows_a_rejection(browser, service, simulator):
     wait_until(lambda: by_id(browser, 'token-dialog').get_attribute('open'))
     by_id(browser, 'token').send_keys(TOKEN)
     by_id(browser, 'token-ok').click()
-    wait_until(lambda: 'Sending packet 2' in messages(browser))
     wait_until(lambda: by_id(browser, 'progress-text').text == 'Sending packet 2 of 3')
     assert by_id(browser, 'cancel').is_enabled()
     screenshot(browser, 'operator-upload')
@@ -228,7 +208,6 @@ def test_operator_uploads_and_shows_a_rejection(browser, service, simulator):
     simulator.command(rejectNext='02')
     assert upload(browser) == 'rejected'
     assert by_id(browser, 'token-dialog').get_attribute('open') is None
-    assert messages(browser)[-1] == 'Communications ERROR: Checksum Error'
     assert not by_id(browser, 'progress-box').is_displayed()
 
     # Cancelled from the page while the first frame awaits its answer.
@@ -238,7 +217,6 @@ def test_operator_uploads_and_shows_a_rejection(browser, service, simulator):
     assert wait_until(lambda: by_id(browser, 'outcome').get_attribute('data-result'),
                       timeout=15) == 'aborted'
     simulator.command(lineRate=0)
-    assert messages(browser)[-1] == 'Process aborted - upload cancelled'
 
     # An event that fails its checks: the lines as the dialog writes them, and who is at fault.
     Select(by_id(browser, 'event')).select_by_value('EDD')
@@ -393,8 +371,7 @@ GRAPHIC = """
 return Object.fromEntries(['dive', 'standings', 'next'].map((p) => {
   const e = document.querySelector(`[data-panel="${p}"]`);
   return [p, !e.hidden && !e.classList.contains('leaving')];
-}));
-"""
+}));"""
 
 
 def test_overlays_scale_key_and_follow_the_director(browser, service, simulator):

@@ -1,8 +1,7 @@
-"""What the tests of the Python module share: console frames, the real capture, and the console
-simulator with the sample meet (both from the kavvix tool, named by KAVVIX_TOOL)."""
+"""What the tests of the Python module share: console frames, and the console simulator with the
+sample meet (both from the kavvix tool, named by KAVVIX_TOOL)."""
 
 import os
-import pathlib
 import subprocess
 
 import pytest
@@ -14,12 +13,6 @@ def frame(command: str, data: str) -> bytes:
     """A timing console frame, its checksum the byte sum after SYN as two hex digits."""
     body = b"1" + b"0000000" + SOH + command.encode() + data.encode("latin-1") + EOT
     return SYN + body + b"%02X" % (sum(body) % 256) + ETB
-
-
-@pytest.fixture
-def capture() -> bytes:
-    default = pathlib.Path(__file__).parents[1] / "data" / "allsport5000-j5-output.bin"
-    return pathlib.Path(os.environ.get("KAVVIX_CAPTURE", default)).read_bytes()
 
 
 @pytest.fixture

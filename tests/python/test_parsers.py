@@ -7,8 +7,7 @@ RECORD = "DiverA/DiverB,12,3,105[B],2.4,7.5,8,7,7.5,8,0,0,0,0,0,55.2,100.5,155.7
 
 
 @pytest.mark.parametrize("text", ["\x02x" + RECORD + "y\x04",
-                                  ("\x02x" + RECORD + "y\x04").encode("latin-1"),
-                                  "W\\0\\101\\" + RECORD.replace(",", "\\") + "\\\\"])
+                                  ("\x02x" + RECORD + "y\x04").encode("latin-1")])
 def test_colorado_record(text):
     s = kavvix.ColoradoData().parse(text)
     assert [getattr(s, name) for name in (
@@ -34,7 +33,6 @@ def test_colorado_text_beyond_ascii():
     assert parser.parse("\x02xZoë" + RECORD[13:] + "y\x04").PrimaryDiver == "Zoë"
     # Bytes are the serial line's characters, one byte each.
     assert parser.parse(b"\x02xZo\xeb" + RECORD[13:].encode() + b"y\x04").PrimaryDiver == "Zoë"
-    assert not parser.parse("no record here").DataIsValid
 
 
 def test_daktronics_judges_packet():

