@@ -9,6 +9,9 @@
 
 #include <cerrno>
 #include <sys/socket.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace Kavvix {
 
@@ -75,6 +78,13 @@ struct LiveFeed::Client {
 LiveFeed::LiveFeed(QAbstractHttpServer &server, QObject *parent)
     : QObject(parent), m_server(server) {
     connect(&m_server, &QAbstractHttpServer::newWebSocketConnection, this, &LiveFeed::accept);
+    m_returnFreed.setSingleShot(true);
+    m_returnFreed.setInterval(ReturnFreedAfterMs);
+    connect(&m_returnFreed, &QTimer::timeout, this, [] {
+#ifdef __GLIBC__
+        malloc_trim(0); // some milliseconds for thousands of departed clients
+#endif
+    });
 }
 
 LiveFeed::~LiveFeed() {
@@ -126,6 +136,9 @@ void LiveFeed::drop(QWebSocket *socket) {
     owned->disconnect(this);
     // Still inside one of the socket's own signals: delete it later.
     owned.release()->deleteLater();
+    // Not restarted by each departure: a steady coming and going still gets it now and then.
+    if (!m_returnFreed.isActive())
+        m_returnFreed.start();
 }
 
 void LiveFeed::broadcast(const QJsonObject &message) {
