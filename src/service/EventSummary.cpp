@@ -42,10 +42,7 @@ QString eventState(int divesJudged, int divesPlanned) {
 EventSummary EventSummary::build(const Sources &sources, const std::optional<DiveRecord> &judged) {
     const EventTally &tally = sources.tally;
     EventSummary summary;
-    summary.panel = tally.positionsAwarding();
-    if (summary.panel.isEmpty())
-        summary.panel =
-            JudgePanel::panelOf({}, sources.meetPanel ? sources.meetPanel() : QList<int>{});
+    summary.panel = JudgePanel::panelOf(tally.positionsAwarding(), sources.meetPanel);
 
     const std::optional<DiveRecord> focus = judged ? judged : tally.latest();
     const QHash<int, int> previous = ranks(tally.standings(focus ? &*focus : nullptr));

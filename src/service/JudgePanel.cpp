@@ -1,7 +1,5 @@
 #include "JudgePanel.h"
 
-#include "EventTally.h"
-
 #include <QJsonObject>
 
 #include <algorithm>
@@ -30,16 +28,14 @@ QString scoreKey(int judge) {
     return QStringLiteral("J%1Score").arg(judge);
 }
 
-QList<int> positionsAwarding(const QList<DiveRecord> &dives) {
-    return EventTally(dives).positionsAwarding();
-}
-
-QList<int> panelOf(const QList<DiveRecord> &eventDives, const QList<int> &meetPanel) {
-    QList<int> panel = positionsAwarding(eventDives);
-    if (!panel.isEmpty())
-        return panel;
-    if (!meetPanel.isEmpty())
+QList<int> panelOf(const QList<int> &awardingInEvent,
+                   const std::function<QList<int>()> &awardingAtMeet) {
+    if (!awardingInEvent.isEmpty())
+        return awardingInEvent;
+    if (QList<int> meetPanel = awardingAtMeet ? awardingAtMeet() : QList<int>{};
+        !meetPanel.isEmpty())
         return meetPanel;
+    QList<int> panel;
     for (int judge = 1; judge <= UnknownPanelSize; ++judge)
         panel.append(judge);
     return panel;

@@ -5,6 +5,8 @@
 #include <QJsonArray>
 #include <QList>
 
+#include <functional>
+
 namespace Kavvix {
 
 // Which judges sit on an event's panel, and which of their awards the rules discard.
@@ -17,13 +19,11 @@ QString scoreKey(int judge);
 // Until an award tells otherwise, a panel is the smaller one of individual events.
 constexpr int UnknownPanelSize = 5;
 
-// The judge positions (1-based, ascending) that gave a non-zero award in any of the dives;
-// empty when none did (no dive yet, or failed dives only).
-QList<int> positionsAwarding(const QList<DiveRecord> &dives);
-
-// The event's panel: the positions awarding in its dives, else those awarding anywhere at the
-// meet (a meet mostly keeps its panel from event to event), else the first UnknownPanelSize.
-QList<int> panelOf(const QList<DiveRecord> &eventDives, const QList<int> &meetPanel);
+// The event's panel: the positions awarding in its dives (EventTally::positionsAwarding), else
+// those awarding anywhere at the meet (a meet mostly keeps its panel from event to event; asked
+// only then), else the first UnknownPanelSize.
+QList<int> panelOf(const QList<int> &awardingInEvent,
+                   const std::function<QList<int>()> &awardingAtMeet);
 
 // The positions among awards (index into it) that the rules discard: with 5 awards the highest
 // and the lowest, with 7 the two highest and the two lowest; ties go to the earlier judge.

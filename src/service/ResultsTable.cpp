@@ -287,8 +287,10 @@ std::optional<QList<DiveRecord>> ResultsTable::results(const QString &meetId,
 
 bool ResultsTable::eachSummaryRow(const QString &meetId, const QString &eventId,
                                   const std::function<void(const DiveRecord &)> &take) {
-    return eachRow(Columns::Summary, QStringLiteral("event_id = ? ORDER BY DiveRound, DivingOrder"),
-                   {meetId, eventId}, take);
+    return eachRow(selectSummaryColumns(),
+                   QStringLiteral("event_id = ? ORDER BY DiveRound, DivingOrder"),
+                   {meetId, eventId},
+                   [&](const QSqlQuery &query) { take(readSummaryRow(query, meetId, eventId)); });
 }
 
 std::optional<QList<DiveRecord>> ResultsTable::changesSince(const QString &meetId, qint64 after) {
@@ -299,26 +301,23 @@ std::optional<QList<DiveRecord>> ResultsTable::changesSince(const QString &meetI
 std::optional<QList<DiveRecord>> ResultsTable::rows(const QString &condition,
                                                     const QVariantList &values) {
     QList<DiveRecord> records;
-    if (!eachRow(Columns::All, condition, values,
-                 [&records](const DiveRecord &record) { records.append(record); }))
+    if (!eachRow(selectColumns(), condition, values,
+                 [&records](const QSqlQuery &query) { records.append(readRow(query)); }))
         return std::nullopt;
     return records;
 }
 
-bool ResultsTable::eachRow(Columns columns, const QString &condition, const QVariantList &values,
-                           const std::function<void(const DiveRecord &)> &take) {
+bool ResultsTable::eachRow(const QString &columns, const QString &condition,
+                           const QVariantList &values,
+                           const std::function<void(const QSqlQuery &)> &take) {
     const ServerWatchdog watchdog(m_db);
-    const bool all = columns == Columns::All;
-    QSqlQuery *query =
-        run(QStringLiteral("SELECT %1 FROM %2 WHERE meet_id = ? AND %3")
-                .arg(all ? selectColumns() : selectSummaryColumns(), TableName, condition),
-            values);
+    QSqlQuery *query = run(QStringLiteral("SELECT %1 FROM %2 WHERE meet_id = ? AND %3")
+                               .arg(columns, TableName, condition),
+                           values);
     if (!query)
         return false;
-    const QString meetId = values.value(0).toString();
-    const QString eventId = values.value(1).toString();
     while (query->next())
-        take(all ? readRow(*query) : readSummaryRow(*query, meetId, eventId));
+        take(*query);
     query->finish();
     return true;
 }

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 
 #include <functional>
@@ -74,10 +75,9 @@ private:
     Outcome storeInTransaction(DiveRecord &record);
     bool takeChangeNumber(DiveRecord &record);
     bool announce(const DiveRecord &record);
-    enum class Columns { All, Summary };
     std::optional<QList<DiveRecord>> rows(const QString &condition, const QVariantList &values);
-    bool eachRow(Columns columns, const QString &condition, const QVariantList &values,
-                 const std::function<void(const DiveRecord &)> &take);
+    bool eachRow(const QString &columns, const QString &condition, const QVariantList &values,
+                 const std::function<void(const QSqlQuery &)> &take);
     QVariant lookUpRegId(const DiveRecord &record);
     bool fail(const QString &text);
 

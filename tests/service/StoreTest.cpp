@@ -390,7 +390,9 @@ TEST(JudgePanel, IsWhoeverAwardedInTheEventElseAtTheMeetElseFive) {
         {{}, {}, {1, 2, 3, 4, 5}},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(JudgePanel::panelOf(c.dives, c.meetPanel), c.panel);
+        EXPECT_EQ(JudgePanel::panelOf(EventTally(c.dives).positionsAwarding(),
+                                      [&c] { return c.meetPanel; }),
+                  c.panel);
     QJsonObject fields = withAwards({6.5, 7, 7.5, 6, 8}).fields;
     fields[QStringLiteral("DiveDD")] = 2.0;
     fields[QStringLiteral("DiveTotal")] = 42.0;
