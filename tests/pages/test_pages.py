@@ -256,8 +256,8 @@ def test_overlay_keeps_to_the_hold_the_safe_area_and_the_director(browser, servi
     for size in ((1280, 720), (3840, 2160)):
         viewport(browser, *size)
         wait_until(lambda: browser.execute_script(IN_TITLE_SAFE_AREA), timeout=2)
-    wait_until(lambda: not by_id(browser, 'third').is_displayed(), timeout=5)
-    assert 2.7 < time.monotonic() - shown < 3.9  # the three seconds asked, and the slide out
+    wait_until(lambda: not by_id(browser, 'third').is_displayed(), timeout=6)
+    assert 2.5 < time.monotonic() - shown < 4.5  # the three seconds asked, not the usual eight
 
     # The director's choice; the screenshots over a checkerboard, to show what is transparent.
     viewport(browser, 1920, 1080)
