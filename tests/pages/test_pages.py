@@ -149,7 +149,8 @@ def test_board_words_flags_and_shows_five_judges_and_names_as_text(browser, serv
     simulator.dive(1, 1, 42.0, 42.0, dd=2.0, awards=(6.5, 7.0, 7.5, 6.0, 8.0))
     wait_until(lambda: by_id(browser, 'event-name').text == '3m Springboard - Women')
     shown = board_shows(browser, '42.00')
-    assert shown['discarded'] == [3, 4] and re.fullmatch(r'Diver \d+', shown['name'])
+    assert shown['awards'] == ['6.5', '7.0', '7.5', '6.0', '8.0'] and shown['discarded'] == [3, 4]
+    assert re.fullmatch(r'Diver \d+', shown['name'])
     screenshot(browser, 'board-5-judges', scale=0.5)
     # The diver named meanwhile, in markup: the board shows it as text.
     with sqlite3.connect(service.database) as db:

@@ -31,8 +31,7 @@ def test_upload(console, meet):
 def test_upload_refused_with_a_response_code(console, meet):
     lines = []
     with pytest.raises(kavvix.JobError) as refused:
-        for line in kavvix.upload(meet, "RIV26", "E12", console("--reject", "2:02")):
-            lines.append(line)
+        lines.extend(kavvix.upload(meet, "RIV26", "E12", console("--reject", "2:02")))
     assert lines[-1] == "Communications ERROR: Checksum Error"  # yielded before the raise
     result = refused.value.result
     assert (result.kind, result.response_code, result.detail) == \
