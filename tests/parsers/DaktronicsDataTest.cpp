@@ -125,4 +125,17 @@ TEST(DaktronicsData, FramingAndFailures) {
     }
 }
 
+// The judge-score counter stops at 32767: the score is stored and the parse fails.
+TEST(DaktronicsData, JudgeCounterOverflow) {
+    clsDaktronicsData d;
+    for (int i = 0; i < 32767; ++i)
+        d.setJudge2Score(1);
+    const QString packet = dakPacket(0, "45" + fullRecord().mid(2, 79) + "6.5 ");
+    EXPECT_EQ(d.ParseData(packet),
+              failure(packet, "(6) Numeric overflow: more than 32767 judge scores received"));
+    EXPECT_EQ(fields(d, "DataIsValid DiverNumber Judge1Score HaveJudgesScores"),
+              "false|45|6.5|true");
+    EXPECT_EQ(d.JudgesScoresReceived(), 32767);
+}
+
 } // namespace
