@@ -7,13 +7,9 @@
 #include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QWebSocket>
 #include <gtest/gtest.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
@@ -71,31 +67,15 @@ TEST_F(Feed, EveryClientGetsEveryMessageWholeAndInOrder) {
     }
 }
 
-// A client's own socket that takes the feed and then reads nothing.
-int stalledClient(quint16 port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    const int small = 4096;
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
-        return -1;
-    const QByteArray upgrade =
-        "GET /live HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\n"
-        "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
-        "Sec-WebSocket-Version: 13\r\n\r\n";
-    if (::write(fd, upgrade.constData(), std::size_t(upgrade.size())) != upgrade.size())
-        return -1;
-    return fd;
-}
-
 TEST_F(Feed, AClientThatStopsReadingIsClosedAtOneMebibyteBehind) {
     QStringList received;
     const auto reader = client(received);
-    const int stalled = stalledClient(m_port);
-    ASSERT_GE(stalled, 0);
+    QTcpSocket stalled; // takes the feed, then reads no more than its first 4 KiB
+    stalled.setReadBufferSize(4096);
+    stalled.connectToHost(QHostAddress::LocalHost, m_port);
+    stalled.write("GET /live HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\n"
+                  "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                  "Sec-WebSocket-Version: 13\r\n\r\n");
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_feed.clientCount() == 2; }, 10000));
     // The kernel's buffers take a few MiB first; then the service's own buffer grows.
     int sent = 0;
@@ -104,7 +84,7 @@ TEST_F(Feed, AClientThatStopsReadingIsClosedAtOneMebibyteBehind) {
         ++sent;
         QTest::qWait(5);
     }
-    ::close(stalled);
+    stalled.abort();
     EXPECT_EQ(m_feed.clientCount(), 1);
     EXPECT_EQ(m_log.filter(QStringLiteral("WS /live closed: too far behind")).size(), 1)
         << m_log.join(u'\n').toStdString();

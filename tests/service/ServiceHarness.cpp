@@ -1,9 +1,7 @@
 #include "ServiceHarness.h"
-#include "CpuTime.h"
-#include "ResidentMemory.h"
 
-#include <QDeadlineTimer>
-#include <QDir>
+#include <kavvix/simulator/SampleMeet.h>
+
 #include <QEventLoop>
 #include <QJsonDocument>
 #include <QNetworkReply>
@@ -12,7 +10,6 @@
 #include <QTimer>
 #include <QUrl>
 
-#include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
 
@@ -39,8 +36,8 @@ ServiceProcess::ServiceProcess(const QStringList &arguments, int openFiles)
 }
 
 ServiceProcess::~ServiceProcess() {
-    if (m_process->state() != QProcess::NotRunning)
-        kill();
+    m_process->kill();
+    m_process->waitForFinished(10000);
 }
 
 QString ServiceProcess::log() {
@@ -49,48 +46,17 @@ QString ServiceProcess::log() {
 }
 
 bool ServiceProcess::waitForLog(const QString &text) {
-    QDeadlineTimer deadline(20000);
-    while (!log().contains(text)) {
-        if (deadline.hasExpired() || m_process->state() == QProcess::NotRunning) {
-            log();
-            return m_log.contains(text);
-        }
-        QTest::qWait(20);
-    }
-    return true;
+    (void)QTest::qWaitFor(
+        [&] { return log().contains(text) || m_process->state() == QProcess::NotRunning; }, 20000);
+    return log().contains(text);
 }
 
 int ServiceProcess::stop() {
     m_process->terminate();
-    QDeadlineTimer deadline(10000);
-    while (m_process->state() != QProcess::NotRunning && !deadline.hasExpired())
-        QTest::qWait(20);
+    const bool ended =
+        QTest::qWaitFor([this] { return m_process->state() == QProcess::NotRunning; }, 10000);
     log();
-    if (m_process->state() != QProcess::NotRunning) {
-        kill();
-        return -1;
-    }
-    return m_process->exitStatus() == QProcess::NormalExit ? m_process->exitCode() : -1;
-}
-
-void ServiceProcess::kill() {
-    ::kill(pid_t(m_process->processId()), SIGKILL);
-    m_process->waitForFinished(10000);
-    log();
-}
-
-long ServiceProcess::residentKiB() const {
-    return KavvixTest::residentKiB(m_process->processId());
-}
-
-double ServiceProcess::cpuSeconds() const {
-    return KavvixTest::cpuSeconds(m_process->processId());
-}
-
-int ServiceProcess::openFiles() const {
-    return int(QDir(QStringLiteral("/proc/%1/fd").arg(m_process->processId()))
-                   .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System)
-                   .size());
+    return ended && m_process->exitStatus() == QProcess::NormalExit ? m_process->exitCode() : -1;
 }
 
 HttpReply ServiceProcess::request(const QByteArray &verb, const QString &path,
@@ -133,6 +99,14 @@ QList<QJsonObject> FeedClient::waitFor(const QString &type, int count, int timeo
     (void)QTest::qWaitFor(collect, timeoutMs);
     collect();
     return found;
+}
+
+std::unique_ptr<Kavvix::cDiveResult> judgedDive(int n, float totalScore) {
+    auto dive = std::make_unique<Kavvix::cDiveResult>();
+    Kavvix::SampleMeet::fillJudgedDive(*dive, n);
+    if (totalScore >= 0)
+        dive->setTotalScore(totalScore);
+    return dive;
 }
 
 } // namespace KavvixTest

@@ -13,6 +13,9 @@
 
 #include "TestMeetDb.h"
 
+#include <kavvix/cDiveResult.h>
+#include <kavvix/simulator/ConsoleSimulator.h>
+
 #include <memory>
 
 namespace KavvixTest {
@@ -35,25 +38,14 @@ public:
 
     bool started() const { return m_port != 0; }
     quint16 port() const { return m_port; }
+    qint64 pid() const { return m_process->processId(); }
     // What it wrote to standard error so far.
     QString log();
     bool waitForLog(const QString &text);
-    int stop();                // SIGTERM; the exit code (-1 when it crashed or hung)
-    void kill();               // SIGKILL
-    long residentKiB() const;  // VmRSS of the running process
-    double cpuSeconds() const; // user and system time used so far
-    int openFiles() const;     // file descriptors it holds
+    int stop(); // SIGTERM; the exit code (-1 when it crashed or hung)
 
     HttpReply request(const QByteArray &verb, const QString &path, const QByteArray &body = {},
                       const QByteArray &token = {});
-    // Waits until /api/meet says the console's port is open.
-    bool waitForConsoleOpen(int timeoutMs) {
-        return QTest::qWaitFor(
-            [&] {
-                return request("GET", "/api/meet").object()["console"].toObject()["open"].toBool();
-            },
-            timeoutMs);
-    }
 
 private:
     std::unique_ptr<QProcess> m_process;
@@ -74,5 +66,13 @@ private:
     QWebSocket m_socket;
     QList<QJsonObject> m_messages;
 };
+
+// Judged dive n of event E12 as the sample console reports it (twelve divers a round), with
+// another total when one is given.
+std::unique_ptr<Kavvix::cDiveResult> judgedDive(int n, float totalScore = -1);
+
+inline void sendDive(Kavvix::ConsoleSimulator &simulator, int n, float totalScore = -1) {
+    simulator.sendDiveResult(*judgedDive(n, totalScore));
+}
 
 } // namespace KavvixTest
