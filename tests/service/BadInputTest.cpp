@@ -75,13 +75,8 @@ protected:
 
 TEST_F(ServeInput, EveryRefusalIsAJsonErrorWithAFittingStatus) {
     const QByteArray big(70 * 1024, ' ');
-    const struct {
-        const char *verb;
-        const char *path;
-        QByteArray body;
-        QByteArray token;
-        int status;
-    } cases[] = {
+    const std::tuple<const char *, const char *, QByteArray, QByteArray, int> cases[] = {
+        // verb, path, body, token, status
         {"GET", "/api/nothing", {}, {}, 404},
         {"GET", "/api/events/NOPE/results", {}, {}, 404},
         {"DELETE", "/api/meet", {}, {}, 404},
@@ -94,45 +89,30 @@ TEST_F(ServeInput, EveryRefusalIsAJsonErrorWithAFittingStatus) {
         {"POST", "/api/events/NOPE/upload", R"({"order":"A"})", "s3cret", 404},
         {"PUT", "/api/current-event", "{\"eventId\":\"E12\"," + big + "}", "s3cret", 413},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(std::string(c.verb) + " " + c.path + " " + c.body.left(40).toStdString());
-        const HttpReply reply =
-            s_service->request(c.verb, QString::fromLatin1(c.path), c.body, c.token);
-        EXPECT_EQ(reply.status, c.status);
+    for (const auto &[verb, path, body, token, status] : cases) {
+        SCOPED_TRACE(std::string(verb) + " " + path + " " + body.left(40).toStdString());
+        const HttpReply reply = s_service->request(verb, QString::fromLatin1(path), body, token);
+        EXPECT_EQ(reply.status, status);
         EXPECT_FALSE(reply.object()["error"].toString().isEmpty());
     }
 }
 
 TEST_F(ServeInput, OversizedRequestsAreRefusedBeforeTheyAreRead) {
-    const QByteArray chunk = "4000\r\n" + QByteArray(0x4000, 'x') + "\r\n";
-    const struct {
-        const char *name;
-        QByteArray head;
-        qint64 bodyBytes;
-        QByteArray piece;
-        QByteArray statusLine;
-    } cases[] = {
-        {"a gigabyte announced",
-         "POST /api/events/E12/upload HTTP/1.1\r\nHost: x\r\nContent-Length: 1000000000\r\n\r\n",
-         0,
-         {},
-         "HTTP/1.1 413 Payload Too Large"},
-        {"an unreadable length",
-         "PUT /api/current-event HTTP/1.1\r\nHost: x\r\nContent-Length: 99999999999999999999\r\n"
-         "\r\n",
-         0,
-         {},
-         "HTTP/1.1 413 Payload Too Large"},
-        {"64 MiB in chunks, no length",
-         "POST /api/events/E12/upload HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n",
-         64 << 20, chunk, "HTTP/1.1 413 Payload Too Large"},
-        {"a head that never ends", "GET /api/meet HTTP/1.1\r\nHost: x\r\nX-Filler: ", 64 << 20,
-         QByteArray(0x4000, 'y'), "HTTP/1.1 431 Request Header Fields Too Large"},
+    const QByteArray tooLarge = "HTTP/1.1 413 Payload Too Large";
+    const std::tuple<const char *, qint64, QByteArray, QByteArray> cases[] = {
+        // the head after the request line, the body sent in pieces, the answer's status line
+        {"Content-Length: 1000000000\r\n\r\n", 0, {}, tooLarge},
+        {"Content-Length: 99999999999999999999\r\n\r\n", 0, {}, tooLarge},
+        {"Transfer-Encoding: chunked\r\n\r\n", 64 << 20,
+         "4000\r\n" + QByteArray(0x4000, 'x') + "\r\n", tooLarge},
+        {"X-Filler: ", 64 << 20, QByteArray(0x4000, 'y'), // a head that never ends
+         "HTTP/1.1 431 Request Header Fields Too Large"},
     };
     [[maybe_unused]] const long residentBefore = residentKiB(s_service->pid());
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(rawExchange(s_service->port(), c.head, c.bodyBytes, c.piece), c.statusLine);
+    for (const auto &[head, bodyBytes, piece, statusLine] : cases) {
+        const QByteArray request =
+            QByteArray("POST /api/events/E12/upload HTTP/1.1\r\nHost: x\r\n") + head;
+        EXPECT_EQ(rawExchange(s_service->port(), request, bodyBytes, piece), statusLine) << head;
         EXPECT_EQ(s_service->request("GET", QStringLiteral("/api/meet")).status, 200);
     }
     EXPECT_TRUE(s_service->log().contains(QLatin1String("POST /api/events/E12/upload 413")));
@@ -145,25 +125,19 @@ TEST_F(ServeInput, OversizedRequestsAreRefusedBeforeTheyAreRead) {
 // small frames, closes the client and leaves the others and the service as they were; and it
 // is only at /live.
 TEST_F(ServeInput, FeedClientsSendingTooMuchAreClosed) {
-    const struct {
-        const char *name;
-        quint64 frameBytes;
-        qsizetype messageBytes;
-    } cases[] = {
-        {"one 16 MiB frame", 32 << 20, 16 << 20},
-        {"a 16 MiB message in 1 KiB frames", 1024, 16 << 20},
-    };
+    // 16 MiB in one frame, and in frames of 1 KiB
+    const quint64 frameSizes[] = {32 << 20, 1024};
     FeedClient bystander(s_service->port());
     ASSERT_TRUE(bystander.connected());
     [[maybe_unused]] const long residentBefore = residentKiB(s_service->pid());
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const quint64 frameSize : frameSizes) {
+        SCOPED_TRACE(frameSize);
         QWebSocket client;
-        client.setOutgoingFrameSize(c.frameBytes);
+        client.setOutgoingFrameSize(frameSize);
         client.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/live").arg(s_service->port())));
         ASSERT_TRUE(QTest::qWaitFor(
             [&] { return client.state() == QAbstractSocket::ConnectedState; }, 10000));
-        client.sendBinaryMessage(QByteArray(c.messageBytes, 'z'));
+        client.sendBinaryMessage(QByteArray(16 << 20, 'z'));
         EXPECT_TRUE(QTest::qWaitFor(
             [&] { return client.state() == QAbstractSocket::UnconnectedState; }, 20000));
     }

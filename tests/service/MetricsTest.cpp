@@ -43,10 +43,7 @@ TEST(ServiceMetrics, LatencyHistogramIsCumulativeInTheTextFormat) {
     for (double seconds : {0.0004, 0.001, 0.003, 0.04, 0.04, 2.5})
         metrics.observeAnnounceLatency(seconds);
     const QByteArray text = metrics.text({.journalBacklog = 4, .feedClients = 7});
-    const struct {
-        const char *series;
-        double value;
-    } expected[] = {
+    const std::pair<const char *, double> expected[] = {
         {"kavvix_announce_latency_seconds_bucket{le=\"0.001\"}", 2},
         {"kavvix_announce_latency_seconds_bucket{le=\"0.005\"}", 3},
         {"kavvix_announce_latency_seconds_bucket{le=\"0.05\"}", 5},
@@ -55,8 +52,8 @@ TEST(ServiceMetrics, LatencyHistogramIsCumulativeInTheTextFormat) {
         {"kavvix_journal_backlog", 4},
         {"kavvix_feed_clients", 7},
     };
-    for (const auto &e : expected)
-        EXPECT_EQ(sample(text, QLatin1String(e.series)), e.value) << e.series;
+    for (const auto &[series, value] : expected)
+        EXPECT_EQ(sample(text, QLatin1String(series)), value) << series;
     EXPECT_NEAR(sample(text, QStringLiteral("kavvix_announce_latency_seconds_sum")), 2.5844, 1e-9);
     for (const char *name :
          {"kavvix_dives_stored_total counter", "kavvix_journal_backlog gauge",

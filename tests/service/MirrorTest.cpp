@@ -106,18 +106,15 @@ TEST(Mirror, PushesEachDiveOnceThroughLateStartAndServerRestart) {
     EXPECT_EQ(dives[3]["dive"].toObject()["revision"].toInt(), 2);
 
     // A mirror changes nothing.
-    const struct {
-        const char *verb;
-        const char *path;
-        const char *body;
-    } writes[] = {{"POST", "/api/events/E12/upload", "{}"},
-                  {"POST", "/api/connection-test", "{}"},
-                  {"POST", "/api/job/cancel", "{}"},
-                  {"PUT", "/api/current-event", R"({"eventId":"E10"})"},
-                  {"PUT", "/api/overlay", R"({"show":"none"})"}};
-    for (const auto &write : writes) {
-        const HttpReply reply = late.request(write.verb, QLatin1String(write.path), write.body);
-        EXPECT_EQ(reply.status, 409) << write.path;
+    const std::tuple<const char *, const char *, const char *> writes[] = {
+        {"POST", "/api/events/E12/upload", "{}"},
+        {"POST", "/api/connection-test", "{}"},
+        {"POST", "/api/job/cancel", "{}"},
+        {"PUT", "/api/current-event", R"({"eventId":"E10"})"},
+        {"PUT", "/api/overlay", R"({"show":"none"})"}};
+    for (const auto &[verb, path, body] : writes) {
+        const HttpReply reply = late.request(verb, QLatin1String(path), body);
+        EXPECT_EQ(reply.status, 409) << path;
         EXPECT_TRUE(reply.object()["error"].toString().contains(QStringLiteral("mirror")));
     }
     const HttpReply health = late.request("GET", "/healthz");

@@ -44,12 +44,8 @@ TEST(ServeRecording, ReplayDeliversEveryDiveOfEachRecording) {
         EXPECT_EQ(service.stop(), 0);
     }
 
-    const struct {
-        const char *name;
-        int dives;
-        const char *speed;
-        qint64 (*timeOf)(qsizetype byte); // none: the recording kavvix serve made
-    } cases[] = {
+    // what, dives, speed and the time of each byte (none: the recording kavvix serve made)
+    const std::tuple<const char *, int, const char *, qint64 (*)(qsizetype)> cases[] = {
         {"recorded by kavvix serve", 5, "0", nullptr},
         {"800 dives at once", 800, "0", [](qsizetype byte) { return qint64(byte); }},
         {"a time 35 years ahead", 40, "100",
@@ -57,29 +53,28 @@ TEST(ServeRecording, ReplayDeliversEveryDiveOfEachRecording) {
         {"times going backwards", 40, "1",
          [](qsizetype byte) { return (qint64(1) << 40) - qint64(byte) * 20; }},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto &[name, dives, speed, timeOf] : cases) {
+        SCOPED_TRACE(name);
         QString path = served;
-        if (c.timeOf) {
+        if (timeOf) {
             path = dir.filePath(QStringLiteral("written.rec"));
             QFile::remove(path);
-            writeRecording(path, c.dives, c.timeOf);
+            writeRecording(path, dives, timeOf);
         }
-        SimulatorProcess player({"--replay", path, "--speed", c.speed});
+        SimulatorProcess player({"--replay", path, "--speed", speed});
         ASSERT_TRUE(player.started());
         auto monitor = startCli({"monitor", "--port", "3", "--json", "--request-version"},
                                 player.environment());
         QString out;
-        const auto dives = [&] {
+        const auto played = [&] {
             out += QString::fromUtf8(monitor->readAllStandardOutput());
             return out.count(QLatin1String("\"DiveResult\""));
         };
-        (void)QTest::qWaitFor([&] { return dives() >= c.dives; }, 30000);
-        EXPECT_EQ(dives(), c.dives) << out.right(300).toStdString();
+        (void)QTest::qWaitFor([&] { return played() >= dives; }, 30000);
+        EXPECT_EQ(played(), dives) << out.right(300).toStdString();
         monitor->kill();
         monitor->waitForFinished();
-        const QString played = player.stop();
-        EXPECT_TRUE(c.timeOf || played.contains(QStringLiteral("replayed ")))
-            << played.toStdString();
+        const QString said = player.stop();
+        EXPECT_TRUE(timeOf || said.contains(QStringLiteral("replayed "))) << said.toStdString();
     }
 }

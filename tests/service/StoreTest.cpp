@@ -241,10 +241,8 @@ TEST(LiveServiceInProcess, DatabaseUrlRuleChoosesTheJournalPlace) {
 TEST(EventPlan, NextIsTheFirstPlannedDiveAfterTheLastJudgedOne) {
     QTemporaryDir dir;
     const QSqlDatabase db = meetFile(dir, QStringLiteral("next"), true);
-    const struct {
-        QList<DiveRecord> judged;
-        int round, order; // 0: nobody left
-    } cases[] = {
+    const std::tuple<QList<DiveRecord>, int, int> cases[] = {
+        // judged; next round, order (0: none)
         {{}, 1, 1},
         {{dive(1, 3, 0, 2), dive(1, 1, 0, 3)}, 1, 4}, // a late correction does not go back
         {{dive(1, 12, 0, 1)}, 2, 1},
@@ -255,10 +253,10 @@ TEST(EventPlan, NextIsTheFirstPlannedDiveAfterTheLastJudgedOne) {
     ASSERT_TRUE(plan.load(statements, QString(SampleMeet::MeetID), QStringLiteral("E12")));
     EXPECT_EQ(plan.plannedDives(), 72);
     EXPECT_EQ(plan.diverNumber(13), 0); // (the board shows 1 to 12)
-    for (const auto &c : cases) {
-        const QJsonObject dive = plan.next(EventTally(c.judged).lastJudged()).toObject();
-        EXPECT_EQ(dive["DiveRound"].toInt(), c.round);
-        EXPECT_EQ(dive["DivingOrder"].toInt(), c.order);
+    for (const auto &[judged, round, order] : cases) {
+        const QJsonObject dive = plan.next(EventTally(judged).lastJudged()).toObject();
+        EXPECT_EQ(dive["DiveRound"].toInt(), round);
+        EXPECT_EQ(dive["DivingOrder"].toInt(), order);
     }
     // The dive sheets' "5231D" comes apart as the console sends it: number and position.
     const QJsonObject first = plan.next({}).toObject();
@@ -288,11 +286,8 @@ TEST(DiverNames, ComeFromKavvixDiversOrAreNull) {
 
 // The awards a page strikes through: only when the kept ones give the console's total.
 TEST(JudgePanel, DiscardsByTheRuleOnlyWhenTheConsoleTotalAgrees) {
-    const struct {
-        QList<double> awards;
-        double dd, total;
-        QList<int> discarded; // indices into awards
-    } cases[] = {
+    // awards, DD, the console's total; the indices of the awards discarded
+    const std::tuple<QList<double>, double, double, QList<int>> cases[] = {
         {{6.5, 7.0, 7.5, 6.0, 8.0}, 2.0, 42.0, {3, 4}},                 // 5: lowest and highest
         {{7.0, 7.0, 7.0, 7.0, 7.0}, 2.0, 42.0, {0, 4}},                 // ties: one of each
         {{6.5, 7.0, 7.5, 6.0, 8.0}, 2.0, 42.009, {3, 4}},               // within 0.01
@@ -301,9 +296,9 @@ TEST(JudgePanel, DiscardsByTheRuleOnlyWhenTheConsoleTotalAgrees) {
         {{0, 0, 0, 0, 0}, 2.0, 0, {}},                                  // a failed dive
         {{6, 6, 6, 6, 6, 6, 6, 6, 6}, 3.0, 54.0, {}},                   // a synchronised panel
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(JudgePanel::discarded(c.awards, c.dd, c.total), c.discarded)
-            << c.awards.size() << " awards, total " << c.total;
+    for (const auto &[awards, dd, total, discarded] : cases)
+        EXPECT_EQ(JudgePanel::discarded(awards, dd, total), discarded)
+            << awards.size() << " awards, total " << total;
 }
 
 TEST(JudgePanel, IsWhoeverAwardedInTheEventElseAtTheMeetElseFive) {
@@ -313,19 +308,16 @@ TEST(JudgePanel, IsWhoeverAwardedInTheEventElseAtTheMeetElseFive) {
             record.fields[QStringLiteral("J%1Score").arg(i + 1)] = awards[i];
         return record;
     };
-    const struct {
-        QList<DiveRecord> dives;
-        QList<int> meetPanel, panel;
-    } cases[] = {
-        {{withAwards({6, 6, 6, 6, 6})}, {}, {1, 2, 3, 4, 5}},
+    // the event's dives, the positions that awarded at the meet; the panel
+    const std::tuple<QList<DiveRecord>, QList<int>, QList<int>> cases[] = {
         {{withAwards({6, 6, 0, 6, 6, 6, 6}), withAwards({0, 0, 5})}, {}, {1, 2, 3, 4, 5, 6, 7}},
         {{withAwards({0, 0, 0, 0, 0, 0, 0})}, {1, 2, 3, 4, 5, 6, 7}, {1, 2, 3, 4, 5, 6, 7}},
         {{}, {}, {1, 2, 3, 4, 5}},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(JudgePanel::panelOf(EventTally(c.dives).positionsAwarding(),
-                                      [&c] { return c.meetPanel; }),
-                  c.panel);
+    for (const auto &[dives, meetPanel, panel] : cases)
+        EXPECT_EQ(JudgePanel::panelOf(EventTally(dives).positionsAwarding(),
+                                      [&meetPanel] { return meetPanel; }),
+                  panel);
     for (const auto &[flag, set] : {std::pair{" ", false}, std::pair{"0", false},
                                     std::pair{"n", false}, std::pair{"Y", true}})
         EXPECT_EQ(JudgePanel::flagSet(QString::fromLatin1(flag)), set) << flag;
@@ -401,29 +393,18 @@ TEST(MirrorConsoles, OneLineForEveryRunningConsole) {
                            {"since", since},
                            {"version", "V1"}};
     };
-    const std::tuple<QJsonArray, bool, const char *, QJsonValue> cases[] = {
-        // the consoles; the line's open, since and version
-        {{console("1m", true, true, "10:00"), console("3m", true, true, "10:05")},
-         true,
-         "10:05",
-         {}},
-        {{console("1m", true, true, "10:07"), console("3m", true, false, "10:06")},
-         false,
-         "10:06",
-         "V1"},
-        {{console("1m", true, true, "10:00"), console("3m", false, false, "09:00")},
-         true,
-         "10:00",
-         "V1"}, // a stopped one does not count
+    // Beside the 1 m console, up since 10:00, the 3 m one: the line as "open since version".
+    const auto line = [&](bool running, bool open, const char *since) {
+        MirrorConsoles consoles;
+        consoles.reset({console("1m", true, true, "10:00"), console("3m", running, open, since)});
+        const QJsonObject line = consoles.combined();
+        return QStringLiteral("%1 %2 %3")
+            .arg(line["open"].toBool() ? "up" : "down", line["since"].toString(),
+                 line["version"].toString(QStringLiteral("none")));
     };
-    for (const auto &[consoles, open, since, version] : cases) {
-        MirrorConsoles mirror;
-        mirror.reset(consoles);
-        const QJsonObject line = mirror.combined();
-        EXPECT_EQ(line["open"].toBool(), open) << since;
-        EXPECT_EQ(line["since"].toString(), QLatin1String(since));
-        EXPECT_EQ(line["version"], version) << since;
-    }
+    EXPECT_EQ(line(true, true, "10:05"), "up 10:05 none");
+    EXPECT_EQ(line(true, false, "09:30"), "down 09:30 V1");
+    EXPECT_EQ(line(false, false, "09:00"), "up 10:00 V1"); // a stopped one does not count
     // (A console's message taking its line down on a mirror: Mirror.TwoConsoles... in MirrorTest.)
     EXPECT_FALSE(MirrorConsoles().combined()["open"].toBool()); // none running yet
 }
