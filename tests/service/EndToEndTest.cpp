@@ -7,12 +7,9 @@
 
 #include <kavvix/simulator/SampleMeet.h>
 
-#include <QJsonDocument>
-
 #include <gtest/gtest.h>
 
 using namespace KavvixTest;
-using Kavvix::ConsoleSimulator;
 
 namespace {
 
@@ -55,7 +52,6 @@ TEST_P(Serve, AMeetThroughOneService) {
                                                 dir.filePath(QStringLiteral("journal"))});
     ASSERT_TRUE(service.started()) << service.log().toStdString();
     FeedClient feed(service.port());
-    ASSERT_TRUE(feed.connected());
 
     for (int n = 1; n <= 4; ++n)
         sendDive(simulator, n);
@@ -82,10 +78,7 @@ TEST_P(Serve, AMeetThroughOneService) {
     EXPECT_EQ(after[1]["revision"].toInt(), 2);
 
     // A judged dive whose checksum is damaged is counted and announced, not stored.
-    Kavvix::cDiveResult damaged;
-    damaged.setDiveRound(1);
-    damaged.setDivingOrder(9);
-    QByteArray frame = ConsoleSimulator::diveResultFrame(damaged).toLatin1();
+    QByteArray frame = ConsoleSimulator::diveResultFrame(*judgedDive(9)).toLatin1();
     frame[frame.size() - 2] = frame[frame.size() - 2] == '0' ? '1' : '0';
     simulator.sendRaw(frame);
     const auto errors = feed.waitFor(QStringLiteral("console-error"), 1);
@@ -142,7 +135,6 @@ TEST_P(Serve, AMeetThroughOneService) {
             "dives": [{"regId": "902", "divingOrder": 3, "round": 3}], "diveCount": 1}]})";
     EXPECT_EQ(finished[2], QJsonDocument::fromJson(documented).object());
     EXPECT_EQ(service.stop(), 0);
-    EXPECT_TRUE(service.log().contains(QStringLiteral("stopped")));
 
     // After the meet: the stored results without a console line; jobs are refused.
     ServiceProcess afterwards(stored + QStringList{"--no-console"});

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 using namespace KavvixTest;
-using Kavvix::ConsoleSimulator;
 
 namespace {
 
@@ -59,7 +58,6 @@ TEST(Mirror, PushesEachDiveOnceThroughLateStartAndServerRestart) {
     const QList<QJsonObject> first = feed.waitFor(QStringLiteral("dive"), 1);
     ASSERT_EQ(first.size(), 1) << late.log().toStdString();
     EXPECT_EQ(first[0]["standings"].toArray().size(), 2);
-    EXPECT_EQ(first[0]["progress"].toObject()["judged"].toInt(), 2);
 
     // The owner's overlay and job messages reach the mirror's clients.
     ASSERT_EQ(owner.request("PUT", "/api/overlay", R"({"show":"standings"})").status, 200);
@@ -121,7 +119,6 @@ TEST(Mirror, PushesEachDiveOnceThroughLateStartAndServerRestart) {
     EXPECT_EQ(health.status, 200);
     EXPECT_EQ(health.object()["console"].toString(), QStringLiteral("none (mirror)"));
     EXPECT_EQ(late.stop(), 0);
-    EXPECT_EQ(owner.stop(), 0);
 }
 
 TEST(Mirror, TwoConsolesFileUnderTheirOwnEventsAndBothAreListed) {

@@ -6,12 +6,9 @@
 
 #include <kavvix/service/Recording.h>
 
-#include <QFile>
-
 #include <gtest/gtest.h>
 
 using namespace KavvixTest;
-using Kavvix::ConsoleSimulator;
 
 namespace {
 
@@ -37,10 +34,9 @@ TEST(ServeRecording, ReplayDeliversEveryDiveOfEachRecording) {
                                 "--device", simulator.slavePath(), "--record", served, "--journal",
                                 dir.filePath(QStringLiteral("journal"))});
         ASSERT_TRUE(service.started()) << service.log().toStdString();
-        FeedClient feed(service.port());
         for (int order = 1; order <= 5; ++order)
             sendDive(simulator, order);
-        ASSERT_EQ(feed.waitFor(QStringLiteral("dive"), 5).size(), 5);
+        ASSERT_TRUE(service.waitForLog(QStringLiteral("round 1 order 5: stored")));
         EXPECT_EQ(service.stop(), 0);
     }
 
@@ -55,12 +51,9 @@ TEST(ServeRecording, ReplayDeliversEveryDiveOfEachRecording) {
     };
     for (const auto &[name, dives, speed, timeOf] : cases) {
         SCOPED_TRACE(name);
-        QString path = served;
-        if (timeOf) {
-            path = dir.filePath(QStringLiteral("written.rec"));
-            QFile::remove(path);
+        const QString path = timeOf ? dir.filePath(QLatin1String(name)) : served;
+        if (timeOf)
             writeRecording(path, dives, timeOf);
-        }
         SimulatorProcess player({"--replay", path, "--speed", speed});
         ASSERT_TRUE(player.started());
         auto monitor = startCli({"monitor", "--port", "3", "--json", "--request-version"},

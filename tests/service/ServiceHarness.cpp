@@ -3,10 +3,8 @@
 #include <kavvix/simulator/SampleMeet.h>
 
 #include <QEventLoop>
-#include <QJsonDocument>
 #include <QNetworkReply>
 #include <QRegularExpression>
-#include <QTest>
 #include <QTimer>
 #include <QUrl>
 
@@ -78,11 +76,11 @@ HttpReply ServiceProcess::request(const QByteArray &verb, const QString &path,
     return result;
 }
 
-FeedClient::FeedClient(quint16 port, const QString &path) {
+FeedClient::FeedClient(quint16 port) {
     QObject::connect(&m_socket, &QWebSocket::textMessageReceived, [this](const QString &text) {
         m_messages.append(QJsonDocument::fromJson(text.toUtf8()).object());
     });
-    m_socket.open(QUrl(QStringLiteral("ws://127.0.0.1:%1%2").arg(port).arg(path)));
+    m_socket.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/live").arg(port)));
     (void)QTest::qWaitFor([this] { return m_socket.state() != QAbstractSocket::ConnectingState; },
                           10000);
 }

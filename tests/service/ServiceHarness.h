@@ -20,6 +20,8 @@
 
 namespace KavvixTest {
 
+using Kavvix::ConsoleSimulator;
+
 struct HttpReply {
     int status = 0;
     QByteArray raw;
@@ -57,7 +59,7 @@ private:
 // A /live client that keeps every message.
 class FeedClient {
 public:
-    explicit FeedClient(quint16 port, const QString &path = QStringLiteral("/live"));
+    explicit FeedClient(quint16 port);
     bool connected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
     // Messages of the type received so far, waiting up to the deadline for count of them.
     QList<QJsonObject> waitFor(const QString &type, int count, int timeoutMs = 15000);

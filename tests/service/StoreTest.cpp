@@ -118,16 +118,10 @@ TEST(DiveJournal, ReadsEveryWholeRecordAroundWhatIsSpoiled) {
     } cases[] = {
         {"a blank line", {}, "\n", 0, 0},
         {"a garbage line", {}, "garbage\n", 0, 1},
-        {"a record without its fields",
-         {},
-         R"({"meetId":"RIV26","eventId":"E12"})"
-         "\n",
-         0,
-         1},
+        {"a record without its fields", {}, QByteArray(R"({"meetId":"RIV26"})") + '\n', 0, 1},
         {"NUL bytes in front", QByteArray(4096, '\0'), {}, 0, 0},
         {"NUL bytes in a line", {}, QByteArray(100, '\0') + "\n", 0, 0},
         {"only the last newline lost", {}, {}, 1, 0},
-        {"the last record cut short", {}, {}, 30, 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -223,19 +217,19 @@ TEST(LiveServiceInProcess, DatabaseUrlRuleChoosesTheJournalPlace) {
         {"postgresq://kim@host/meets", false}, {"meet.sqlite", false},
         {"./postgresql://meet.sqlite", false},
     };
-    for (const auto &[text, isUrl] : cases) {
+    for (const auto &[text, isUrl] : cases)
         EXPECT_EQ(isPostgresUrl(QLatin1String(text)), isUrl) << text;
+    const auto journalOf = [](const char *database) {
         LiveServiceOptions options;
-        options.database = QLatin1String(text);
+        options.database = QLatin1String(database);
         options.meetId = QStringLiteral("M1");
-        const QString journal = LiveService(options).journalPath();
-        if (isUrl) {
-            EXPECT_TRUE(QFileInfo(journal).isAbsolute()) << text << " " << journal.toStdString();
-            EXPECT_TRUE(journal.contains(QLatin1String("/kavvix/journal-"))) << text;
-        } else {
-            EXPECT_EQ(journal, QLatin1String(text) + QStringLiteral(".M1.journal"));
-        }
-    }
+        return LiveService(options).journalPath();
+    };
+    EXPECT_EQ(journalOf("./postgresql://meet.sqlite"), "./postgresql://meet.sqlite.M1.journal");
+    const QString server = journalOf("Postgres://kim@host/meets");
+    EXPECT_TRUE(QFileInfo(server).isAbsolute() &&
+                server.contains(QLatin1String("/kavvix/journal-")))
+        << server.toStdString();
 }
 
 TEST(EventPlan, NextIsTheFirstPlannedDiveAfterTheLastJudgedOne) {
