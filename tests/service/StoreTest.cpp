@@ -345,7 +345,7 @@ TEST(Standings, BeforeADiveAreThoseWithoutIt) {
 }
 
 // The standings after a dive know each diver's place before it; the judged dive its own. (The
-// first dives, placed nowhere before, and the progress are read on the board.)
+// progress and the next diver are read on the board.)
 TEST(EventSummary, PlacesBeforeAndAfterTheJudgedDive) {
     QTemporaryDir dir;
     const QSqlDatabase db = meetFile(dir, QStringLiteral("summary"), true);
@@ -359,6 +359,7 @@ TEST(EventSummary, PlacesBeforeAndAfterTheJudgedDive) {
     };
     EventSummary summary = summaryAfter(dives);
     EXPECT_EQ(summary.judged["place"].toInt(), 2);
+    EXPECT_TRUE(summary.judged["placeBefore"].isNull()); // first dive: not placed before
 
     dives.append(dive(1, 4, 60, 4)); // a new leader pushes everyone down one place
     summary = summaryAfter(dives);
