@@ -83,8 +83,10 @@ TEST_F(ServeInput, EveryRefusalIsAJsonErrorWithAFittingStatus) {
         {"POST", "/api/job/cancel", {}, "s3cret", 409}, // no job runs
         {"PUT", "/api/current-event", "{\"eventId\":", "s3cret", 400},
         {"PUT", "/api/current-event", R"({"eventId":12})", "s3cret", 400},
+        {"PUT", "/api/current-event", R"(["E12"])", "s3cret", 400},
         {"PUT", "/api/current-event", R"({"eventId":"NOPE"})", "s3cret", 404},
         {"POST", "/api/events/E12/upload", R"({"order":"X"})", "s3cret", 400},
+        {"POST", "/api/events/E12/upload", R"({"order":3})", "s3cret", 400},
         {"POST", "/api/events/NOPE/upload", R"({"order":"A"})", "s3cret", 404},
         {"PUT", "/api/current-event", "{\"eventId\":\"E12\"," + big + "}", "s3cret", 413},
     };

@@ -1,7 +1,5 @@
 #include "ServiceHarness.h"
 
-#include <kavvix/simulator/SampleMeet.h>
-
 #include <QEventLoop>
 #include <QNetworkReply>
 #include <QRegularExpression>
@@ -86,25 +84,15 @@ FeedClient::FeedClient(quint16 port) {
 }
 
 QList<QJsonObject> FeedClient::waitFor(const QString &type, int count, int timeoutMs) {
-    QList<QJsonObject> found;
-    const auto collect = [&] {
-        found.clear();
+    const auto found = [&] {
+        QList<QJsonObject> messages;
         for (const QJsonObject &message : m_messages)
             if (message.value(QLatin1String("type")).toString() == type)
-                found.append(message);
-        return found.size() >= count;
+                messages.append(message);
+        return messages;
     };
-    (void)QTest::qWaitFor(collect, timeoutMs);
-    collect();
-    return found;
-}
-
-std::unique_ptr<Kavvix::cDiveResult> judgedDive(int n, float totalScore) {
-    auto dive = std::make_unique<Kavvix::cDiveResult>();
-    Kavvix::SampleMeet::fillJudgedDive(*dive, n);
-    if (totalScore >= 0)
-        dive->setTotalScore(totalScore);
-    return dive;
+    (void)QTest::qWaitFor([&] { return found().size() >= count; }, timeoutMs);
+    return found();
 }
 
 } // namespace KavvixTest

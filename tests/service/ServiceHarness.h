@@ -11,10 +11,8 @@
 #include <QStringList>
 #include <QWebSocket>
 
+#include "SentDive.h"
 #include "TestMeetDb.h"
-
-#include <kavvix/cDiveResult.h>
-#include <kavvix/simulator/ConsoleSimulator.h>
 
 #include <memory>
 
@@ -68,13 +66,5 @@ private:
     QWebSocket m_socket;
     QList<QJsonObject> m_messages;
 };
-
-// Judged dive n of event E12 as the sample console reports it (twelve divers a round), with
-// another total when one is given.
-std::unique_ptr<Kavvix::cDiveResult> judgedDive(int n, float totalScore = -1);
-
-inline void sendDive(Kavvix::ConsoleSimulator &simulator, int n, float totalScore = -1) {
-    simulator.sendDiveResult(*judgedDive(n, totalScore));
-}
 
 } // namespace KavvixTest
