@@ -1,9 +1,10 @@
 #pragma once
 
+#include "RecordingUtility.h"
+
 #include <kavvix/Error.h>
 #include <kavvix/cDakProcessor.h>
 #include <kavvix/cDakResponse.h>
-#include <kavvix/cUtility.h>
 #include <kavvix/modKavvix.h>
 
 #include <QByteArray>
@@ -51,21 +52,6 @@ inline QByteArray probeBytes() {
 }
 
 namespace Differential {
-
-inline QStringList *g_trace = nullptr;
-inline int g_failWriteAt = 0; // the n-th log entry fails; 0 never
-inline int g_writes = 0;
-
-class TracingUtility : public Kavvix::cUtility {
-public:
-    void WriteLog(qint32 number, const QString &procedure, const QString &message,
-                  qint32 level) override {
-        if (++g_writes == g_failWriteAt)
-            throw Kavvix::Error::invalidArgument(QStringLiteral("log writer failed"));
-        g_trace->append(
-            QStringLiteral("L%1 %2 %3 %4").arg(number).arg(procedure, message).arg(level));
-    }
-};
 
 template <typename Receiver> void connectEvents(Receiver &receiver, QStringList &trace);
 template <> inline void connectEvents(Kavvix::cDakProcessor &p, QStringList &trace) {
@@ -117,10 +103,10 @@ bool feed(QPointer<Receiver> &receiver, const QByteArray &bytes, const FeedPlan 
 template <typename Receiver> QStringList traceOf(const QByteArray &stream, const FeedPlan &plan) {
     using namespace Differential;
     QStringList trace;
-    g_trace = &trace;
-    g_writes = 0;
-    g_failWriteAt = plan.reaction == FeedPlan::Reaction::FailLogWrite ? plan.reactAt : 0;
-    Kavvix::setUtilityFactory([] { return std::make_unique<TracingUtility>(); });
+    LogRecorder log;
+    log.traceInto(&trace);
+    if (plan.reaction == FeedPlan::Reaction::FailLogWrite)
+        log.failWriteAt(plan.reactAt);
     Kavvix::modKavvix::setDebugEnabled(plan.debug);
 
     QPointer<Receiver> receiver = new Receiver;
@@ -144,15 +130,13 @@ template <typename Receiver> QStringList traceOf(const QByteArray &stream, const
     }
 
     feed(receiver, stream, plan, trace);
-    g_failWriteAt = 0;
+    log.failWriteAt(0);
     trace << QStringLiteral("probe");
     if (receiver)
         feed(receiver, probeBytes(), FeedPlan{}, trace);
     delete receiver.data();
 
     Kavvix::modKavvix::setDebugEnabled(false);
-    Kavvix::setUtilityFactory({});
-    g_trace = nullptr;
     return trace;
 }
 

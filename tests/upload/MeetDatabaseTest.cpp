@@ -11,12 +11,10 @@
 #include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <map>
-#include <memory>
 
 using namespace Kavvix;
 namespace Sample = Kavvix::SampleMeet;
@@ -28,38 +26,24 @@ const QString MensEvent = QStringLiteral("Men's 1m");
 const QString Start = QStringLiteral("Validating the event ...");
 const QString Passed = QStringLiteral("Event passed validation checks");
 const QString Aborted = QStringLiteral(">> Process Aborted <<");
-const QString OrderNotSet = QStringLiteral("-- Diving order not set for all divers");
-const QString ZeroDD = QStringLiteral("-- DDs of zero found for some dives");
-const QString NotSequential =
-    QStringLiteral("-- Diving order is not sequential (starting with 1) for this event");
-const QString OrderAbove25 = QStringLiteral("-- Cannot upload event with a diving order above 25");
 
 void execSql(const QSqlDatabase &db, const QString &sql, const QVariantList &values) {
     QSqlQuery q(db);
-    if (values.isEmpty()) { // PostgreSQL prepares no table definitions
-        ASSERT_TRUE(q.exec(sql)) << q.lastError().text();
-        return;
-    }
     ASSERT_TRUE(q.prepare(sql)) << q.lastError().text();
     for (const QVariant &v : values)
         q.addBindValue(v);
     ASSERT_TRUE(q.exec()) << q.lastError().text();
 }
 
-// The sample meet, and rows beyond it: diving order patterns, dives for every kind of slot, a meet
-// and event whose identifiers hold quotes, and events whose identifiers resemble the combined
-// event's (each with a part that would be picked if they counted as combined). One dive sheet
-// row per dive (event, diving order = RegID, round, dive number, DD); an empty-typed QVariant
-// stores a null.
+// The sample meet, and rows beyond it: dives for every kind of slot, a meet and event whose
+// identifiers hold quotes, events whose identifiers resemble the combined event's (each with a
+// part that would be picked if they counted as combined), and 76 diving orders for 25 divers.
+// One dive sheet row per dive (event, diving order = RegID, round, dive number, DD); an
+// empty-typed QVariant stores a null.
 void writeMeet(const QSqlDatabase &db) {
     Sample::write(db);
-    const QVariant noDD(QMetaType::fromType<double>()), none(QMetaType::fromType<QString>());
+    const QVariant none(QMetaType::fromType<QString>());
     const std::tuple<QString, int, int, QVariant, QVariant> dives[] = {
-        {"V1223", 1, 1, "105B", 2.0},   {"V1223", 2, 1, "105B", 2.0},
-        {"V1223", 2, 1, "105B", 2.0},   {"V1223", 3, 1, "105B", 2.0},
-        {"V234", 2, 1, "105B", 2.0},    {"V234", 3, 1, "105B", 2.0},
-        {"V234", 4, 1, "105B", 2.0},    {"V012N", 0, 1, "105B", 2.0},
-        {"V012N", 1, 1, "105B", noDD},  {"V012N", 2, 1, "105B", 2.0},
         {"SLOTS", 1, 1, "105B", 2.4},   {"SLOTS", 1, 3, "5231d", 2},
         {"SLOTS", 1, 4, "12345C", 1.6}, {"SLOTS", 1, 5, "105X", 3.0},
         {"SLOTS", 1, 6, "", 1.5},       {"SLOTS", 1, 7, none, 2.25},
@@ -68,12 +52,16 @@ void writeMeet(const QSqlDatabase &db) {
         {"ce7", 1, 1, "101A", 1.5},     {"XCE7", 1, 1, "201A", 1.5},
         {"P8", 1, 1, "301A", 1.5},      {"P9", 1, 1, "401A", 1.5},
         {MensEvent, 1, 1, "101A", 1.4}, {MensEvent, 2, 1, "101A", 1.4}};
+    const QString dive = QStringLiteral("INSERT INTO tblDiveSheets (MeetID, EventID, RegID, "
+                                        "DivingOrder, DiveRound, DiveNum, DiveDD) VALUES "
+                                        "(?, ?, ?, ?, ?, ?, ?)");
     for (const auto &[event, order, round, diveNum, dd] : dives)
-        execSql(db,
-                QStringLiteral("INSERT INTO tblDiveSheets (MeetID, EventID, RegID, DivingOrder, "
-                               "DiveRound, DiveNum, DiveDD) VALUES (?, ?, ?, ?, ?, ?, ?)"),
+        execSql(db, dive,
                 {event == MensEvent ? OBrien : Sample::MeetID, event, order, order, round, diveNum,
                  dd});
+    for (int order = 1; order <= 76; ++order)
+        execSql(db, dive,
+                {QString(Sample::MeetID), "O76", (order - 1) % 25 + 1, order, 1, "105B", 2.4});
     const QString event = QStringLiteral("INSERT INTO tblEventInfo (MeetID, EventID, EventName, "
                                          "combinedevent, CombinedEventID) VALUES (?, ?, ?, ?, ?)");
     for (const auto &[part, combined] : {std::pair{"P8", "ce7"}, std::pair{"P9", "XCE7"}})
@@ -81,50 +69,29 @@ void writeMeet(const QSqlDatabase &db) {
     execSql(db, QStringLiteral("INSERT INTO tblMeetInfo VALUES (?, ?)"),
             {OBrien, QStringLiteral("O'Brien's Summer Meet")});
     execSql(db, event, {OBrien, MensEvent, MensEvent, false, QString()});
-    // 25 divers whose diving orders run without gaps to 26 and to 1000: one diver dives under
-    // several diving orders.
-    for (const auto &[eventID, lastOrder] : {std::pair{"O26", 26}, std::pair{"O1000", 1000}})
-        for (int order = 1; order <= lastOrder; ++order)
-            execSql(db,
-                    QStringLiteral("INSERT INTO tblDiveSheets (MeetID, EventID, RegID, "
-                                   "DivingOrder, DiveRound, DiveNum, DiveDD) VALUES "
-                                   "(?, ?, ?, ?, 1, '105B', 2.4)"),
-                    {QString(Sample::MeetID), eventID, (order - 1) % 25 + 1, order});
 }
 
-// Every case runs on the sample meet plus the rows above, in SQLite and in PostgreSQL (a
-// database of the suite's on the cluster of scripts/pg-cluster.sh). Without
-// KAVVIX_TEST_PG_HOST the PostgreSQL cases are skipped, or fail when KAVVIX_REQUIRE_PG=1.
+// Every case runs on the meet above, in SQLite and in PostgreSQL (a database of the suite's on
+// the cluster of scripts/pg-cluster.sh). Without KAVVIX_TEST_PG_HOST the PostgreSQL cases are
+// skipped, or fail when KAVVIX_REQUIRE_PG=1.
 class MeetDb : public ::testing::TestWithParam<std::string> {
 public:
-    static void SetUpTestSuite() {
-        for (const char *kind : {"SQLite", "PostgreSQL"})
-            try {
-                s_db[kind] = std::make_unique<KavvixTest::MeetDb>(kind, "meet_db", writeMeet);
-            } catch (const Error &e) {
-                s_error[kind] = e.description();
-            }
-    }
     static void TearDownTestSuite() { s_db.clear(); }
 
 protected:
     void SetUp() override {
-        ASSERT_EQ(s_error[GetParam()], QString());
-        if (!s_db[GetParam()]->skipReason().isEmpty())
-            KAVVIX_WITHOUT_POSTGRES(s_db[GetParam()]->skipReason().toStdString());
+        auto &db = s_db[GetParam()];
+        if (!db)
+            db = std::make_unique<KavvixTest::MeetDb>(
+                kind(), "meet_db", KavvixTest::PgServer::fromEnvironment(), writeMeet);
+        if (!db->skipReason().isEmpty())
+            KAVVIX_WITHOUT_POSTGRES(db->skipReason().toStdString());
     }
+    QString kind() const { return QString::fromStdString(GetParam()); }
     QSqlDatabase db() const { return s_db[GetParam()]->connection(); }
-    // A new database without tables, for the rest of the test.
-    QSqlDatabase emptyDatabase() {
-        m_bare = std::make_unique<KavvixTest::MeetDb>(QString::fromStdString(GetParam()),
-                                                      "meet_db_bare", KavvixTest::MeetDb::Fill());
-        return m_bare->connection();
-    }
 
 private:
-    std::unique_ptr<KavvixTest::MeetDb> m_bare;
     inline static std::map<std::string, std::unique_ptr<KavvixTest::MeetDb>> s_db;
-    inline static std::map<std::string, QString> s_error; // why a database is not ready
 };
 
 INSTANTIATE_TEST_SUITE_P(Db, MeetDb, ::testing::Values("SQLite", "PostgreSQL"),
@@ -151,10 +118,6 @@ QStringList column(std::unique_ptr<QSqlQuery> rs, const char *name) {
     return values;
 }
 
-QStringList dives(const QString &meet, const QString &event, const QSqlDatabase &db) {
-    return column(modKavvix::GetDiveSheets(meet, event, db), "DiveNum");
-}
-
 // The frames of an event, built as the upload builds them.
 DiveSheetPackets build(const QSqlDatabase &db, const QString &event, const QString &command,
                        qint16 last = -1) {
@@ -168,7 +131,7 @@ DiveSheetPackets build(const QSqlDatabase &db, const QString &event, const QStri
 }
 
 TEST_P(MeetDb, ValidationWritesOneLinePerProblemThenTheVerdict) {
-    // The event; the problems found; whether it passes; who is at fault, as each problem
+    // The event; the problem lines; whether it passes; who is at fault, as each problem
     // describes it after the name of its check.
     const std::tuple<QString, QStringList, bool, QStringList> cases[] = {
         {"NO-SUCH-EVENT",
@@ -180,35 +143,24 @@ TEST_P(MeetDb, ValidationWritesOneLinePerProblemThenTheVerdict) {
          {"-- Cannot upload event with more than 25 divers"},
          false,
          {"too-many-divers: 26 divers, the console takes at most 25"}},
-        {Sample::SynchroEvent, {}, true, {}},
-        {"V1223", {}, true, {}},
-        {Sample::EventOrderGap, // 1, 2, 4, 5
-         {NotSequential},
+        {Sample::SynchroEvent, {}, true, {}}, // divers sharing a diving order
+        {Sample::EventOrderGap,
+         {"-- Diving order is not sequential (starting with 1) for this event"},
          false,
          {"order-not-sequential: no diver has diving order 3"}},
-        {"V234", {NotSequential}, false, {"order-not-sequential: no diver has diving order 1"}},
-        {Sample::EventOrderZero, // 0 beside 1 and 2
-         {OrderNotSet},
+        {Sample::EventOrderZero,
+         {"-- Diving order not set for all divers"},
          false,
          {"diving-order-not-set: no diving order: diving order 0 (RegID 800) rounds 1-5"}},
         {Sample::EventNullDD,
-         {ZeroDD},
+         {"-- DDs of zero found for some dives"},
          false,
          {"zero-dd: DD zero or missing: diving order 3 (RegID 902) round 3"}},
-        {"V012N",
-         {OrderNotSet, ZeroDD},
-         false,
-         {"diving-order-not-set: no diving order: diving order 0 (RegID 0) round 1",
-          "zero-dd: DD zero or missing: diving order 1 (RegID 1) round 1"}},
         {Sample::EventBlankDiveNums,
          {"-- WARNING: some dive #s found to be blank"},
          true,
          {"blank-dive-number: blank dive number: diving order 2 (RegID 1001) round 2, diving "
           "order 4 (RegID 1003) round 4"}},
-        {"O26",
-         {OrderAbove25},
-         false,
-         {"order-above-maximum: diving order above 25: diving order 26 (RegID 1) round 1"}},
     };
     for (const auto &[event, lines, passes, atFault] : cases) {
         SCOPED_TRACE(event.toStdString());
@@ -217,26 +169,24 @@ TEST_P(MeetDb, ValidationWritesOneLinePerProblemThenTheVerdict) {
         EXPECT_EQ(validate(Sample::MeetID, event, db(), &result, &problems),
                   QStringList{Start} + lines + QStringList{passes ? Passed : Aborted});
         EXPECT_EQ(result, passes);
-        QStringList described, problemLines;
-        for (const ValidationProblem &problem : problems) {
+        QStringList described;
+        for (const ValidationProblem &problem : problems)
             described << problem.name() + QStringLiteral(": ") + problem.describe();
-            problemLines << problem.line;
-        }
         EXPECT_EQ(described, atFault);
-        EXPECT_EQ(problemLines, lines);
     }
-    // 975 diving orders above 25: the first 50 are listed, all are counted.
+    // 51 diving orders above 25: the first 50 are listed, all are counted.
     bool result = true;
     QList<ValidationProblem> problems;
-    validate(Sample::MeetID, "O1000", db(), &result, &problems);
+    validate(Sample::MeetID, "O76", db(), &result, &problems);
     ASSERT_EQ(problems.size(), 1);
-    EXPECT_EQ(problems[0].diveCount, 975);
-    ASSERT_EQ(problems[0].dives.size(), ValidationProblem::MaxListed);
-    EXPECT_EQ(problems[0].dives.first(), (DiveAtFault{"1", 26, 1}));
-    EXPECT_EQ(problems[0].dives.last(), (DiveAtFault{"25", 75, 1}));
-    EXPECT_TRUE(problems[0].describe().endsWith(", and 925 more")) << problems[0].describe();
+    EXPECT_EQ(problems[0].line, "-- Cannot upload event with a diving order above 25");
+    EXPECT_EQ(problems[0].diveCount, 51);
+    EXPECT_EQ(problems[0].dives.size(), ValidationProblem::MaxListed);
+    const QString described = problems[0].describe();
+    EXPECT_TRUE(described.startsWith("diving order above 25: diving order 26 (RegID 1) round 1, "))
+        << described;
+    EXPECT_TRUE(described.endsWith(" (RegID 25) round 1, and 1 more")) << described;
     // Without a usable database the check cannot be made, and the upload stops.
-    result = true;
     EXPECT_EQ(validate(Sample::MeetID, Sample::Event12Divers, QSqlDatabase(), &result),
               (QStringList{Start,
                            "-- Unable to check the event, database error: the database "
@@ -245,65 +195,53 @@ TEST_P(MeetDb, ValidationWritesOneLinePerProblemThenTheVerdict) {
     EXPECT_FALSE(result);
 }
 
-// Tables and columns are added to an empty database one step at a time; until all are there,
-// the check names the first one missing.
+// The check names the first table or column missing.
 TEST_P(MeetDb, MissingTablesAndColumnsAreNamed) {
-    const QSqlDatabase bare = emptyDatabase();
-    const std::pair<const char *, const char *> steps[] = {
-        {nullptr, "the table tblMeetInfo is missing"},
-        {"CREATE TABLE tblMeetInfo (MeetID VARCHAR(20), MeetName VARCHAR(100))",
-         "the table tblEventInfo is missing"},
-        {"CREATE TABLE tblEventInfo (MeetID VARCHAR(20), EventID VARCHAR(20), "
-         "EventName VARCHAR(100), CombinedEventID VARCHAR(20))",
-         "the table tblEventInfo has no column combinedevent"},
-        {"ALTER TABLE tblEventInfo ADD COLUMN combinedevent BOOLEAN",
-         "the table tblDiveSheets is missing"},
-        {"CREATE TABLE tblDiveSheets (MeetID VARCHAR(20), EventID VARCHAR(20), RegID INTEGER, "
-         "DivingOrder INTEGER, DiveRound INTEGER, DiveNum VARCHAR(10))",
-         "the table tblDiveSheets has no column DiveDD"},
-        {"ALTER TABLE tblDiveSheets ADD COLUMN DiveDD DOUBLE PRECISION", nullptr},
-    };
-    for (const auto &[statement, missing] : steps) {
-        SCOPED_TRACE(missing ? missing : "complete");
-        if (statement)
-            execSql(bare, QLatin1String(statement), {});
+    const KavvixTest::MeetDb empty(kind(), "meet_db_bare", KavvixTest::PgServer::fromEnvironment(),
+                                   {});
+    const auto refusal = [bare = empty.connection()] {
         try {
             requireMeetTables(bare);
-            EXPECT_EQ(missing, nullptr);
+            return QString();
         } catch (const Error &e) {
-            EXPECT_EQ(e.description(), QStringLiteral("Not a meet database: ") + missing);
+            return e.description();
         }
-    }
-    EXPECT_FALSE(hasMeet(bare, Sample::MeetID));
-    EXPECT_TRUE(hasMeet(db(), Sample::MeetID));
+    };
+    EXPECT_EQ(refusal(), "Not a meet database: the table tblMeetInfo is missing");
+    ASSERT_TRUE(
+        QSqlQuery(empty.connection()).exec("CREATE TABLE tblMeetInfo (MeetID VARCHAR(20))"));
+    EXPECT_EQ(refusal(), "Not a meet database: the table tblMeetInfo has no column MeetName");
     EXPECT_NO_THROW(requireMeetTables(db()));
+    EXPECT_FALSE(hasMeet(db(), "NO-SUCH-MEET"));
+    EXPECT_TRUE(hasMeet(db(), Sample::MeetID));
 }
 
 // Which dive sheets an identifier selects. "CE" at the start (case-sensitive) selects the parts
 // of a combined event; anything else only the event itself. Identifiers are values, never SQL:
-// a quote neither breaks a query nor widens it.
+// quotes in them break no query.
 TEST_P(MeetDb, IdentifiersSelectTheRightDiveSheets) {
-    const QString injection = QStringLiteral("x' OR '1'='1");
     // Meet, event; the dive numbers selected; the last diver.
     const std::tuple<QString, QString, QStringList, qint16> cases[] = {
-        {Sample::MeetID, "ce7", {"101A"}, 1}, {Sample::MeetID, "XCE7", {"201A"}, 1},
-        {Sample::MeetID, "CE9", {}, 0},       {OBrien, MensEvent, {"101A", "101A"}, 2},
-        {Sample::MeetID, injection, {}, 0},   {injection, injection, {}, 0},
+        {Sample::MeetID, "ce7", {"101A"}, 1},
+        {Sample::MeetID, "XCE7", {"201A"}, 1},
+        {Sample::MeetID, "CE9", {}, 0},
+        {OBrien, MensEvent, {"101A", "101A"}, 2},
     };
     for (const auto &[meet, event, expected, last] : cases) {
         SCOPED_TRACE((meet + " " + event).toStdString());
-        EXPECT_EQ(dives(meet, event, db()), expected);
+        EXPECT_EQ(column(modKavvix::GetDiveSheets(meet, event, db()), "DiveNum"), expected);
         EXPECT_EQ(modKavvix::GetLastDiver(meet, event, db()), last);
     }
-    EXPECT_EQ(dives(Sample::MeetID, Sample::CombinedEvent, db()).size(), 15 + 15);
+    EXPECT_EQ(
+        column(modKavvix::GetDiveSheets(Sample::MeetID, Sample::CombinedEvent, db()), "DiveNum")
+            .size(),
+        30);
     EXPECT_EQ(modKavvix::GetLastDiver(Sample::MeetID, Sample::CombinedEvent, db()), 5);
 
     EXPECT_EQ(modKavvix::GetMeetName(OBrien, db()), "O'Brien's Summer Meet");
     EXPECT_EQ(column(modKavvix::GetMeetEvents(OBrien, db()), "EventID"), QStringList{MensEvent});
     bool passed = false;
     EXPECT_EQ(validate(OBrien, MensEvent, db(), &passed), (QStringList{Start, Passed}));
-    EXPECT_EQ(modKavvix::GetMeetName(injection, db()), QString());
-    EXPECT_EQ(column(modKavvix::GetMeetEvents(injection, db()), "EventID"), QStringList());
 }
 
 TEST_P(MeetDb, FramesOfFiveDiversEach) {
@@ -327,8 +265,6 @@ TEST_P(MeetDb, FramesOfFiveDiversEach) {
                 continue;
             EXPECT_EQ(f.left(13), QChar(22) + QStringLiteral("10000000") + QChar(1) + command);
             EXPECT_EQ(f.mid(13, 4), starts[k] + count);
-            EXPECT_EQ(f.right(4), QChar(4) + modKavvix::CalculateChecksum(f.mid(1, f.size() - 4)) +
-                                      QChar(23)); // the checksum is pinned on its own
         }
     }
 }
@@ -375,8 +311,6 @@ TEST(OpenMeetDatabase, RefusesWhatItCannotOpenWithOneClearLine) {
         {"postgresql://kim@localhost/meets?sslmode=off", "unsupported parameter"},
         {"postgresql://kim@localhost/meets?connect_timeout=soon",
          "connect_timeout \"soon\" is not a number from 0 to 86400"},
-        {"postgresql://kim@localhost/meets?statement_timeout=-1",
-         "statement_timeout \"-1\" is not a number from 0 to 86400000"},
         {"postgresql://kim:s3cret@%2Fno-such-folder:5/meets",
          "Cannot open meet database postgresql://kim@/no-such-folder:5/meets:"},
         {missing, "Meet database file not found: "},
