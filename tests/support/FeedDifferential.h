@@ -11,7 +11,6 @@
 #include <QPointer>
 #include <QStringList>
 
-#include <memory>
 #include <type_traits>
 #include <vector>
 
