@@ -11,7 +11,7 @@
 #include <QPointer>
 #include <QStringList>
 
-#include <type_traits>
+#include <functional>
 #include <vector>
 
 // Feeds a receiver a byte stream one character per AddChar call, or by AddData in chunks, and
@@ -52,20 +52,22 @@ inline QByteArray probeBytes() {
 
 namespace Differential {
 
-template <typename Receiver> void connectEvents(Receiver &receiver, QStringList &trace);
-template <> inline void connectEvents(Kavvix::cDakProcessor &p, QStringList &trace) {
+// Hands note() each event of the receiver as a line of the trace.
+using Note = std::function<void(const QString &)>;
+template <typename Receiver> void connectEvents(Receiver &receiver, const Note &note);
+template <> inline void connectEvents(Kavvix::cDakProcessor &p, const Note &note) {
     using P = Kavvix::cDakProcessor;
-    QObject::connect(&p, &P::SoftwareVersion, [&](const QString &s) { trace << "V:" + s; });
-    QObject::connect(&p, &P::COMMError, [&](const QString &s) { trace << "E:" + s; });
-    QObject::connect(&p, &P::DiveResult, [&, rp = &p](Kavvix::cDiveResult *r) {
-        trace << "D:" + r->EventNumberA() + r->DiveNumber() + ":" + rp->currentFrame();
+    QObject::connect(&p, &P::SoftwareVersion, [note](const QString &s) { note("V:" + s); });
+    QObject::connect(&p, &P::COMMError, [note](const QString &s) { note("E:" + s); });
+    QObject::connect(&p, &P::DiveResult, [note, rp = &p](Kavvix::cDiveResult *r) {
+        note("D:" + r->EventNumberA() + r->DiveNumber() + ":" + rp->currentFrame());
     });
 }
-template <> inline void connectEvents(Kavvix::cDakResponse &r, QStringList &trace) {
+template <> inline void connectEvents(Kavvix::cDakResponse &r, const Note &note) {
     using R = Kavvix::cDakResponse;
-    QObject::connect(&r, &R::ResponseOK, [&] { trace << QStringLiteral("OK"); });
+    QObject::connect(&r, &R::ResponseOK, [note] { note(QStringLiteral("OK")); });
     QObject::connect(&r, &R::PacketError,
-                     [&, rp = &r](const QString &s) { trace << s + "/" + rp->rejectedCode(); });
+                     [note, rp = &r](const QString &s) { note(s + "/" + rp->rejectedCode()); });
 }
 
 // Feeds bytes as the plan says; false when the receiver is gone or a failure left it.
@@ -109,24 +111,16 @@ template <typename Receiver> QStringList traceOf(const QByteArray &stream, const
     Kavvix::modKavvix::setDebugEnabled(plan.debug);
 
     QPointer<Receiver> receiver = new Receiver;
-    connectEvents(*receiver, trace);
     int events = 0;
-    const auto react = [&] {
+    connectEvents(*receiver, [&](const QString &event) {
+        trace << event;
         if (++events != plan.reactAt || !receiver)
             return;
         if (plan.reaction == FeedPlan::Reaction::FeedMore)
             feed(receiver, reentryBytes(), plan, trace);
         else if (plan.reaction == FeedPlan::Reaction::DeleteReceiver)
             delete receiver.data();
-    };
-    if constexpr (std::is_same_v<Receiver, Kavvix::cDakProcessor>) {
-        QObject::connect(receiver, &Receiver::SoftwareVersion, react);
-        QObject::connect(receiver, &Receiver::COMMError, react);
-        QObject::connect(receiver, &Receiver::DiveResult, react);
-    } else {
-        QObject::connect(receiver, &Receiver::ResponseOK, react);
-        QObject::connect(receiver, &Receiver::PacketError, react);
-    }
+    });
 
     feed(receiver, stream, plan, trace);
     log.failWriteAt(0);
