@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 
 using namespace Kavvix;
@@ -112,6 +113,16 @@ QStringList validate(const QString &meet, const QString &event, const QSqlDataba
     return lines;
 }
 
+// The description of the error f throws; empty when it throws none.
+QString errorOf(const std::function<void()> &f) {
+    try {
+        f();
+    } catch (const Error &e) {
+        return e.description();
+    }
+    return QString();
+}
+
 QStringList column(std::unique_ptr<QSqlQuery> rs, const char *name) {
     QStringList values;
     while (rs && rs->next())
@@ -192,14 +203,7 @@ TEST_P(MeetDb, ValidationWritesOneLinePerProblemThenTheVerdict) {
 TEST_P(MeetDb, MissingTablesAndColumnsAreNamed) {
     const KavvixTest::MeetDb empty(kind(), "meet_db_bare", KavvixTest::PgServer::fromEnvironment(),
                                    {});
-    const auto refusal = [bare = empty.connection()] {
-        try {
-            requireMeetTables(bare);
-            return QString();
-        } catch (const Error &e) {
-            return e.description();
-        }
-    };
+    const auto refusal = [&] { return errorOf([&] { requireMeetTables(empty.connection()); }); };
     EXPECT_EQ(refusal(), "Not a meet database: the table tblMeetInfo is missing");
     ASSERT_TRUE(
         QSqlQuery(empty.connection()).exec("CREATE TABLE tblMeetInfo (MeetID VARCHAR(20))"));
@@ -220,15 +224,15 @@ TEST_P(MeetDb, IdentifiersSelectTheRightDiveSheets) {
         {Sample::MeetID, "CE9", {}, 0},
         {OBrien, MensEvent, {"101A", "101A"}, 2},
     };
+    const auto dives = [&](const QString &meet, const QString &event) {
+        return column(modKavvix::GetDiveSheets(meet, event, db()), "DiveNum");
+    };
     for (const auto &[meet, event, expected, last] : cases) {
         SCOPED_TRACE((meet + " " + event).toStdString());
-        EXPECT_EQ(column(modKavvix::GetDiveSheets(meet, event, db()), "DiveNum"), expected);
+        EXPECT_EQ(dives(meet, event), expected);
         EXPECT_EQ(modKavvix::GetLastDiver(meet, event, db()), last);
     }
-    EXPECT_EQ(
-        column(modKavvix::GetDiveSheets(Sample::MeetID, Sample::CombinedEvent, db()), "DiveNum")
-            .size(),
-        30);
+    EXPECT_EQ(dives(Sample::MeetID, Sample::CombinedEvent).size(), 30);
     EXPECT_EQ(modKavvix::GetLastDiver(Sample::MeetID, Sample::CombinedEvent, db()), 5);
 
     EXPECT_EQ(modKavvix::GetMeetName(OBrien, db()), "O'Brien's Summer Meet");
@@ -279,12 +283,8 @@ TEST_P(MeetDb, SlotsHoldNumberPositionAndDD) {
          " of diving order 12 in round 1 has no slot: diving orders run from 1 to 11"},
     };
     for (const auto &[event, last, expected] : refused) {
-        try {
-            build(db(), event, QStringLiteral("301"), last);
-            ADD_FAILURE() << "no error for " << event;
-        } catch (const Error &e) {
-            EXPECT_TRUE(e.description().contains(expected)) << e.description();
-        }
+        const QString error = errorOf([&] { build(db(), event, QStringLiteral("301"), last); });
+        EXPECT_TRUE(error.contains(expected)) << error;
     }
 }
 
@@ -309,15 +309,9 @@ TEST(OpenMeetDatabase, RefusesWhatItCannotOpenWithOneClearLine) {
         {text, "notes.txt is not an SQLite meet database"},
     };
     for (const auto &[input, expected] : cases) {
-        SCOPED_TRACE(input.toStdString());
-        try {
-            openMeetDatabase(input, QStringLiteral("refused"));
-            ADD_FAILURE() << "opened";
-        } catch (const Error &e) {
-            EXPECT_TRUE(e.description().contains(QLatin1String(expected))) << e.description();
-            EXPECT_FALSE(e.description().contains(QLatin1String("s3cret")));
-            EXPECT_FALSE(e.description().contains(QLatin1Char('\n')));
-        }
+        const QString error = errorOf([&] { openMeetDatabase(input, QStringLiteral("refused")); });
+        EXPECT_TRUE(error.contains(QLatin1String(expected))) << error;
+        EXPECT_FALSE(error.contains(QLatin1String("s3cret")) || error.contains(QLatin1Char('\n')));
         EXPECT_FALSE(QSqlDatabase::contains(QStringLiteral("refused")));
     }
     EXPECT_FALSE(QFile::exists(missing)) << "no file is created";
@@ -347,13 +341,9 @@ TEST(ServerFault, StoppedOrShutDownServerEndsTheCheckWithOneLine) {
     clock.start();
     EXPECT_EQ(checkOf(QSqlDatabase::database(QStringLiteral("meet"))),
               checkFailed + "the database server did not answer within 500 ms");
-    try {
-        openMeetDatabase(url, QStringLiteral("second"));
-        ADD_FAILURE() << "connected to a stopped server";
-    } catch (const Error &e) {
-        EXPECT_TRUE(e.description().contains(QLatin1String("timeout expired"))) << e.description();
-        EXPECT_FALSE(e.description().contains(QLatin1Char('\n')));
-    }
+    const QString error = errorOf([&] { openMeetDatabase(url, QStringLiteral("second")); });
+    EXPECT_TRUE(error.contains(QLatin1String("timeout expired")) && !error.contains(u'\n'))
+        << error;
     EXPECT_LT(clock.elapsed(), HangBoundMs);
     cluster.resume();
 
