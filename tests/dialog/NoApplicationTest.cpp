@@ -18,16 +18,13 @@ QString g_meetName;
 // its meet name and presses its Done button.
 void pressDoneWhenShown() {
     QTimer::singleShot(10, qApp, [] {
-        for (QWidget *w : QApplication::topLevelWidgets()) {
-            if (w->objectName() == QLatin1String("frmDakUpload") && w->isVisible()) {
-                ++g_shown;
-                g_meetName = w->findChild<QLabel *>(QStringLiteral("lblMeetName"))->text();
-                QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("btnDone")),
-                                  Qt::LeftButton);
-                return;
-            }
-        }
-        pressDoneWhenShown();
+        QWidget *form = QApplication::activeModalWidget();
+        if (!form || form->objectName() != QLatin1String("frmDakUpload"))
+            return pressDoneWhenShown();
+        ++g_shown;
+        g_meetName = form->findChild<QLabel *>(QStringLiteral("lblMeetName"))->text();
+        QTest::mouseClick(form->findChild<QPushButton *>(QStringLiteral("btnDone")),
+                          Qt::LeftButton);
     });
 }
 

@@ -129,8 +129,6 @@ TEST_F(UploadDialog, UploadOf12DiversThroughTheControls) {
     for (const QString &frame : sim->frames())
         EXPECT_EQ(frame.mid(10, 3), QStringLiteral("302")); // dive order B
     EXPECT_EQ(messages(), Upload12Lines);
-    EXPECT_FALSE(portOpen());
-    EXPECT_FALSE(tmrWait()->isActive());
 
     // The picture of a finished upload for the documentation.
     if (const QString dir = qEnvironmentVariable("KAVVIX_SCREENSHOT_DIR"); !dir.isEmpty()) {
@@ -216,8 +214,6 @@ TEST_F(UploadDialog, NothingIsSentWithoutAnEvent) {
         }
         click("btnTransmit");
         EXPECT_EQ(messages(), QStringList{"Unable to process - No event selected"});
-        EXPECT_TRUE(dialog->session().isIdle());
-        EXPECT_FALSE(portOpen());
         EXPECT_TRUE(sim->received().isEmpty());
     }
 }
@@ -229,12 +225,10 @@ TEST_F(UploadDialog, PortDeviceGoneAfterLoad) {
     EXPECT_TRUE(boxes.value(1).startsWith("An Unexpected error was encountered - "))
         << boxes.value(1);
     EXPECT_EQ(lastMessage(), "Process aborted");
-    EXPECT_FALSE(portOpen());
 
     testConnection();
     EXPECT_TRUE(lastMessage().startsWith("UNEXPECTED ERROR: [12] ")) << lastMessage();
     EXPECT_EQ(control<QPushButton>("btnTest")->text(), "Testing ...");
-    EXPECT_FALSE(portOpen());
     EXPECT_EQ(boxes.size(), 2);
     EXPECT_TRUE(sim->received().isEmpty());
 }
