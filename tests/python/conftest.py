@@ -6,6 +6,7 @@ import subprocess
 
 import pytest
 
+TOOL = os.environ.get("KAVVIX_TOOL", "kavvix")
 SYN, SOH, STX, EOT, ETB = b"\x16", b"\x01", b"\x02", b"\x04", b"\x17"
 
 
@@ -16,33 +17,23 @@ def frame(command: str, data: str) -> bytes:
 
 
 @pytest.fixture
-def tool() -> str:
-    path = os.environ.get("KAVVIX_TOOL")
-    if not path:
-        pytest.skip("KAVVIX_TOOL names no kavvix tool")
-    return path
+def meet(tmp_path) -> str:
+    database = str(tmp_path / "meet.sqlite")
+    subprocess.run([TOOL, "sample-db", database], check=True, capture_output=True)
+    return database
 
 
 @pytest.fixture
-def meet(tool, tmp_path) -> str:
-    database = tmp_path / "meet.sqlite"
-    subprocess.run([tool, "sample-db", str(database)], check=True, capture_output=True)
-    return str(database)
-
-
-@pytest.fixture
-def console(tool):
+def console():
     """console(*options): a console simulator started with the options; returns its device."""
     started = []
 
     def start(*options: str) -> str:
-        process = subprocess.Popen([tool, "simulate", "--port", "1", *options],
+        process = subprocess.Popen([TOOL, "simulate", "--port", "1", *options],
                                    stdout=subprocess.PIPE, text=True)
         started.append(process)
-        for line in process.stdout:
-            if line.startswith("Console simulator on "):
-                return line.split()[-1]
-        raise RuntimeError("the simulator did not start")
+        return next(line for line in process.stdout if line.startswith("Console simulator on ")
+                    ).split()[-1]
 
     yield start
     for process in started:
