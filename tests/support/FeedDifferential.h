@@ -75,20 +75,15 @@ template <typename Receiver>
 bool feed(QPointer<Receiver> &receiver, const QByteArray &bytes, const FeedPlan &plan,
           QStringList &trace) {
     try {
-        if (plan.chunkSizes.empty()) {
-            for (const char c : bytes) {
-                if (!receiver)
-                    return false;
-                receiver->AddChar(QString(QLatin1Char(c)));
-            }
-            return bool(receiver);
-        }
-        std::size_t next = 0;
-        for (qsizetype at = 0; at < bytes.size();) {
+        for (qsizetype at = 0, next = 0; at < bytes.size(); ++next) {
             if (!receiver)
                 return false;
+            if (plan.chunkSizes.empty()) {
+                receiver->AddChar(QString(QLatin1Char(bytes[at++])));
+                continue;
+            }
             const qsizetype size =
-                qMax<qsizetype>(1, plan.chunkSizes[next++ % plan.chunkSizes.size()]);
+                qMax<qsizetype>(1, plan.chunkSizes[std::size_t(next) % plan.chunkSizes.size()]);
             receiver->AddData(bytes.mid(at, size));
             at += size;
         }

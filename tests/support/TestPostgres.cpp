@@ -2,8 +2,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QUrl>
 
 #include <chrono>
@@ -58,15 +58,14 @@ PgServer PgServer::fromEnvironment() {
 }
 
 PrivateCluster::PrivateCluster() {
+    // The script prints "export NAME=value ...".
     QString exports;
     runScript({QStringLiteral("start")}, &exports);
-    const auto value = [&](const char *name) {
-        return QRegularExpression(QLatin1String(name) + QStringLiteral("=(\\S+)"))
-            .match(exports)
-            .captured(1);
-    };
-    m_server = {value("KAVVIX_TEST_PG_DIR"), value("KAVVIX_TEST_PG_PORT"),
-                value("KAVVIX_TEST_PG_USER")};
+    QMap<QString, QString> value;
+    for (const QString &setting : exports.trimmed().split(QLatin1Char(' ')))
+        value[setting.section(QLatin1Char('='), 0, 0)] = setting.section(QLatin1Char('='), 1);
+    m_server = {value["KAVVIX_TEST_PG_DIR"], value["KAVVIX_TEST_PG_PORT"],
+                value["KAVVIX_TEST_PG_USER"]};
 }
 
 PrivateCluster::~PrivateCluster() {
