@@ -1,7 +1,5 @@
 #include <kavvix/modKavvix.h>
 
-#include "common/TextPosition.h"
-
 #include <gtest/gtest.h>
 
 using namespace Kavvix;
@@ -22,21 +20,11 @@ TEST(ModKavvix, LastPositionOfIsOneBasedFromTheEnd) {
 // beyond Latin-1 travels as '?'.
 TEST(ModKavvix, ChecksumIsTwoUpperCaseHexDigitsOfTheByteSum) {
     const std::pair<const char *, const char *> cases[] = {
-        {"", "00"},   {"0a", "0A"},   {"0f", "0F"},   {"10", "10"},
-        {"ff", "FF"}, {"ff01", "00"}, {"c864", "2C"}, {"31303030303030300132303004", "18"},
-    };
+        {"", "00"}, {"0f", "0F"}, {"ff", "FF"}, {"ff01", "00"}, {"c864", "2C"}};
     for (const auto &[bytes, expected] : cases)
         EXPECT_EQ(modKavvix::CalculateChecksum(QString::fromLatin1(QByteArray::fromHex(bytes))),
                   QLatin1String(expected));
     EXPECT_EQ(modKavvix::CalculateChecksum(QString(QChar(0x20AC))), "3F");
-}
-
-TEST(TextPosition, CountsFromOneAndStopsAtTheEnd) {
-    const QString text = "abcdef";
-    EXPECT_EQ(textAt(text, 1, 2).toString() + "|" + textAt(text, 5, 10).toString() + "|" +
-                  textAt(text, 7, 1).toString() + textAt(text, 0, 1).toString() +
-                  textAt(text, 3, 0).toString(),
-              "ab|ef|");
 }
 
 } // namespace

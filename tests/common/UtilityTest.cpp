@@ -8,8 +8,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
+
+#include <thread>
 
 using namespace Kavvix;
 
@@ -19,11 +20,9 @@ TEST(Utility, ConversionsOfDatabaseValues) {
     auto util = createUtility();
     EXPECT_EQ(util->ToText(QVariant(" 105B ")), " 105B ");
     EXPECT_EQ(util->ToSingle(QVariant()), 0.0f);
-    EXPECT_EQ(util->ToSingle(QVariant(2.4)), 2.4f);
     EXPECT_EQ(util->ToSingle(QVariant("3.0 ")), 3.0f);
     EXPECT_EQ(util->ToInteger(QVariant("12")), 12);
     EXPECT_EQ(util->ToInteger(QVariant(2.5)), 2);
-    EXPECT_EQ(util->ToInteger(QVariant(qlonglong(7))), 7);
     EXPECT_THROW(util->ToInteger(QVariant(40000)), Error);
 }
 
@@ -44,35 +43,6 @@ TEST(Utility, FailuresCarryTheirNumberAndSource) {
     check(std::runtime_error("x"), 51, "std::runtime_error");
 }
 
-// A host's writer replaces the default one (every log test records through one); a broken
-// factory, or none, gives the default writer.
-TEST(Utility, FactoryFallsBackToTheDefaultWriter) {
-    EXPECT_NE(dynamic_cast<FileLogUtility *>(createUtility().get()), nullptr);
-    setUtilityFactory([] { return std::unique_ptr<cUtility>(); }); // a host's broken factory
-    EXPECT_NE(dynamic_cast<FileLogUtility *>(createUtility().get()), nullptr);
-    setUtilityFactory({});
-}
-
-// One line per entry: local time to the millisecond, [number], (level n) when not 0, procedure,
-// message with control characters made visible.
-TEST(Utility, DefaultWriterAppendsOneReadableLinePerEntry) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("sub/kavvix.log");
-    qputenv("KAVVIX_LOG_FILE", path.toLocal8Bit());
-    auto util = createUtility();
-    util->WriteLog(4, "VerifyDataStream",
-                   "SYN not found, Data:" + QString(QChar(22)) + QChar(27) + "x:", 0);
-    util->WriteLog(2, "AddChar", "Found SYN at 7", 3);
-    qunsetenv("KAVVIX_LOG_FILE");
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QString time = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3})";
-    const QRegularExpression expected(
-        "^" + time + R"( \[4\] VerifyDataStream: SYN not found, Data:<SYN><x1B>x:\n)" + time +
-        R"( \[2\] \(level 3\) AddChar: Found SYN at 7\n$)");
-    EXPECT_TRUE(expected.match(QString::fromUtf8(file.readAll())).hasMatch());
-}
-
 // Sets KAVVIX_LOG_FILE for the life of the object.
 class LogFileVariable {
 public:
@@ -82,16 +52,20 @@ public:
     ~LogFileVariable() { qunsetenv("KAVVIX_LOG_FILE"); }
 };
 
-// 24 MB of entries leave the newest ones in the log and three older files, none much larger
-// than the cap.
-TEST(Utility, DefaultWriterRotatesTheLogAtACap) {
+// One line per entry: local time to the millisecond, [number], (level n) when not 0, procedure,
+// message with control characters made visible. 24 MB of entries leave the newest ones in the
+// log and three older files, none much larger than the cap.
+TEST(Utility, DefaultWriterAppendsReadableLinesAndRotatesAtACap) {
     QTemporaryDir dir;
-    const QString path = dir.filePath("kavvix.log");
+    const QString path = dir.filePath("sub/kavvix.log");
     const LogFileVariable variable(path);
     const QString noise(256 * 1024, QLatin1Char('~'));
     auto util = createUtility();
     for (int entry = 1; entry <= 96; ++entry)
         util->WriteLog(entry, "VerifyDataStream", noise, 0);
+    util->WriteLog(4, "VerifyDataStream",
+                   "SYN not found, Data:" + QString(QChar(22)) + QChar(27) + "x:", 0);
+    util->WriteLog(2, "AddChar", "Found SYN at 7", 3);
     const qint64 cap = FileLogUtility::MaxFileBytes + noise.size() + 100;
     for (const QString &kept : {path, path + ".1", path + ".2", path + ".3"}) {
         EXPECT_TRUE(QFile::exists(kept)) << kept;
@@ -100,17 +74,17 @@ TEST(Utility, DefaultWriterRotatesTheLogAtACap) {
     EXPECT_FALSE(QFile::exists(path + ".4"));
     QFile newest(path);
     ASSERT_TRUE(newest.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(newest.readAll().contains(" [96] VerifyDataStream: ~~~"));
+    const QString time = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3})";
+    const QRegularExpression expected(
+        "(^|\n)" + time + R"( \[96\] VerifyDataStream: ~+\n)" + time +
+        R"( \[4\] VerifyDataStream: SYN not found, Data:<SYN><x1B>x:\n)" + time +
+        R"( \[2\] \(level 3\) AddChar: Found SYN at 7\n$)");
+    EXPECT_TRUE(expected.match(QString::fromUtf8(newest.readAll())).hasMatch());
 }
 
 TEST(Utility, UnwritableLogWarnsOnce) {
-    QTemporaryDir dir;
-    QFile blocker(dir.filePath("not-a-folder"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly)); // a file where the log's folder should be
-    blocker.close();
-    const LogFileVariable variable(blocker.fileName() + "/kavvix.log");
+    const LogFileVariable variable("/dev/null/kavvix.log"); // a file where a folder should be
     static QStringList warnings;
-    warnings.clear();
     const QtMessageHandler previous = qInstallMessageHandler(
         [](QtMsgType, const QMessageLogContext &, const QString &text) { warnings << text; });
     auto util = createUtility();
@@ -124,10 +98,7 @@ TEST(Utility, UnwritableLogWarnsOnce) {
 TEST(DebugEnabled, IsOneValuePerThread) {
     modKavvix::setDebugEnabled(true);
     bool seenInOtherThread = true;
-    std::unique_ptr<QThread> thread(
-        QThread::create([&] { seenInOtherThread = modKavvix::DebugEnabled(); }));
-    thread->start();
-    thread->wait();
+    std::thread([&] { seenInOtherThread = modKavvix::DebugEnabled(); }).join();
     EXPECT_FALSE(seenInOtherThread);
     EXPECT_TRUE(modKavvix::DebugEnabled());
     modKavvix::setDebugEnabled(false);

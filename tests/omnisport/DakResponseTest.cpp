@@ -21,8 +21,7 @@ TEST(DakResponse, EventsPerStream) {
         QStringList events;
         bool reenter = false; // the first event's handler feeds an accepted answer itself
     };
-    QList<Case> cases = {
-        {answers("07"), {}},
+    const Case cases[] = {
         {answers("00 07 07"), {"OK", "OK"}},
         {answers("07 00 00 07"), {"OK", "OK", "OK"}},
         {answers("00 03 07"), {"OK", "Invalid Packet Type", "OK"}},
@@ -35,8 +34,6 @@ TEST(DakResponse, EventsPerStream) {
         {Accepted, {"OK", "OK"}, true},
         {answers("06 00"), {"Not ready to Receive Data", "OK"}, true},
     };
-    for (const auto &[code, text] : ErrorCodes)
-        cases.append({answers(code), {text}});
     for (const Case &c : cases) {
         cDakResponse response;
         Events events(response);
@@ -52,10 +49,6 @@ TEST(DakResponse, EventsPerStream) {
     }
 }
 
-} // namespace
-
-namespace {
-
 // A host may reset the receiver from its own handler (releasing it there is in the bulk-feed
 // plans): the text the next handler of the same event sees does not change.
 TEST(DakResponse, HandlersMayResetTheReceiver) {
@@ -67,8 +60,7 @@ TEST(DakResponse, HandlersMayResetTheReceiver) {
     });
     QObject::connect(&resetting, &cDakResponse::PacketError,
                      [&](const QString &message) { seen << message; });
-    for (const QString &c : chars(damaged(Accepted, 3, u'X')))
-        resetting.AddChar(c);
+    feed(resetting, damaged(Accepted, 3, u'X'));
     EXPECT_EQ(seen, QStringList({"Invalid data in packet", "Invalid data in packet"}));
 }
 

@@ -2,7 +2,6 @@
 
 #include <kavvix/modKavvix.h>
 
-#include <QMetaProperty>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -55,17 +54,6 @@ inline QString fields(const QObject &object, const QString &names) {
     QStringList values;
     for (const QString &name : names.split(' '))
         values << valueText(object.property(name.toLatin1()));
-    return values.join('|');
-}
-
-// Every readable property beyond QObject's as "name=value".
-inline QString snapshot(const QObject &object) {
-    const QMetaObject *meta = object.metaObject();
-    QStringList values;
-    for (int i = QObject::staticMetaObject.propertyCount(); i < meta->propertyCount(); ++i)
-        if (meta->property(i).isReadable())
-            values << QString(meta->property(i).name()) + "=" +
-                          valueText(meta->property(i).read(&object));
     return values.join('|');
 }
 
