@@ -92,6 +92,9 @@ TEST(Mirror, PushesEachDiveOnceThroughLateStartAndServerRestart) {
     EXPECT_EQ(owner.request("GET", "/healthz").status, 200);
     ASSERT_TRUE(late.waitForLog(QStringLiteral("mirror: database connected again")))
         << late.log().toStdString();
+    // The owner's first message after the restart is not lost on its dead connection.
+    ASSERT_EQ(owner.request("PUT", "/api/overlay", R"({"show":"none"})").status, 200);
+    EXPECT_EQ(feed.waitFor(QStringLiteral("overlay"), 2, 5000).size(), 2);
     sendDive(simulator, 4);
     EXPECT_EQ(announced(feed, 3), (QStringList{"E12/2", "E12/3", "E12/4"}))
         << late.log().toStdString();
