@@ -158,8 +158,14 @@ private:
         return run(upsertStatement(), values);
     }
 
-    // A statement that failed on a server connection leaves it for a fresh one next time.
+    // After a server restart the old connection fails its first statement: that statement is
+    // tried once more on a fresh connection, so the message it carried is not lost.
     bool run(const QString &sql, const QVariantList &values) {
+        return runOnce(sql, values) || (m_broken && reconnect() && runOnce(sql, values));
+    }
+
+    // A statement that failed on a server connection leaves it for a fresh one.
+    bool runOnce(const QString &sql, const QVariantList &values) {
         const ServerWatchdog watchdog(m_db);
         QSqlQuery *query = m_statements->bind(sql, values);
         if (query && query->exec()) {

@@ -5,7 +5,6 @@
 #include "upload/dialog/frmDakUpload.h"
 #include <kavvix/comPort.h>
 
-#include <kavvix/MeetDatabase.h>
 #include <kavvix/PortTable.h>
 #include <kavvix/modKavvix.h>
 #include <kavvix/simulator/ConsoleSimulator.h>
@@ -18,7 +17,6 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -34,35 +32,39 @@ namespace {
 
 constexpr int Bound = 10000; // ms: the longest any awaited condition may take
 const QString MeetConnection = QStringLiteral("dialog-meet");
-const QString NoEvent = QStringLiteral("Unable to process - No event selected");
-// The version request: SYN, address, SOH, "200", EOT, checksum, ETB.
-const QByteArray VersionRequest("\02610000000\001200\00418\027");
 const QStringList Upload12Lines = {"Validating the event ...", "Event passed validation checks",
                                    "Sending packet 1",         "Sending packet 2",
                                    "Sending packet 3",         "All data has been sent"};
 
-// The real dialog on the sample meet (in-memory SQLite), with a simulated console on port 3,
-// the only port listed.
+// The real dialog on the sample meet (in-memory SQLite), with a simulated console on port 3.
 class UploadDialog : public SampleMeetSuite<MeetConnection> {
 protected:
-    void SetUp() override {
-        sim = std::make_unique<ConsoleSimulator>();
-        reload(SampleMeet::MeetID, {{3, sim->slavePath()}});
+    // Every message box is closed as soon as it shows, its title and text noted in boxes.
+    UploadDialog() {
+        QObject::connect(&boxCloser, &QTimer::timeout, [this] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                boxes << box->windowTitle() << box->text();
+                box->close();
+            }
+        });
+        boxCloser.start(10);
     }
-    // A new dialog loaded with the meet, only these ports mapped.
-    void reload(const QString &meetId, const QMap<qint16, QString> &ports) {
+    void SetUp() override { load(); }
+    void TearDown() override {
         dialog.reset();
-        env.reset(); // first: the old environment's end unmaps every port
+        env.reset();
+        Kavvix::modKavvix::setDebugEnabled(false);
+    }
+    // A new dialog and console, the dialog loaded with the meet; only port 3 (the console) and
+    // the given ports are mapped.
+    void load(const QString &meetId = SampleMeet::MeetID, QMap<qint16, QString> ports = {}) {
+        TearDown(); // the old environment's end unmaps every port
+        sim = std::make_unique<ConsoleSimulator>();
+        ports.insert(3, sim->slavePath());
         env = std::make_unique<PortEnvironment>(ports);
         dialog = std::make_unique<Kavvix::frmDakUpload>();
         ASSERT_TRUE(dialog->Form_Load(QSqlDatabase::database(MeetConnection), nullptr, meetId));
         dialog->show();
-    }
-    void TearDown() override {
-        dialog.reset();
-        env.reset();
-        sim.reset();
-        Kavvix::modKavvix::setDebugEnabled(false);
     }
 
     template <typename T> T *control(const char *name) const {
@@ -90,46 +92,22 @@ protected:
         }
         return out;
     }
+    QString lastMessage() const { return messages().value(messages().size() - 1); }
 
-    QString lastMessage() const {
-        const QStringList lines = messages();
-        return lines.isEmpty() ? QString() : lines.back();
-    }
-
-    void selectEventRow(int row) {
-        auto *events = control<QListWidget>("lstEvents");
-        QListWidgetItem *item = events->item(row);
-        ASSERT_NE(item, nullptr) << row;
-        events->scrollToItem(item);
-        QTest::mouseClick(events->viewport(), Qt::LeftButton, {},
-                          events->visualItemRect(item).center());
-    }
     // Selects the event and dive order B and clicks the upload button; the upload may still run.
-    void startUpload(const QString &event) {
-        selectEventRow(dialog->session().eventIndexOf(event));
+    void startUpload(const QString &event = SampleMeet::Event12Divers) {
+        control<QListWidget>("lstEvents")->setCurrentRow(dialog->session().eventIndexOf(event));
         control<QComboBox>("cboDiveOrder")->setCurrentIndex(1);
         click("btnTransmit");
     }
     // Uploads the event through the controls, to its end.
-    void upload(const QString &event) {
+    void upload(const QString &event = SampleMeet::Event12Divers) {
         startUpload(event);
         QTRY_VERIFY_WITH_TIMEOUT(!dialog->session().isBusy(), Bound);
     }
-    void upload12() { upload(SampleMeet::Event12Divers); }
     void testConnection() {
         click("btnTest");
         QTRY_VERIFY_WITH_TIMEOUT(dialog->session().isIdle() && dialog->isEnabled(), Bound);
-    }
-
-    // Closes every message box as soon as it shows, noting its title and text in boxes.
-    void closeBoxesAsTheyShow() {
-        QObject::connect(&boxCloser, &QTimer::timeout, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                boxes << box->windowTitle() << box->text();
-                box->close();
-            }
-        });
-        boxCloser.start(10);
     }
 
     std::unique_ptr<ConsoleSimulator> sim;
@@ -141,15 +119,16 @@ protected:
 
 } // namespace
 
-// The event and dive order chosen in the controls reach the console; each line is timed.
+// The event and dive order chosen in the controls reach the console; each line is timed. The
+// meet name keeps its ampersand: no buddy turns "& " into a mnemonic.
 TEST_F(UploadDialog, UploadOf12DiversThroughTheControls) {
-    upload12();
+    EXPECT_EQ(control<QLabel>("lblMeetName")->text(), SampleMeet::MeetName);
+    EXPECT_EQ(control<QLabel>("lblMeetName")->buddy(), nullptr);
+    upload();
     ASSERT_EQ(sim->frames().size(), 3);
     for (const QString &frame : sim->frames())
         EXPECT_EQ(frame.mid(10, 3), QStringLiteral("302")); // dive order B
     EXPECT_EQ(messages(), Upload12Lines);
-    EXPECT_FALSE(portOpen());
-    EXPECT_FALSE(tmrWait()->isActive());
 
     // The picture of a finished upload for the documentation.
     if (const QString dir = qEnvironmentVariable("KAVVIX_SCREENSHOT_DIR"); !dir.isEmpty()) {
@@ -159,44 +138,38 @@ TEST_F(UploadDialog, UploadOf12DiversThroughTheControls) {
 
 // The test button counts the wait's ticks while no answer comes, and is itself again after.
 TEST_F(UploadDialog, TestButtonCountsTheWait) {
-    const std::pair<Answer, QStringList> cases[] = {
-        {Answer::Normal, {"Testing ...", "Test"}},
-        {Answer::Silent,
-         {"Testing ...", "Testing ... 1", "Testing ... 2", "Testing ... 3", "Testing ... 4",
-          "Testing ... 5", "Test conn"}},
-    };
     auto *btnTest = control<QPushButton>("btnTest");
-    auto *list = control<QListWidget>("lstMsgs");
-    for (const auto &[answer, expectedCaptions] : cases) {
-        SCOPED_TRACE(expectedCaptions.size());
-        sim->setDefaultAnswer(answer);
-        // An answered test sees no tick: its wait outlasts the bound of testConnection().
-        tmrWait()->setInterval(answer == Answer::Silent ? 20 : 60000);
-        QStringList captions;
-        QObject scope; // ends the connections with the case
-        QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, &scope, [&] {
-            if (list->count() > 1) // the request has gone out
-                captions << btnTest->text();
-        });
-        QObject::connect(tmrWait(), &QTimer::timeout, &scope, [&] {
-            if (list->count() == 2) // still waiting
-                captions << btnTest->text();
-        });
-        testConnection();
-        EXPECT_EQ(captions, expectedCaptions);
-        EXPECT_EQ(messages().size(), 3);
-        EXPECT_FALSE(portOpen());
-    }
+    sim->setDefaultAnswer(Answer::Silent);
+    tmrWait()->setInterval(20);
+    click("btnTest");
+    QStringList captions{btnTest->text()};
+    QObject::connect(tmrWait(), &QTimer::timeout, [&] {
+        if (!dialog->session().isIdle()) // still waiting
+            captions << btnTest->text();
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(dialog->session().isIdle() && dialog->isEnabled(), Bound);
+    EXPECT_EQ(captions << btnTest->text(),
+              (QStringList{"Testing ...", "Testing ... 1", "Testing ... 2", "Testing ... 3",
+                           "Testing ... 4", "Testing ... 5", "Test conn"}));
 }
 
-TEST_F(UploadDialog, GenerateLogRecordsEveryCharacterOfATestReply) {
+// Ports 3 and 5 are listed in that order; a test goes to the chosen one only, and with "Generate
+// Log" checked every character of the reply is logged.
+TEST_F(UploadDialog, TestOfTheChosenPortLogsEveryCharacterOfTheReply) {
     LogRecorder log; // before the dialog's load creates its log writer
-    TearDown();
-    SetUp();
-    sim->setVersion(QStringLiteral("7"));
+    ConsoleSimulator sim5;
+    sim5.setVersion(QStringLiteral("7"));
+    load(SampleMeet::MeetID, {{5, sim5.slavePath()}});
+    auto *ports = control<QComboBox>("cboCOMport");
+    ASSERT_EQ(ports->count(), 2);
+    ports->setCurrentIndex(1);
     click("chkDebug");
     ASSERT_TRUE(Kavvix::modKavvix::DebugEnabled());
     testConnection();
+    EXPECT_EQ(messages().value(0), "assigning COM port settings: COM 5, 9600,e,8,1");
+    // SYN, address, SOH, "200", EOT, checksum, ETB
+    EXPECT_EQ(sim5.received(), QByteArray("\02610000000\001200\00418\027"));
+    EXPECT_TRUE(sim->received().isEmpty());
 
     QList<LogEntry> lines = log.entries(); // the receiver's own entries have other numbers
     lines.removeIf([](const LogEntry &e) { return e.number != 1; });
@@ -214,61 +187,40 @@ TEST_F(UploadDialog, GenerateLogRecordsEveryCharacterOfATestReply) {
     ASSERT_FALSE(Kavvix::modKavvix::DebugEnabled());
     log.clear();
     testConnection();
-    for (qint32 number : log.numbers())
-        EXPECT_TRUE(number == 101 || number == 102) << number;
+    for (const LogEntry &entry : log.entries())
+        EXPECT_TRUE(entry.number == 101 || entry.number == 102) << entry.number;
     EXPECT_EQ(messages().value(2), QStringLiteral("Connection Successful - 7"));
+    EXPECT_EQ(control<QPushButton>("btnTest")->text(), "Test");
 }
 
-// Without an event, or with one that fails its checks, nothing is sent and the port stays shut.
-TEST_F(UploadDialog, NothingIsSentWithoutAValidEvent) {
-    // The meet loaded; the event list row selected (-1: none) or the event uploaded; the last
-    // line.
-    const std::tuple<QString, int, QString, QString> cases[] = {
-        {SampleMeet::MeetID, -1, "", NoEvent},
-        {"NO-SUCH-MEET", -1, "", NoEvent},
-        {"NO-SUCH-MEET", 0, "", NoEvent}, // the placeholder
-        {SampleMeet::MeetID, -1, SampleMeet::EventOrderGap, ">> Process Aborted <<"},
-    };
-    for (const auto &[meet, row, event, last] : cases) {
-        SCOPED_TRACE(meet.toStdString() + " row " + std::to_string(row) + " " +
-                     event.toStdString());
-        reload(meet, {{3, sim->slavePath()}});
+// Without an event selected, or with only the placeholder of a meet without events, the upload
+// button writes one line and sends nothing.
+TEST_F(UploadDialog, NothingIsSentWithoutAnEvent) {
+    for (const QString meet : {"NO-SUCH-MEET", "RIV26"}) {
+        SCOPED_TRACE(meet.toStdString());
+        load(meet);
         auto *events = control<QListWidget>("lstEvents");
         if (meet != SampleMeet::MeetID) {
-            ASSERT_EQ(events->count(), 1);
             EXPECT_EQ(events->item(0)->text(), "<No Events Found>");
+            events->setCurrentRow(0);
         }
-        if (!event.isEmpty()) {
-            upload(event);
-        } else {
-            if (row >= 0)
-                selectEventRow(row);
-            click("btnTransmit");
-            EXPECT_EQ(messages(), QStringList{NoEvent});
-        }
-        EXPECT_EQ(lastMessage(), last);
-        EXPECT_TRUE(dialog->session().isIdle());
-        EXPECT_FALSE(portOpen());
+        click("btnTransmit");
+        EXPECT_EQ(messages(), QStringList{"Unable to process - No event selected"});
+        EXPECT_TRUE(sim->received().isEmpty());
     }
-    EXPECT_TRUE(sim->received().isEmpty());
 }
 
 TEST_F(UploadDialog, PortDeviceGoneAfterLoad) {
     Kavvix::modKavvix::MapPort(3, QStringLiteral("/dev/kavvix-gone"));
-    closeBoxesAsTheyShow();
-    upload12();
-
-    ASSERT_EQ(boxes.size(), 2);
-    EXPECT_EQ(boxes[0], "Problem Transmitting Data");
-    EXPECT_TRUE(boxes[1].startsWith("An Unexpected error was encountered - ")) << boxes[1];
+    upload();
+    EXPECT_EQ(boxes.value(0), "Problem Transmitting Data");
+    EXPECT_TRUE(boxes.value(1).startsWith("An Unexpected error was encountered - "))
+        << boxes.value(1);
     EXPECT_EQ(lastMessage(), "Process aborted");
-    EXPECT_FALSE(portOpen());
 
     testConnection();
     EXPECT_TRUE(lastMessage().startsWith("UNEXPECTED ERROR: [12] ")) << lastMessage();
     EXPECT_EQ(control<QPushButton>("btnTest")->text(), "Testing ...");
-    EXPECT_TRUE(dialog->isEnabled());
-    EXPECT_FALSE(portOpen());
     EXPECT_EQ(boxes.size(), 2);
     EXPECT_TRUE(sim->received().isEmpty());
 }
@@ -282,12 +234,9 @@ TEST_F(UploadDialog, PortClosedBeforeAFrameEndsTheUpload) {
                 control<Kavvix::comPort>("comPort")->close();
         },
         Qt::DirectConnection);
-    upload12();
-
+    upload();
     EXPECT_EQ(sim->frames().size(), 1);
-    EXPECT_EQ(
-        messages().mid(messages().size() - 2),
-        (QStringList{"Sending packet 2", "COM port unavailable - unable to transmit packet 2"}));
+    EXPECT_EQ(lastMessage(), "COM port unavailable - unable to transmit packet 2");
     EXPECT_FALSE(tmrWait()->isActive());
 }
 
@@ -302,87 +251,38 @@ TEST_F(UploadDialog, EventListFailureBoxCarriesTheFailuresNumber) {
         ++created;
         return std::make_unique<FailingConversions>();
     });
-    closeBoxesAsTheyShow();
-    reload(SampleMeet::MeetID, {{3, sim->slavePath()}});
+    load();
     Kavvix::setUtilityFactory({});
-    ASSERT_EQ(boxes.size(), 2);
-    EXPECT_EQ(boxes[1], "Error filling list of events: 9[5]no such value");
+    EXPECT_EQ(boxes.value(1), "Error filling list of events: 9[5]no such value");
     EXPECT_EQ(created, 2); // the dialog's, and the list's own
 }
 
-TEST_F(UploadDialog, UploadRunsOnThroughOtherActions) {
-    // The action taken while frame 1 awaits its answer, and the line it adds (none if empty).
-    const std::tuple<const char *, std::function<void()>, QString> cases[] = {
+// While frame 1 awaits its answer, only Done abandons the upload (and closes the dialog); other
+// actions add at most a line.
+TEST_F(UploadDialog, OnlyDoneAbandonsARunningUpload) {
+    const QStringList sending = Upload12Lines.mid(0, 3), rest = Upload12Lines.mid(3);
+    // The action; the lines of the upload.
+    const std::tuple<const char *, std::function<void()>, QStringList> cases[] = {
         {"Esc", [this] { QTest::keyClick(dialog.get(), Qt::Key_Escape); },
-         "Upload in progress - press Done to abandon it"},
-        {"close", [this] { dialog->close(); }, "Upload in progress - press Done to abandon it"},
+         sending + QStringList{"Upload in progress - press Done to abandon it"} + rest},
         {"test", [this] { click("btnTest"); },
-         "Upload in progress - the connection test was not started"},
-        {"upload again", [this] { click("btnTransmit"); }, ""},
+         sending + QStringList{"Upload in progress - the connection test was not started"} + rest},
+        {"upload again", [this] { click("btnTransmit"); }, Upload12Lines},
+        {"Done", [this] { click("btnDone"); },
+         sending + QStringList{"Process aborted - upload cancelled"}},
     };
-    for (const auto &[name, action, added] : cases) {
+    for (const auto &[name, action, lines] : cases) {
         SCOPED_TRACE(name);
-        TearDown();
-        SetUp();
+        load();
         sim->setLineRate(9600); // answers take a while: the upload outlasts the action
-        startUpload(SampleMeet::Event12Divers);
+        startUpload();
         ASSERT_TRUE(dialog->session().isBusy());
         action();
-        EXPECT_TRUE(dialog->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(!dialog->session().isBusy(), Bound);
-
-        QStringList expected = Upload12Lines;
-        if (!added.isEmpty())
-            expected.insert(3, added);
-        EXPECT_EQ(messages(), expected);
-        EXPECT_EQ(sim->frames().size(), 3);
-        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(messages(), lines);
+        EXPECT_EQ(dialog->isVisible(), lines.size() > 4);
+        EXPECT_LE(sim->frames().size(), 3); // no second upload
+        EXPECT_FALSE(portOpen());
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     }
-}
-
-TEST_F(UploadDialog, DoneAbandonsARunningUpload) {
-    sim->setLineRate(9600);
-    QSignalSpy answered(sim.get(), &ConsoleSimulator::answered);
-    startUpload(SampleMeet::Event12Divers);
-    ASSERT_TRUE(dialog->session().isBusy());
-    click("btnDone");
-
-    EXPECT_FALSE(dialog->isVisible());
-    EXPECT_TRUE(dialog->session().isIdle());
-    EXPECT_FALSE(portOpen());
-    EXPECT_FALSE(tmrWait()->isActive());
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(lastMessage(), "Process aborted - upload cancelled");
-    // The console acknowledges frame 1 to a closed port: nothing follows it.
-    QTRY_COMPARE_WITH_TIMEOUT(answered.count(), 1, Bound);
-    EXPECT_EQ(sim->frames().size(), 1);
-}
-
-TEST_F(UploadDialog, ConnectionTestGoesToTheChosenPort) {
-    ConsoleSimulator sim5;
-    reload(SampleMeet::MeetID, {{3, sim->slavePath()}, {5, sim5.slavePath()}});
-    auto *ports = control<QComboBox>("cboCOMport");
-    ASSERT_EQ(ports->count(), 2);
-    const std::tuple<QString, ConsoleSimulator *, ConsoleSimulator *> cases[] = {
-        {"COM 5", &sim5, sim.get()},
-        {"COM 3", sim.get(), &sim5},
-    };
-    for (const auto &[entry, chosen, other] : cases) {
-        SCOPED_TRACE(entry.toStdString());
-        const qsizetype chosenBefore = chosen->received().size();
-        const qsizetype otherBefore = other->received().size();
-        ports->setCurrentIndex(ports->findText(entry));
-        testConnection();
-
-        EXPECT_EQ(messages().value(0), "assigning COM port settings: " + entry + ", 9600,e,8,1");
-        EXPECT_EQ(chosen->received().mid(chosenBefore), VersionRequest);
-        EXPECT_EQ(other->received().size(), otherBefore);
-        EXPECT_TRUE(lastMessage().startsWith("Connection Successful - ")) << lastMessage();
-    }
-}
-
-TEST_F(UploadDialog, MeetNameShowsItsAmpersand) {
-    auto *label = control<QLabel>("lblMeetName");
-    EXPECT_EQ(label->text(), SampleMeet::MeetName);
-    EXPECT_EQ(label->buddy(), nullptr); // a buddy would turn "& " into a mnemonic
 }

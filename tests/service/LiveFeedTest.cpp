@@ -1,19 +1,11 @@
-// The /live feed on its own HTTP server: messages of every length class reach each client whole
-// and in order, and a client that stops reading is closed once 1 MiB waits for it, while the
-// others go on receiving.
+// The /live feed on its own HTTP server.
 #include "service/LiveFeed.h"
 
 #include <QHttpServer>
 #include <QJsonDocument>
-#include <QSignalSpy>
-#include <QTcpServer>
+#include <QTcpSocket>
 #include <QWebSocket>
 #include <gtest/gtest.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
@@ -43,74 +35,43 @@ protected:
     QStringList m_log;
 };
 
-QJsonObject message(qsizetype textBytes) {
-    return {{"type", "dive"}, {"text", QString(textBytes, u'x')}};
-}
-
-QString compact(const QJsonObject &object) {
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
-}
-
-// The frame's length field has three forms: in the first byte, in 16 bits, in 64 bits.
-TEST_F(Feed, EveryClientGetsEveryMessageWholeAndInOrder) {
-    const QList<QJsonObject> messages = {message(10),  message(100),   message(126),
-                                         message(300), message(65600), message(3)};
-    std::vector<QStringList> received(3);
-    std::vector<std::unique_ptr<QWebSocket>> clients;
+// Every reader gets every message whole and in order, whatever the form of the frame's length
+// field (in the first byte, in 16 bits, in 64 bits), while a client that stops reading is closed
+// once 1 MiB waits for it.
+TEST_F(Feed, EveryReaderGetsEveryMessageAndOneThatStopsReadingIsClosed) {
+    std::vector<QStringList> received(2);
+    std::vector<std::unique_ptr<QWebSocket>> readers;
     for (QStringList &list : received)
-        clients.push_back(client(list));
+        readers.push_back(client(list));
+    QTcpSocket stalled; // takes the feed, then reads no more than its first 4 KiB
+    stalled.setReadBufferSize(4096);
+    stalled.connectToHost(QHostAddress::LocalHost, m_port);
+    stalled.write("GET /live HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\n"
+                  "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                  "Sec-WebSocket-Version: 13\r\n\r\n");
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_feed.clientCount() == 3; }, 10000));
+
     QStringList sent;
-    for (const QJsonObject &m : messages) {
-        m_feed.broadcast(m);
-        sent << compact(m);
-    }
-    for (const QStringList &list : received) {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return list.size() == sent.size(); }, 10000));
-        EXPECT_EQ(list, sent);
-    }
-}
-
-// A client's own socket that takes the feed and then reads nothing.
-int stalledClient(quint16 port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    const int small = 4096;
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
-        return -1;
-    const QByteArray upgrade =
-        "GET /live HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\n"
-        "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
-        "Sec-WebSocket-Version: 13\r\n\r\n";
-    if (::write(fd, upgrade.constData(), std::size_t(upgrade.size())) != upgrade.size())
-        return -1;
-    return fd;
-}
-
-TEST_F(Feed, AClientThatStopsReadingIsClosedAtOneMebibyteBehind) {
-    QStringList received;
-    const auto reader = client(received);
-    const int stalled = stalledClient(m_port);
-    ASSERT_GE(stalled, 0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_feed.clientCount() == 2; }, 10000));
-    // The kernel's buffers take a few MiB first; then the service's own buffer grows.
-    int sent = 0;
-    while (sent < 400 && m_feed.clientCount() == 2) {
-        m_feed.broadcast(message(64 * 1024));
-        ++sent;
+    const auto broadcast = [&](qsizetype textBytes) {
+        const QJsonObject message{{"type", "dive"}, {"text", QString(textBytes, u'x')}};
+        m_feed.broadcast(message);
+        sent << QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact));
+    };
+    for (const qsizetype textBytes : {10, 100, 126, 300, 65600, 3})
+        broadcast(textBytes);
+    // The kernel's buffers take a few MiB first; then the feed's own buffer for it grows.
+    while (sent.size() < 400 && m_feed.clientCount() == 3) {
+        broadcast(64 * 1024);
         QTest::qWait(5);
     }
-    ::close(stalled);
-    EXPECT_EQ(m_feed.clientCount(), 1);
+    stalled.abort();
+    EXPECT_EQ(m_feed.clientCount(), 2);
     EXPECT_EQ(m_log.filter(QStringLiteral("WS /live closed: too far behind")).size(), 1)
         << m_log.join(u'\n').toStdString();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return received.size() == sent; }, 20000))
-        << received.size() << " of " << sent;
-    EXPECT_EQ(reader->state(), QAbstractSocket::ConnectedState);
+    for (const QStringList &list : received) {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return list.size() >= sent.size(); }, 20000));
+        EXPECT_TRUE(list == sent);
+    }
 }
 
 } // namespace

@@ -2,18 +2,13 @@
 // --record made of a meet, and recordings hard on the player: more than the line's queue due at
 // once, a time far ahead of the rest (a corrupt record), times going backwards.
 #include "../apps/CliRunner.h"
-#include "SentDive.h"
 #include "ServiceHarness.h"
-#include <kavvix/simulator/ConsoleSimulator.h>
 
 #include <kavvix/service/Recording.h>
-
-#include <QFile>
 
 #include <gtest/gtest.h>
 
 using namespace KavvixTest;
-using Kavvix::ConsoleSimulator;
 
 namespace {
 
@@ -22,13 +17,9 @@ void writeRecording(const QString &path, int dives, qint64 (*timeOf)(qsizetype b
     Kavvix::Recording::Writer writer;
     ASSERT_TRUE(writer.open(path));
     qsizetype byte = 0;
-    for (int i = 0; i < dives; ++i) {
-        SentDive dive;
-        dive.round = qint16(i / 12 + 1);
-        dive.divingOrder = qint16(i % 12 + 1);
-        for (char value : ConsoleSimulator::diveResultFrame(*toRecord(dive)).toLatin1())
+    for (int n = 1; n <= dives; ++n)
+        for (char value : ConsoleSimulator::diveResultFrame(*judgedDive(n)).toLatin1())
             writer.append(value, 1'000'000'000 + timeOf(byte++));
-    }
 }
 
 } // namespace
@@ -43,24 +34,14 @@ TEST(ServeRecording, ReplayDeliversEveryDiveOfEachRecording) {
                                 "--device", simulator.slavePath(), "--record", served, "--journal",
                                 dir.filePath(QStringLiteral("journal"))});
         ASSERT_TRUE(service.started()) << service.log().toStdString();
-        FeedClient feed(service.port());
         for (int order = 1; order <= 5; ++order)
-            sendDive(simulator, plainDive(order));
-        ASSERT_EQ(feed.waitFor(QStringLiteral("dive"), 5).size(), 5);
+            sendDive(simulator, order);
+        ASSERT_TRUE(service.waitForLog(QStringLiteral("round 1 order 5: stored")));
         EXPECT_EQ(service.stop(), 0);
     }
-    QList<Kavvix::Recording::Byte> bytes;
-    QString problem;
-    ASSERT_TRUE(Kavvix::Recording::read(served, bytes, problem)) << problem.toStdString();
-    EXPECT_TRUE(std::is_sorted(bytes.begin(), bytes.end(),
-                               [](const auto &a, const auto &b) { return a.atUs < b.atUs; }));
 
-    const struct {
-        const char *name;
-        int dives;
-        const char *speed;
-        qint64 (*timeOf)(qsizetype byte); // none: the recording kavvix serve made
-    } cases[] = {
+    // what, dives, speed and the time of each byte (none: the recording kavvix serve made)
+    const std::tuple<const char *, int, const char *, qint64 (*)(qsizetype)> cases[] = {
         {"recorded by kavvix serve", 5, "0", nullptr},
         {"800 dives at once", 800, "0", [](qsizetype byte) { return qint64(byte); }},
         {"a time 35 years ahead", 40, "100",
@@ -68,33 +49,25 @@ TEST(ServeRecording, ReplayDeliversEveryDiveOfEachRecording) {
         {"times going backwards", 40, "1",
          [](qsizetype byte) { return (qint64(1) << 40) - qint64(byte) * 20; }},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        QString path = served;
-        if (c.timeOf) {
-            path = dir.filePath(QStringLiteral("written.rec"));
-            QFile::remove(path);
-            writeRecording(path, c.dives, c.timeOf);
-        }
-        SimulatorProcess player({"--replay", path, "--speed", c.speed});
+    for (const auto &[name, dives, speed, timeOf] : cases) {
+        SCOPED_TRACE(name);
+        const QString path = timeOf ? dir.filePath(QLatin1String(name)) : served;
+        if (timeOf)
+            writeRecording(path, dives, timeOf);
+        SimulatorProcess player({"--replay", path, "--speed", speed});
         ASSERT_TRUE(player.started());
         auto monitor = startCli({"monitor", "--port", "3", "--json", "--request-version"},
                                 player.environment());
         QString out;
-        EXPECT_TRUE(waitForOutput(*monitor, out,
-                                  QStringLiteral("\"DiveRound\":%1").arg((c.dives - 1) / 12 + 1)))
-            << out.right(300).toStdString();
-        (void)QTest::qWaitFor(
-            [&] {
-                out += QString::fromUtf8(monitor->readAllStandardOutput());
-                return out.count(QLatin1String("\"DiveResult\"")) >= c.dives;
-            },
-            5000);
-        EXPECT_EQ(out.count(QLatin1String("\"DiveResult\"")), c.dives);
+        const auto played = [&] {
+            out += QString::fromUtf8(monitor->readAllStandardOutput());
+            return out.count(QLatin1String("\"DiveResult\""));
+        };
+        (void)QTest::qWaitFor([&] { return played() >= dives; }, 30000);
+        EXPECT_EQ(played(), dives) << out.right(300).toStdString();
         monitor->kill();
         monitor->waitForFinished();
-        const QString played = player.stop();
-        EXPECT_TRUE(c.timeOf || played.contains(QStringLiteral("replayed ")))
-            << played.toStdString();
+        const QString said = player.stop();
+        EXPECT_TRUE(timeOf || said.contains(QStringLiteral("replayed "))) << said.toStdString();
     }
 }

@@ -1,18 +1,11 @@
 #include "ServiceHarness.h"
-#include "CpuTime.h"
-#include "ResidentMemory.h"
 
-#include <QDeadlineTimer>
-#include <QDir>
 #include <QEventLoop>
-#include <QJsonDocument>
 #include <QNetworkReply>
 #include <QRegularExpression>
-#include <QTest>
 #include <QTimer>
 #include <QUrl>
 
-#include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
 
@@ -39,8 +32,8 @@ ServiceProcess::ServiceProcess(const QStringList &arguments, int openFiles)
 }
 
 ServiceProcess::~ServiceProcess() {
-    if (m_process->state() != QProcess::NotRunning)
-        kill();
+    m_process->kill();
+    m_process->waitForFinished(10000);
 }
 
 QString ServiceProcess::log() {
@@ -49,48 +42,17 @@ QString ServiceProcess::log() {
 }
 
 bool ServiceProcess::waitForLog(const QString &text) {
-    QDeadlineTimer deadline(20000);
-    while (!log().contains(text)) {
-        if (deadline.hasExpired() || m_process->state() == QProcess::NotRunning) {
-            log();
-            return m_log.contains(text);
-        }
-        QTest::qWait(20);
-    }
-    return true;
+    (void)QTest::qWaitFor(
+        [&] { return log().contains(text) || m_process->state() == QProcess::NotRunning; }, 20000);
+    return log().contains(text);
 }
 
 int ServiceProcess::stop() {
     m_process->terminate();
-    QDeadlineTimer deadline(10000);
-    while (m_process->state() != QProcess::NotRunning && !deadline.hasExpired())
-        QTest::qWait(20);
+    const bool ended =
+        QTest::qWaitFor([this] { return m_process->state() == QProcess::NotRunning; }, 10000);
     log();
-    if (m_process->state() != QProcess::NotRunning) {
-        kill();
-        return -1;
-    }
-    return m_process->exitStatus() == QProcess::NormalExit ? m_process->exitCode() : -1;
-}
-
-void ServiceProcess::kill() {
-    ::kill(pid_t(m_process->processId()), SIGKILL);
-    m_process->waitForFinished(10000);
-    log();
-}
-
-long ServiceProcess::residentKiB() const {
-    return KavvixTest::residentKiB(m_process->processId());
-}
-
-double ServiceProcess::cpuSeconds() const {
-    return KavvixTest::cpuSeconds(m_process->processId());
-}
-
-int ServiceProcess::openFiles() const {
-    return int(QDir(QStringLiteral("/proc/%1/fd").arg(m_process->processId()))
-                   .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System)
-                   .size());
+    return ended && m_process->exitStatus() == QProcess::NormalExit ? m_process->exitCode() : -1;
 }
 
 HttpReply ServiceProcess::request(const QByteArray &verb, const QString &path,
@@ -112,27 +74,25 @@ HttpReply ServiceProcess::request(const QByteArray &verb, const QString &path,
     return result;
 }
 
-FeedClient::FeedClient(quint16 port, const QString &path) {
+FeedClient::FeedClient(quint16 port) {
     QObject::connect(&m_socket, &QWebSocket::textMessageReceived, [this](const QString &text) {
         m_messages.append(QJsonDocument::fromJson(text.toUtf8()).object());
     });
-    m_socket.open(QUrl(QStringLiteral("ws://127.0.0.1:%1%2").arg(port).arg(path)));
+    m_socket.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/live").arg(port)));
     (void)QTest::qWaitFor([this] { return m_socket.state() != QAbstractSocket::ConnectingState; },
                           10000);
 }
 
 QList<QJsonObject> FeedClient::waitFor(const QString &type, int count, int timeoutMs) {
-    QList<QJsonObject> found;
-    const auto collect = [&] {
-        found.clear();
+    const auto found = [&] {
+        QList<QJsonObject> messages;
         for (const QJsonObject &message : m_messages)
             if (message.value(QLatin1String("type")).toString() == type)
-                found.append(message);
-        return found.size() >= count;
+                messages.append(message);
+        return messages;
     };
-    (void)QTest::qWaitFor(collect, timeoutMs);
-    collect();
-    return found;
+    (void)QTest::qWaitFor([&] { return found().size() >= count; }, timeoutMs);
+    return found();
 }
 
 } // namespace KavvixTest

@@ -11,11 +11,14 @@
 #include <QStringList>
 #include <QWebSocket>
 
+#include "SentDive.h"
 #include "TestMeetDb.h"
 
 #include <memory>
 
 namespace KavvixTest {
+
+using Kavvix::ConsoleSimulator;
 
 struct HttpReply {
     int status = 0;
@@ -35,25 +38,14 @@ public:
 
     bool started() const { return m_port != 0; }
     quint16 port() const { return m_port; }
+    qint64 pid() const { return m_process->processId(); }
     // What it wrote to standard error so far.
     QString log();
     bool waitForLog(const QString &text);
-    int stop();                // SIGTERM; the exit code (-1 when it crashed or hung)
-    void kill();               // SIGKILL
-    long residentKiB() const;  // VmRSS of the running process
-    double cpuSeconds() const; // user and system time used so far
-    int openFiles() const;     // file descriptors it holds
+    int stop(); // SIGTERM; the exit code (-1 when it crashed or hung)
 
     HttpReply request(const QByteArray &verb, const QString &path, const QByteArray &body = {},
                       const QByteArray &token = {});
-    // Waits until /api/meet says the console's port is open.
-    bool waitForConsoleOpen(int timeoutMs) {
-        return QTest::qWaitFor(
-            [&] {
-                return request("GET", "/api/meet").object()["console"].toObject()["open"].toBool();
-            },
-            timeoutMs);
-    }
 
 private:
     std::unique_ptr<QProcess> m_process;
@@ -65,7 +57,7 @@ private:
 // A /live client that keeps every message.
 class FeedClient {
 public:
-    explicit FeedClient(quint16 port, const QString &path = QStringLiteral("/live"));
+    explicit FeedClient(quint16 port);
     bool connected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
     // Messages of the type received so far, waiting up to the deadline for count of them.
     QList<QJsonObject> waitFor(const QString &type, int count, int timeoutMs = 15000);

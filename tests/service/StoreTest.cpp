@@ -20,7 +20,6 @@
 #include <QSqlQuery>
 
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QTemporaryDir>
 
@@ -55,53 +54,31 @@ QSqlDatabase meetFile(const QTemporaryDir &dir, const QString &connection, bool 
 
 } // namespace
 
-TEST(ResultsTableRules, EachSequenceEndsWithTheExpectedRowAndRevision) {
-    struct Step {
-        double total;
-        qint64 at;
-        ResultsTable::Outcome outcome;
-    };
+// Only a dive that arrived later than the row's own replaces it (a journal replayed after its
+// dives were written changes nothing); each row stored raises the revision and takes a change.
+TEST(ResultsTableRules, OnlyALaterDifferingDiveRevisesTheRow) {
+    QTemporaryDir dir;
+    ResultsTable table(meetFile(dir, QStringLiteral("rules"), false));
+    ASSERT_TRUE(table.ensureTable());
     using O = ResultsTable::Outcome;
-    const struct {
-        const char *name;
-        std::vector<Step> steps;
-        double finalTotal;
-        int finalRevision;
-        qint64 finalChange; // raised by each row stored, never by a dive left as it was
-    } cases[] = {
-        {"new dive", {{10, 1, O::Inserted}}, 10, 1, 1},
-        {"identical repeat", {{10, 1, O::Inserted}, {10, 2, O::Unchanged}}, 10, 1, 1},
-        {"correction", {{10, 1, O::Inserted}, {12, 2, O::Revised}}, 12, 2, 2},
-        {"journal replayed after it was written",
-         {{10, 1, O::Inserted}, {12, 2, O::Revised}, {10, 1, O::Unchanged}, {12, 2, O::Unchanged}},
-         12,
-         2,
-         2},
-        {"correction taken back",
-         {{10, 1, O::Inserted}, {12, 2, O::Revised}, {10, 3, O::Revised}},
-         10,
-         3,
-         3},
+    const std::tuple<double, qint64, O, int> steps[] = {
+        // total, arrival, outcome, revision
+        {10, 1, O::Inserted, 1},  {12, 2, O::Revised, 2},   // a correction
+        {10, 1, O::Unchanged, 2}, {12, 2, O::Unchanged, 2}, // the journal replayed
+        {10, 3, O::Revised, 3},                             // the correction taken back
     };
-    int n = 0;
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        QTemporaryDir dir;
-        ResultsTable table(meetFile(dir, QStringLiteral("rules-%1").arg(++n), false));
-        ASSERT_TRUE(table.ensureTable());
-        for (const Step &step : c.steps) {
-            DiveRecord record = dive(1, 3, step.total, step.at);
-            EXPECT_EQ(table.store(record), step.outcome);
-        }
+    for (const auto &[total, at, outcome, revision] : steps) {
+        DiveRecord record = dive(1, 3, total, at);
+        EXPECT_EQ(table.store(record), outcome) << total << " at " << at;
         const auto rows = table.results(QStringLiteral("M1"), QStringLiteral("E1"));
         ASSERT_TRUE(rows && rows->size() == 1);
-        EXPECT_EQ(rows->first().totalScore(), c.finalTotal);
-        EXPECT_EQ(rows->first().revision, c.finalRevision);
-        EXPECT_EQ(rows->first().change, c.finalChange);
-        EXPECT_EQ(table.lastChange(), c.finalChange);
-        EXPECT_EQ(table.changesSince(QStringLiteral("M1"), c.finalChange - 1)->size(), 1);
-        EXPECT_TRUE(table.changesSince(QStringLiteral("M1"), c.finalChange)->isEmpty());
+        EXPECT_EQ(rows->first().revision, revision);
+        EXPECT_EQ(rows->first().change, revision); // one per row stored
+        EXPECT_EQ(table.lastChange(), revision);
     }
+    EXPECT_EQ(table.results(QStringLiteral("M1"), QStringLiteral("E1"))->first().totalScore(), 10);
+    EXPECT_EQ(table.changesSince(QStringLiteral("M1"), 2)->size(), 1);
+    EXPECT_TRUE(table.changesSince(QStringLiteral("M1"), 3)->isEmpty());
 }
 
 // A table written before change numbers gets them in place; its rows read as change 0.
@@ -128,98 +105,60 @@ TEST(ResultsTableRules, AnOlderTableIsUpgradedInPlace) {
     EXPECT_EQ(table.results(QStringLiteral("M1"), QStringLiteral("E1"))->size(), 2);
 }
 
-TEST(DiveJournal, KeepsWholeRecordsAndDropsOneCutShort) {
-    for (const int cut : {0, 1, 20, -1}) { // bytes of the third record left behind
-        SCOPED_TRACE(cut);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("sub/journal"));
-        qint64 twoRecords = 0;
-        {
-            DiveJournal journal;
-            ASSERT_TRUE(journal.open(path));
-            ASSERT_TRUE(journal.append(dive(1, 1, 5, 1)));
-            ASSERT_TRUE(journal.append(dive(1, 2, 6, 2)));
-            twoRecords = QFile(path).size();
-            ASSERT_TRUE(journal.append(dive(1, 3, 7, 3)));
-        }
-        const qint64 full = QFile(path).size();
-        const qint64 keep = cut < 0 ? full - 1 : twoRecords + cut; // -1: only the newline lost
-        QFile(path).resize(keep);
-
-        {
-            DiveJournal reopened;
-            ASSERT_TRUE(reopened.open(path));
-            ASSERT_EQ(reopened.pending().size(), 2);
-            EXPECT_EQ(reopened.pending()[1].divingOrder(), 2);
-            EXPECT_EQ(reopened.droppedBytes(), keep - twoRecords);
-            EXPECT_EQ(QFile(path).size(), twoRecords);
-            // Appending after the cut gives whole records again.
-            ASSERT_TRUE(reopened.append(dive(1, 4, 8, 4)));
-        }
-        {
-            // Forgetting the oldest keeps the rest, on disk too.
-            DiveJournal again;
-            ASSERT_TRUE(again.open(path));
-            EXPECT_EQ(again.pending().size(), 3);
-            ASSERT_TRUE(again.forget(1));
-            ASSERT_TRUE(again.append(dive(1, 5, 9, 5)));
-        }
-        DiveJournal rest;
-        ASSERT_TRUE(rest.open(path));
-        ASSERT_EQ(rest.pending().size(), 3);
-        EXPECT_EQ(rest.pending()[0].divingOrder(), 2);
-        EXPECT_EQ(rest.pending()[2].divingOrder(), 5);
-        ASSERT_TRUE(rest.forget(3));
-        EXPECT_EQ(QFile(path).size(), 0);
-    }
-}
-
-// Each line stands alone: whatever spoils one line costs that line only, and is reported.
-TEST(DiveJournal, ReadsEveryGoodRecordAroundABadLine) {
+// Each line stands alone: whatever spoils one line costs that line only, and is reported; a
+// last record cut short is dropped and cut off, so that appending gives whole records again.
+TEST(DiveJournal, ReadsEveryWholeRecordAroundWhatIsSpoiled) {
     const struct {
         const char *name;
         QByteArray front;   // before the first record
         QByteArray between; // after the second record
+        int cut;            // bytes cut off the end
         int skipped;
     } cases[] = {
-        {"a blank line", {}, "\n", 0},
-        {"a garbage line", {}, "garbage\n", 1},
-        {"a record without its fields",
-         {},
-         R"({"meetId":"RIV26","eventId":"E12"})"
-         "\n",
-         1},
-        {"NUL bytes in front", QByteArray(4096, '\0'), {}, 0},
-        {"NUL bytes in a line", {}, QByteArray(100, '\0') + "\n", 0},
+        {"a blank line", {}, "\n", 0, 0},
+        {"a garbage line", {}, "garbage\n", 0, 1},
+        {"a record without its fields", {}, QByteArray(R"({"meetId":"RIV26"})") + '\n', 0, 1},
+        {"NUL bytes in front", QByteArray(4096, '\0'), {}, 0, 0},
+        {"NUL bytes in a line", {}, QByteArray(100, '\0') + "\n", 0, 0},
+        {"only the last newline lost", {}, {}, 1, 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("journal"));
-        QByteArray lines;
+        const QString path = dir.filePath(QStringLiteral("sub/journal"));
         {
             DiveJournal journal;
             ASSERT_TRUE(journal.open(path));
-            for (int order = 1; order <= 6; ++order)
+            for (int order = 1; order <= 3; ++order)
                 ASSERT_TRUE(journal.append(dive(1, order, 5 + order, order)));
         }
         QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
         const QList<QByteArray> records = file.readAll().split('\n');
-        file.close();
-        QByteArray spoiled = c.front;
-        for (int i = 0; i < 6; ++i)
-            spoiled += records[i] + '\n' + (i == 1 ? c.between : QByteArray());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(spoiled);
+        const QByteArray spoiled =
+            c.front + records[0] + '\n' + records[1] + '\n' + c.between + records[2] + '\n';
+        file.resize(0);
+        file.write(spoiled.left(spoiled.size() - c.cut));
         file.close();
 
-        DiveJournal reopened;
-        ASSERT_TRUE(reopened.open(path));
-        ASSERT_EQ(reopened.pending().size(), 6);
-        EXPECT_EQ(reopened.pending()[5].divingOrder(), 6);
-        EXPECT_EQ(reopened.skipped().size(), c.skipped);
-        EXPECT_EQ(reopened.droppedBytes(), 0);
+        const int whole = c.cut ? 2 : 3;
+        {
+            DiveJournal reopened;
+            ASSERT_TRUE(reopened.open(path));
+            ASSERT_EQ(reopened.pending().size(), whole);
+            EXPECT_EQ(reopened.pending().last().divingOrder(), whole);
+            EXPECT_EQ(reopened.skipped().size(), c.skipped);
+            EXPECT_EQ(reopened.droppedBytes(), c.cut ? records[2].size() + 1 - c.cut : 0);
+            ASSERT_TRUE(reopened.append(dive(1, 4, 9, 4)));
+            ASSERT_TRUE(reopened.forget(1)); // the oldest is in the database now
+        }
+        DiveJournal rest;
+        ASSERT_TRUE(rest.open(path));
+        ASSERT_EQ(rest.pending().size(), whole);
+        EXPECT_EQ(rest.pending().first().divingOrder(), 2);
+        EXPECT_EQ(rest.pending().last().divingOrder(), 4);
+        ASSERT_TRUE(rest.forget(whole));
+        EXPECT_EQ(QFile(path).size(), 0);
     }
 }
 
@@ -230,8 +169,7 @@ TEST(DiveJournal, HasOneOwner) {
     ASSERT_TRUE(first->open(path));
     DiveJournal second;
     EXPECT_FALSE(second.open(path));
-    EXPECT_TRUE(second.errorText().contains(QLatin1String("in use by another service")))
-        << second.errorText().toStdString();
+    EXPECT_TRUE(second.errorText().contains(QLatin1String("in use by another service")));
     first.reset();
     EXPECT_TRUE(second.open(path));
 }
@@ -241,17 +179,12 @@ TEST(Standings, RanksByTheLatestTotalAndTiesShareARank) {
         dive(1, 1, 40, 1), dive(1, 2, 50, 2), dive(1, 3, 45, 3), dive(2, 1, 95, 4),
         dive(2, 2, 95, 5), dive(2, 3, 90, 6), dive(1, 4, 10, 7),
     };
-    const QJsonArray table = EventTally(dives).standings();
-    ASSERT_EQ(table.size(), 4);
-    const auto entry = [&](int i, const char *key) { return table[i].toObject()[key].toDouble(); };
-    EXPECT_EQ(entry(0, "rank"), 1);
-    EXPECT_EQ(entry(1, "rank"), 1);
-    EXPECT_EQ(entry(2, "rank"), 3);
-    EXPECT_EQ(entry(2, "DivingOrder"), 3);
-    EXPECT_EQ(entry(2, "total"), 90);
-    EXPECT_EQ(entry(3, "rank"), 4);
-    EXPECT_EQ(entry(0, "divesJudged"), 2);
-    EXPECT_EQ(entry(3, "divesJudged"), 1);
+    QList<QList<double>> table; // rank, diving order, total, dives judged
+    for (const QJsonValue &entry : EventTally(dives).standings())
+        table.append({entry["rank"].toDouble(), entry["DivingOrder"].toDouble(),
+                      entry["total"].toDouble(), entry["divesJudged"].toDouble()});
+    EXPECT_EQ(table,
+              (QList<QList<double>>{{1, 1, 95, 2}, {1, 2, 95, 2}, {3, 3, 90, 2}, {4, 4, 10, 1}}));
 }
 
 // A host may run the service, stop it and run it again in one process.
@@ -276,36 +209,29 @@ TEST(LiveServiceInProcess, StartsAgainAfterAnEarlierOneIsGone) {
 TEST(LiveServiceInProcess, DatabaseUrlRuleChoosesTheJournalPlace) {
     const std::pair<const char *, bool> cases[] = {
         {"postgresql://kim@host/meets", true},
-        {"POSTGRESQL://kim@host/meets", true},
         {"Postgres://kim@host/meets", true},
         {"postgresq://kim@host/meets", false},
-        {"meet.sqlite", false},
         {"./postgresql://meet.sqlite", false},
     };
-    for (const auto &[text, isUrl] : cases) {
+    for (const auto &[text, isUrl] : cases)
         EXPECT_EQ(isPostgresUrl(QLatin1String(text)), isUrl) << text;
+    const auto journalOf = [](const char *database) {
         LiveServiceOptions options;
-        options.database = QLatin1String(text);
+        options.database = QLatin1String(database);
         options.meetId = QStringLiteral("M1");
-        const QString journal = LiveService(options).journalPath();
-        if (isUrl) {
-            EXPECT_TRUE(QFileInfo(journal).isAbsolute()) << text << " " << journal.toStdString();
-            EXPECT_TRUE(journal.contains(QLatin1String("/kavvix/journal-"))) << text;
-        } else {
-            EXPECT_EQ(journal, QLatin1String(text) + QStringLiteral(".M1.journal"));
-        }
-    }
+        return LiveService(options).journalPath();
+    };
+    EXPECT_EQ(journalOf("./postgresql://meet.sqlite"), "./postgresql://meet.sqlite.M1.journal");
+    const QString server = journalOf("Postgres://kim@host/meets");
+    EXPECT_TRUE(server.startsWith(u'/') && server.contains(QLatin1String("/kavvix/journal-")));
 }
 
 TEST(EventPlan, NextIsTheFirstPlannedDiveAfterTheLastJudgedOne) {
     QTemporaryDir dir;
     const QSqlDatabase db = meetFile(dir, QStringLiteral("next"), true);
-    const struct {
-        QList<DiveRecord> judged;
-        int round, order; // 0: nobody left
-    } cases[] = {
+    const std::tuple<QList<DiveRecord>, int, int> cases[] = {
+        // judged; next round, order (0: none)
         {{}, 1, 1},
-        {{dive(1, 1, 0, 1)}, 1, 2},
         {{dive(1, 3, 0, 2), dive(1, 1, 0, 3)}, 1, 4}, // a late correction does not go back
         {{dive(1, 12, 0, 1)}, 2, 1},
         {{dive(6, 12, 0, 1)}, 0, 0},
@@ -313,21 +239,17 @@ TEST(EventPlan, NextIsTheFirstPlannedDiveAfterTheLastJudgedOne) {
     PreparedStatements statements(db);
     EventPlan plan;
     ASSERT_TRUE(plan.load(statements, QString(SampleMeet::MeetID), QStringLiteral("E12")));
-    EXPECT_EQ(plan.rounds(), 6);
-    EXPECT_EQ(plan.divers(), 12);
     EXPECT_EQ(plan.plannedDives(), 72);
-    EXPECT_EQ(plan.diverNumber(4), 4);
-    EXPECT_EQ(plan.diverNumber(13), 0);
-    for (const auto &c : cases) {
-        const QJsonObject dive = plan.next(EventTally(c.judged).lastJudged()).toObject();
-        EXPECT_EQ(dive["DiveRound"].toInt(), c.round);
-        EXPECT_EQ(dive["DivingOrder"].toInt(), c.order);
+    EXPECT_EQ(plan.diverNumber(13), 0); // (the board shows 1 to 12)
+    for (const auto &[judged, round, order] : cases) {
+        const QJsonObject dive = plan.next(EventTally(judged).lastJudged()).toObject();
+        EXPECT_EQ(dive["DiveRound"].toInt(), round);
+        EXPECT_EQ(dive["DivingOrder"].toInt(), order);
     }
     // The dive sheets' "5231D" comes apart as the console sends it: number and position.
     const QJsonObject first = plan.next({}).toObject();
     EXPECT_EQ(first["DiveNumber"].toString(), "5231");
     EXPECT_EQ(first["DivePos"].toString(), "D");
-    EXPECT_EQ(first["DiveDD"].toDouble(), 2.0);
 }
 
 TEST(DiverNames, ComeFromKavvixDiversOrAreNull) {
@@ -343,7 +265,6 @@ TEST(DiverNames, ComeFromKavvixDiversOrAreNull) {
     const QJsonValue null;
     EXPECT_EQ(named(names.load(), 100),
               (QJsonObject{{"n", "Aoife O'Sullivan"}, {"t", "Riverside DC"}}));
-    EXPECT_EQ(named(names.load(), 300), (QJsonObject{{"n", null}, {"t", null}}));  // not in it
     EXPECT_EQ(named(names.load(), 7), (QJsonObject{{"n", null}, {"t", null}}));    // blank
     EXPECT_EQ(named(names.load(), null), (QJsonObject{{"n", null}, {"t", null}})); // no RegID
     QSqlQuery(db).exec("DROP TABLE kavvix_divers");
@@ -352,25 +273,18 @@ TEST(DiverNames, ComeFromKavvixDiversOrAreNull) {
 
 // The awards a page strikes through: only when the kept ones give the console's total.
 TEST(JudgePanel, DiscardsByTheRuleOnlyWhenTheConsoleTotalAgrees) {
-    const struct {
-        QList<double> awards;
-        double dd, total;
-        QList<int> discarded; // indices into awards
-    } cases[] = {
+    // awards, DD, the console's total; the indices of the awards discarded
+    const std::tuple<QList<double>, double, double, QList<int>> cases[] = {
         {{6.5, 7.0, 7.5, 6.0, 8.0}, 2.0, 42.0, {3, 4}},                 // 5: lowest and highest
         {{7.0, 7.0, 7.0, 7.0, 7.0}, 2.0, 42.0, {0, 4}},                 // ties: one of each
-        {{6.5, 7.0, 7.5, 6.0, 8.0}, 2.0, 40.0, {}},                     // a penalty: none
         {{6.5, 7.0, 7.5, 6.0, 8.0}, 2.0, 42.009, {3, 4}},               // within 0.01
         {{6.5, 7.0, 7.5, 6.0, 8.0}, 2.0, 42.02, {}},                    // beyond it
         {{8.0, 7.5, 7.0, 6.5, 6.0, 8.5, 9.0}, 3.0, 67.5, {3, 4, 5, 6}}, // 7: two at each end
-        {{7.0, 7.0, 6.0, 6.0, 8.0, 8.0, 7.0}, 1.0, 21.0, {2, 3, 4, 5}},
-        {{0, 0, 0, 0, 0}, 2.0, 0, {}},                // a failed dive
-        {{6.0, 6.5, 7.0}, 2.0, 39.0, {}},             // no rule for three
-        {{6, 6, 6, 6, 6, 6, 6, 6, 6}, 3.0, 54.0, {}}, // a synchronised panel
+        {{0, 0, 0, 0, 0}, 2.0, 0, {}},                                  // a failed dive
+        {{6, 6, 6, 6, 6, 6, 6, 6, 6}, 3.0, 54.0, {}},                   // a synchronised panel
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(JudgePanel::discarded(c.awards, c.dd, c.total), c.discarded)
-            << c.awards.size() << " awards, total " << c.total;
+    for (const auto &[awards, dd, total, discarded] : cases)
+        EXPECT_EQ(JudgePanel::discarded(awards, dd, total), discarded) << total;
 }
 
 TEST(JudgePanel, IsWhoeverAwardedInTheEventElseAtTheMeetElseFive) {
@@ -380,29 +294,18 @@ TEST(JudgePanel, IsWhoeverAwardedInTheEventElseAtTheMeetElseFive) {
             record.fields[QStringLiteral("J%1Score").arg(i + 1)] = awards[i];
         return record;
     };
-    const struct {
-        QList<DiveRecord> dives;
-        QList<int> meetPanel, panel;
-    } cases[] = {
-        {{withAwards({6, 6, 6, 6, 6})}, {}, {1, 2, 3, 4, 5}},
+    // the event's dives, the positions that awarded at the meet; the panel
+    const std::tuple<QList<DiveRecord>, QList<int>, QList<int>> cases[] = {
         {{withAwards({6, 6, 0, 6, 6, 6, 6}), withAwards({0, 0, 5})}, {}, {1, 2, 3, 4, 5, 6, 7}},
         {{withAwards({0, 0, 0, 0, 0, 0, 0})}, {1, 2, 3, 4, 5, 6, 7}, {1, 2, 3, 4, 5, 6, 7}},
         {{}, {}, {1, 2, 3, 4, 5}},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(JudgePanel::panelOf(EventTally(c.dives).positionsAwarding(),
-                                      [&c] { return c.meetPanel; }),
-                  c.panel);
-    QJsonObject fields = withAwards({6.5, 7, 7.5, 6, 8}).fields;
-    fields[QStringLiteral("DiveDD")] = 2.0;
-    fields[QStringLiteral("DiveTotal")] = 42.0;
-    const QJsonArray awards = JudgePanel::awards(fields, {1, 2, 3, 4, 5});
-    ASSERT_EQ(awards.size(), 5);
-    EXPECT_EQ(awards[3].toObject(),
-              (QJsonObject{{"judge", 4}, {"award", 6.0}, {"discarded", true}}));
-    for (const auto &[flag, set] :
-         {std::pair{" ", false}, std::pair{"0", false}, std::pair{"N", false}, std::pair{"F", true},
-          std::pair{"Y", true}, std::pair{"1", true}})
+    for (const auto &[dives, meetPanel, panel] : cases)
+        EXPECT_EQ(JudgePanel::panelOf(EventTally(dives).positionsAwarding(),
+                                      [&meetPanel] { return meetPanel; }),
+                  panel);
+    for (const auto &[flag, set] : {std::pair{" ", false}, std::pair{"0", false},
+                                    std::pair{"n", false}, std::pair{"Y", true}})
         EXPECT_EQ(JudgePanel::flagSet(QString::fromLatin1(flag)), set) << flag;
 }
 
@@ -433,7 +336,8 @@ TEST(Standings, BeforeADiveAreThoseWithoutIt) {
         }
 }
 
-// The standings after a dive know each diver's place before it; the judged dive its own.
+// The standings after a dive know each diver's place before it; the judged dive its own. (The
+// progress and the next diver are read on the board.)
 TEST(EventSummary, PlacesBeforeAndAfterTheJudgedDive) {
     QTemporaryDir dir;
     const QSqlDatabase db = meetFile(dir, QStringLiteral("summary"), true);
@@ -448,73 +352,46 @@ TEST(EventSummary, PlacesBeforeAndAfterTheJudgedDive) {
     EventSummary summary = summaryAfter(dives);
     EXPECT_EQ(summary.judged["place"].toInt(), 2);
     EXPECT_TRUE(summary.judged["placeBefore"].isNull()); // first dive: not placed before
-    EXPECT_EQ(summary.progress["diver"].toInt(), 3);
-    EXPECT_EQ(summary.progress["rounds"].toInt(), 6);
-    EXPECT_EQ(summary.progress["state"].toString(), "in-progress");
-    EXPECT_EQ(summary.next["DivingOrder"].toInt(), 4);
 
     dives.append(dive(1, 4, 60, 4)); // a new leader pushes everyone down one place
     summary = summaryAfter(dives);
-    EXPECT_TRUE(summary.judged["placeBefore"].isNull());
     EXPECT_EQ(summary.judged["place"].toInt(), 1);
-    QList<std::pair<int, int>> moves; // diving order, previous rank
+    // And each is up again after the rest of round 1 (orders 5 to 12) and those before them.
+    QList<QList<int>> rows; // diving order, previous rank, next round, dives before it
     for (const QJsonValue &entry : summary.standings)
-        moves.append({entry["DivingOrder"].toInt(), entry["previousRank"].toInt()});
-    EXPECT_EQ(moves, (QList<std::pair<int, int>>{{4, 0}, {2, 1}, {3, 2}, {1, 3}}));
-    // When each is up again: after the rest of round 1 (orders 5 to 12) and those before them.
-    QList<std::pair<int, int>> coming; // next round, dives before
-    for (const QJsonValue &entry : summary.standings)
-        coming.append({entry["nextRound"].toInt(), entry["divesBefore"].toInt()});
-    EXPECT_EQ(coming, (QList<std::pair<int, int>>{{2, 11}, {2, 9}, {2, 10}, {2, 8}}));
+        rows.append({entry["DivingOrder"].toInt(), entry["previousRank"].toInt(),
+                     entry["nextRound"].toInt(), entry["divesBefore"].toInt()});
+    EXPECT_EQ(rows, (QList<QList<int>>{{4, 0, 2, 11}, {2, 1, 2, 9}, {3, 2, 2, 10}, {1, 3, 2, 8}}));
     dives.append(dive(2, 1, 100, 5)); // the last one climbs to the top
     summary = summaryAfter(dives);
     EXPECT_EQ(summary.judged["placeBefore"].toInt(), 4);
     EXPECT_EQ(summary.judged["place"].toInt(), 1);
     EXPECT_EQ(summary.progress["round"].toInt(), 2);
-    EXPECT_EQ(eventState(0, 72), "not-started");
-    EXPECT_EQ(eventState(72, 72), "finished");
+    EXPECT_EQ(eventState(72, 72), "finished"); // (not started and in progress: the meet page)
 }
 
-// A mirror's pages show one line for the meet's consoles: up only while every running one is.
+// A mirror's pages show one line for the meet's consoles: up only while every running one is,
+// since the latest change of them all, with a version only when there is one console.
 TEST(MirrorConsoles, OneLineForEveryRunningConsole) {
     const auto console = [](const char *name, bool running, bool open, const char *since) {
-        return QJsonObject{{"name", name},          {"running", running}, {"open", open},
-                           {"since", since},        {"answering", open},  {"version", "V1"},
-                           {"versionCurrent", open}};
+        return QJsonObject{{"name", name},
+                           {"running", running},
+                           {"open", open},
+                           {"since", since},
+                           {"version", "V1"}};
     };
-    const struct {
-        const char *name;
-        QJsonArray consoles;
-        bool open;
-        const char *since;
-        QJsonValue version;
-    } cases[] = {
-        {"one up", {console("1m", true, true, "10:00")}, true, "10:00", "V1"},
-        {"both up: the later since",
-         {console("1m", true, true, "10:00"), console("3m", true, true, "10:05")},
-         true,
-         "10:05",
-         QJsonValue()},
-        {"one down: its since",
-         {console("1m", true, true, "10:07"), console("3m", true, false, "10:06")},
-         false,
-         "10:06",
-         "V1"},
-        {"a stopped one does not count",
-         {console("1m", true, true, "10:00"), console("3m", false, false, "09:00")},
-         true,
-         "10:00",
-         "V1"},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
+    // Beside the 1 m console, up since 10:00, the 3 m one: the line as "open since version".
+    const auto line = [&](bool running, bool open, const char *since) {
         MirrorConsoles consoles;
-        consoles.reset(c.consoles);
+        consoles.reset({console("1m", true, true, "10:00"), console("3m", running, open, since)});
         const QJsonObject line = consoles.combined();
-        EXPECT_EQ(line["open"].toBool(), c.open);
-        EXPECT_EQ(line["since"].toString(), QLatin1String(c.since));
-        EXPECT_EQ(line["version"], c.version);
-    }
+        return QStringLiteral("%1 %2 %3")
+            .arg(line["open"].toBool() ? "up" : "down", line["since"].toString(),
+                 line["version"].toString(QStringLiteral("none")));
+    };
+    EXPECT_EQ(line(true, true, "10:05"), "up 10:05 none");
+    EXPECT_EQ(line(true, false, "09:30"), "down 09:30 V1");
+    EXPECT_EQ(line(false, false, "09:00"), "up 10:00 V1"); // a stopped one does not count
     // (A console's message taking its line down on a mirror: Mirror.TwoConsoles... in MirrorTest.)
     EXPECT_FALSE(MirrorConsoles().combined()["open"].toBool()); // none running yet
 }

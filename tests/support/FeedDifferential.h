@@ -1,17 +1,17 @@
 #pragma once
 
+#include "RecordingUtility.h"
+
 #include <kavvix/Error.h>
 #include <kavvix/cDakProcessor.h>
 #include <kavvix/cDakResponse.h>
-#include <kavvix/cUtility.h>
 #include <kavvix/modKavvix.h>
 
 #include <QByteArray>
 #include <QPointer>
 #include <QStringList>
 
-#include <memory>
-#include <type_traits>
+#include <functional>
 #include <vector>
 
 // Feeds a receiver a byte stream one character per AddChar call, or by AddData in chunks, and
@@ -52,35 +52,22 @@ inline QByteArray probeBytes() {
 
 namespace Differential {
 
-inline QStringList *g_trace = nullptr;
-inline int g_failWriteAt = 0; // the n-th log entry fails; 0 never
-inline int g_writes = 0;
-
-class TracingUtility : public Kavvix::cUtility {
-public:
-    void WriteLog(qint32 number, const QString &procedure, const QString &message,
-                  qint32 level) override {
-        if (++g_writes == g_failWriteAt)
-            throw Kavvix::Error::invalidArgument(QStringLiteral("log writer failed"));
-        g_trace->append(
-            QStringLiteral("L%1 %2 %3 %4").arg(number).arg(procedure, message).arg(level));
-    }
-};
-
-template <typename Receiver> void connectEvents(Receiver &receiver, QStringList &trace);
-template <> inline void connectEvents(Kavvix::cDakProcessor &p, QStringList &trace) {
+// Hands note() each event of the receiver as a line of the trace.
+using Note = std::function<void(const QString &)>;
+template <typename Receiver> void connectEvents(Receiver &receiver, const Note &note);
+template <> inline void connectEvents(Kavvix::cDakProcessor &p, const Note &note) {
     using P = Kavvix::cDakProcessor;
-    QObject::connect(&p, &P::SoftwareVersion, [&](const QString &s) { trace << "V:" + s; });
-    QObject::connect(&p, &P::COMMError, [&](const QString &s) { trace << "E:" + s; });
-    QObject::connect(&p, &P::DiveResult, [&, rp = &p](Kavvix::cDiveResult *r) {
-        trace << "D:" + r->EventNumberA() + r->DiveNumber() + ":" + rp->currentFrame();
+    QObject::connect(&p, &P::SoftwareVersion, [note](const QString &s) { note("V:" + s); });
+    QObject::connect(&p, &P::COMMError, [note](const QString &s) { note("E:" + s); });
+    QObject::connect(&p, &P::DiveResult, [note, rp = &p](Kavvix::cDiveResult *r) {
+        note("D:" + r->EventNumberA() + r->DiveNumber() + ":" + rp->currentFrame());
     });
 }
-template <> inline void connectEvents(Kavvix::cDakResponse &r, QStringList &trace) {
+template <> inline void connectEvents(Kavvix::cDakResponse &r, const Note &note) {
     using R = Kavvix::cDakResponse;
-    QObject::connect(&r, &R::ResponseOK, [&] { trace << QStringLiteral("OK"); });
+    QObject::connect(&r, &R::ResponseOK, [note] { note(QStringLiteral("OK")); });
     QObject::connect(&r, &R::PacketError,
-                     [&, rp = &r](const QString &s) { trace << s + "/" + rp->rejectedCode(); });
+                     [note, rp = &r](const QString &s) { note(s + "/" + rp->rejectedCode()); });
 }
 
 // Feeds bytes as the plan says; false when the receiver is gone or a failure left it.
@@ -88,20 +75,15 @@ template <typename Receiver>
 bool feed(QPointer<Receiver> &receiver, const QByteArray &bytes, const FeedPlan &plan,
           QStringList &trace) {
     try {
-        if (plan.chunkSizes.empty()) {
-            for (const char c : bytes) {
-                if (!receiver)
-                    return false;
-                receiver->AddChar(QString(QLatin1Char(c)));
-            }
-            return bool(receiver);
-        }
-        std::size_t next = 0;
-        for (qsizetype at = 0; at < bytes.size();) {
+        for (qsizetype at = 0, next = 0; at < bytes.size(); ++next) {
             if (!receiver)
                 return false;
+            if (plan.chunkSizes.empty()) {
+                receiver->AddChar(QString(QLatin1Char(bytes[at++])));
+                continue;
+            }
             const qsizetype size =
-                qMax<qsizetype>(1, plan.chunkSizes[next++ % plan.chunkSizes.size()]);
+                qMax<qsizetype>(1, plan.chunkSizes[std::size_t(next) % plan.chunkSizes.size()]);
             receiver->AddData(bytes.mid(at, size));
             at += size;
         }
@@ -117,42 +99,32 @@ bool feed(QPointer<Receiver> &receiver, const QByteArray &bytes, const FeedPlan 
 template <typename Receiver> QStringList traceOf(const QByteArray &stream, const FeedPlan &plan) {
     using namespace Differential;
     QStringList trace;
-    g_trace = &trace;
-    g_writes = 0;
-    g_failWriteAt = plan.reaction == FeedPlan::Reaction::FailLogWrite ? plan.reactAt : 0;
-    Kavvix::setUtilityFactory([] { return std::make_unique<TracingUtility>(); });
+    LogRecorder log;
+    log.traceInto(&trace);
+    if (plan.reaction == FeedPlan::Reaction::FailLogWrite)
+        log.failWriteAt(plan.reactAt);
     Kavvix::modKavvix::setDebugEnabled(plan.debug);
 
     QPointer<Receiver> receiver = new Receiver;
-    connectEvents(*receiver, trace);
     int events = 0;
-    const auto react = [&] {
+    connectEvents(*receiver, [&](const QString &event) {
+        trace << event;
         if (++events != plan.reactAt || !receiver)
             return;
         if (plan.reaction == FeedPlan::Reaction::FeedMore)
             feed(receiver, reentryBytes(), plan, trace);
         else if (plan.reaction == FeedPlan::Reaction::DeleteReceiver)
             delete receiver.data();
-    };
-    if constexpr (std::is_same_v<Receiver, Kavvix::cDakProcessor>) {
-        QObject::connect(receiver, &Receiver::SoftwareVersion, react);
-        QObject::connect(receiver, &Receiver::COMMError, react);
-        QObject::connect(receiver, &Receiver::DiveResult, react);
-    } else {
-        QObject::connect(receiver, &Receiver::ResponseOK, react);
-        QObject::connect(receiver, &Receiver::PacketError, react);
-    }
+    });
 
     feed(receiver, stream, plan, trace);
-    g_failWriteAt = 0;
+    log.failWriteAt(0);
     trace << QStringLiteral("probe");
     if (receiver)
         feed(receiver, probeBytes(), FeedPlan{}, trace);
     delete receiver.data();
 
     Kavvix::modKavvix::setDebugEnabled(false);
-    Kavvix::setUtilityFactory({});
-    g_trace = nullptr;
     return trace;
 }
 

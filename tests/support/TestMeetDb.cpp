@@ -1,7 +1,6 @@
 #include "TestMeetDb.h"
 
 #include <kavvix/MeetDatabase.h>
-#include <kavvix/simulator/SampleMeet.h>
 
 #include <QCoreApplication>
 #include <QFile>
@@ -10,10 +9,7 @@
 
 namespace KavvixTest {
 
-MeetDb::MeetDb(const QString &kind, const QString &name, const PgServer &server)
-    : MeetDb(kind, name, Kavvix::SampleMeet::write, server) {}
-
-MeetDb::MeetDb(const QString &kind, const QString &name, const Fill &fill, const PgServer &server) {
+MeetDb::MeetDb(const QString &kind, const QString &name, const PgServer &server, const Fill &fill) {
     static int count = 0;
     m_name = QStringLiteral("%1_%2").arg(name).arg(++count);
     m_postgres = kind == QLatin1String("PostgreSQL");
@@ -40,22 +36,16 @@ MeetDb::MeetDb(const QString &kind, const QString &name, const Fill &fill, const
 }
 
 MeetDb::~MeetDb() {
-    const QString connectionName = QStringLiteral("test-") + m_name;
-    if (QSqlDatabase::contains(connectionName)) {
-        QSqlDatabase::database(connectionName).close();
-        QSqlDatabase::removeDatabase(connectionName);
-    }
-    if (m_postgres && m_skip.isEmpty()) {
-        QSqlQuery admin(QSqlDatabase::database(QStringLiteral("admin-") + m_name));
-        admin.exec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_name));
-    }
+    QSqlDatabase::removeDatabase(QStringLiteral("test-") + m_name);
+    if (m_postgres && m_skip.isEmpty())
+        QSqlQuery(QSqlDatabase::database(QStringLiteral("admin-") + m_name))
+            .exec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_name));
 }
 
 QSqlDatabase MeetDb::connection() const {
-    const QString connectionName = QStringLiteral("test-") + m_name;
-    if (QSqlDatabase::contains(connectionName))
-        return QSqlDatabase::database(connectionName);
-    return Kavvix::openMeetDatabase(m_location, connectionName);
+    const QString name = QStringLiteral("test-") + m_name;
+    return QSqlDatabase::contains(name) ? QSqlDatabase::database(name)
+                                        : Kavvix::openMeetDatabase(m_location, name);
 }
 
 } // namespace KavvixTest

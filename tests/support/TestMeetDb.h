@@ -2,6 +2,8 @@
 
 #include "TestPostgres.h"
 
+#include <kavvix/simulator/SampleMeet.h>
+
 #include <QSqlDatabase>
 #include <QString>
 #include <QTemporaryDir>
@@ -11,21 +13,20 @@
 namespace KavvixTest {
 
 // A meet database of the test's own: an SQLite file, or a fresh PostgreSQL database on the given
-// server (the suite's cluster by default), dropped with the object. It holds the sample meet, or
-// what fill writes (nothing when fill is empty). skipReason() is set when it cannot be had.
+// server (the suite's cluster by default), dropped with the object. It holds what fill writes
+// (the sample meet by default; nothing when fill is empty). skipReason() is set when it cannot
+// be had.
 class MeetDb {
 public:
     using Fill = std::function<void(const QSqlDatabase &)>;
 
     MeetDb(const QString &kind, const QString &name,
-           const PgServer &server = PgServer::fromEnvironment());
-    MeetDb(const QString &kind, const QString &name, const Fill &fill,
-           const PgServer &server = PgServer::fromEnvironment());
+           const PgServer &server = PgServer::fromEnvironment(),
+           const Fill &fill = Kavvix::SampleMeet::write);
     ~MeetDb();
     QString location() const { return m_location; }
     QString skipReason() const { return m_skip; }
     QSqlDatabase connection() const;
-    bool isPostgres() const { return m_postgres; }
 
 private:
     QTemporaryDir m_dir;

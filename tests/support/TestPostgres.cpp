@@ -2,12 +2,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QUrl>
 
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
+#include <mutex>
 
 #include <sys/types.h>
 
@@ -25,6 +27,23 @@ bool runScript(const QStringList &arguments, QString *output = nullptr) {
     return ok;
 }
 
+// The postmaster of the cluster in folder and every process it started.
+QList<pid_t> serverProcesses(const QString &folder) {
+    QFile pidFile(folder + QStringLiteral("/data/postmaster.pid"));
+    if (!pidFile.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray postmaster = pidFile.readLine().trimmed();
+    QList<pid_t> processes{postmaster.toInt()};
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        // pid (command) state ppid ...: the command may hold blanks, so read after its ")".
+        if (stat.open(QIODevice::ReadOnly) &&
+            stat.readAll().split(')').last().trimmed().split(' ').value(1) == postmaster)
+            processes << pid.toInt();
+    }
+    return processes;
+}
+
 } // namespace
 
 QString PgServer::url(const QString &dbname, const QString &query) const {
@@ -38,20 +57,15 @@ PgServer PgServer::fromEnvironment() {
             qEnvironmentVariable("KAVVIX_TEST_PG_USER")};
 }
 
-bool postgresRequired() {
-    return qEnvironmentVariable("KAVVIX_REQUIRE_PG") == QLatin1String("1");
-}
-
 PrivateCluster::PrivateCluster() {
+    // The script prints "export NAME=value ...".
     QString exports;
     runScript({QStringLiteral("start")}, &exports);
-    const auto value = [&](const char *name) {
-        return QRegularExpression(QLatin1String(name) + QStringLiteral("=(\\S+)"))
-            .match(exports)
-            .captured(1);
-    };
-    m_server = {value("KAVVIX_TEST_PG_DIR"), value("KAVVIX_TEST_PG_PORT"),
-                value("KAVVIX_TEST_PG_USER")};
+    QMap<QString, QString> value;
+    for (const QString &setting : exports.trimmed().split(QLatin1Char(' ')))
+        value[setting.section(QLatin1Char('='), 0, 0)] = setting.section(QLatin1Char('='), 1);
+    m_server = {value["KAVVIX_TEST_PG_DIR"], value["KAVVIX_TEST_PG_PORT"],
+                value["KAVVIX_TEST_PG_USER"]};
 }
 
 PrivateCluster::~PrivateCluster() {
@@ -60,53 +74,18 @@ PrivateCluster::~PrivateCluster() {
         runScript({QStringLiteral("stop"), m_server.folder});
 }
 
-// The postmaster and every process it started.
-QStringList PrivateCluster::serverProcesses() const {
-    QFile pidFile(m_server.folder + QStringLiteral("/data/postmaster.pid"));
-    if (!pidFile.open(QIODevice::ReadOnly))
-        return {};
-    const QString postmaster = QString::fromLatin1(pidFile.readLine()).trimmed();
-    QStringList processes{postmaster};
-    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        // pid (command) state ppid ...: the command may hold blanks, so read after its ")".
-        const QString text = QString::fromLatin1(stat.readAll());
-        const QStringList fields = text.mid(text.lastIndexOf(QLatin1Char(')')) + 2).split(' ');
-        if (fields.value(1) == postmaster)
-            processes << pid;
-    }
-    return processes;
-}
-
-void PrivateCluster::signalServer(int signal) const {
-    for (const QString &pid : m_paused)
-        ::kill(pid.toInt(), signal);
-}
-
 void PrivateCluster::pause(int resumeAfterMs) {
-    m_paused = serverProcesses();
-    signalServer(SIGSTOP);
-    m_isPaused = true;
-    m_safety = std::thread([this, resumeAfterMs] {
-        std::unique_lock lock(m_mutex);
-        if (!m_resumed.wait_for(lock, std::chrono::milliseconds(resumeAfterMs),
-                                [this] { return !m_isPaused; }))
-            signalServer(SIGCONT);
+    const QList<pid_t> processes = serverProcesses(m_server.folder);
+    for (pid_t pid : processes)
+        ::kill(pid, SIGSTOP);
+    m_paused = std::jthread([processes, resumeAfterMs](std::stop_token stop) {
+        std::mutex mutex;
+        std::unique_lock lock(mutex);
+        std::condition_variable_any().wait_for(lock, stop, std::chrono::milliseconds(resumeAfterMs),
+                                               [] { return false; });
+        for (pid_t pid : processes)
+            ::kill(pid, SIGCONT);
     });
-}
-
-void PrivateCluster::resume() {
-    if (!m_safety.joinable())
-        return;
-    {
-        const std::lock_guard lock(m_mutex);
-        m_isPaused = false;
-    }
-    m_resumed.notify_one();
-    m_safety.join();
-    signalServer(SIGCONT);
 }
 
 bool PrivateCluster::shutDown() {
