@@ -1,9 +1,6 @@
 #include "CliRunner.h"
 
-#include <kavvix/PortTable.h>
-
 #include <QDeadlineTimer>
-#include <QRegularExpression>
 
 namespace KavvixTest {
 
@@ -16,20 +13,16 @@ std::unique_ptr<QProcess> startCli(const QStringList &arguments, const QProcessE
 
 CliResult runCli(const QStringList &arguments, const QByteArray &input,
                  const QProcessEnvironment &env) {
-    auto process = startCli(arguments, env);
-    CliResult result;
+    const auto process = startCli(arguments, env);
     if (!process->waitForStarted(60000))
-        return result;
+        return {};
     process->write(input);
     process->closeWriteChannel();
-    if (!process->waitForFinished(60000)) {
-        process->kill();
-        process->waitForFinished();
-    }
-    result.exitCode = process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
-    result.out = QString::fromUtf8(process->readAllStandardOutput());
-    result.err = QString::fromUtf8(process->readAllStandardError());
-    return result;
+    if (!process->waitForFinished(60000))
+        return {}; // killed as the process object goes
+    return {process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1,
+            QString::fromUtf8(process->readAllStandardOutput()),
+            QString::fromUtf8(process->readAllStandardError())};
 }
 
 bool waitForOutput(QProcess &process, QString &collected, const QString &text,
@@ -46,20 +39,15 @@ bool waitForOutput(QProcess &process, QString &collected, const QString &text,
 }
 
 SimulatorProcess::SimulatorProcess(const QStringList &options)
-    : m_process(
-          startCli(QStringList{"simulate", "--port", QString::number(SimulatorPort)} + options)) {
-    if (m_process->waitForStarted(10000) &&
-        waitForOutput(*m_process, m_output, QStringLiteral("Ctrl-C stops.")))
-        m_device = QRegularExpression(
-                       QRegularExpression::escape(Kavvix::modKavvix::PortVariable(SimulatorPort)) +
-                       QStringLiteral("=(\\S+)"))
-                       .match(m_output)
-                       .captured(1);
+    : m_process(startCli(QStringList{"simulate", "--port", "3"} + options)) {
+    if (waitForOutput(*m_process, m_output, QStringLiteral("Ctrl-C stops.")))
+        m_device =
+            m_output.section(QStringLiteral("Console simulator on "), 1).section(u'\n', 0, 0);
 }
 
 QProcessEnvironment SimulatorProcess::environment() const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(Kavvix::modKavvix::PortVariable(SimulatorPort), m_device);
+    env.insert(QStringLiteral("KAVVIX_COM3"), m_device);
     return env;
 }
 

@@ -1,8 +1,7 @@
 #pragma once
 
+// The kavvix program, run for real: to its end, in the background, or as the console simulator.
 #include <QProcess>
-#include <QString>
-#include <QStringList>
 
 #include <memory>
 
@@ -30,12 +29,11 @@ bool waitForOutput(QProcess &process, QString &collected, const QString &text,
 // "kavvix simulate" running in the background on a pseudo-terminal, mapped to port 3.
 class SimulatorProcess {
 public:
-    static constexpr qint16 SimulatorPort = 3;
-
     explicit SimulatorProcess(const QStringList &options = {});
     ~SimulatorProcess() { stop(); }
 
     bool started() const { return !m_device.isEmpty(); }
+    const QString &device() const { return m_device; }
     // The environment that maps port 3 to the simulator's device.
     QProcessEnvironment environment() const;
     // Stops it with SIGTERM and returns everything it printed.

@@ -1,12 +1,10 @@
 // The epoll event dispatcher the service runs on, driven in a thread of its own: timers in
-// order and stoppable from their own handler, a notifier deleted by another's handler, a pass
-// without sockets, a regular file, and a waiting loop woken from outside. The service's own tests
-// run every kind of socket on it.
+// order and stoppable from their own handler, a notifier deleted by another's handler, and a
+// waiting loop woken from outside. The tests of kavvix serve run every kind of socket on it.
 #include "EpollEventDispatcher.h"
 
 #include <QEventLoop>
 #include <QSocketNotifier>
-#include <QTemporaryFile>
 #include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -14,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -83,46 +82,6 @@ TEST(EpollEventDispatcher, ANotifierDeletedByAnotherIsNotActivated) {
     for (const int fd : {first[0], first[1], second[0], second[1]})
         ::close(fd);
     EXPECT_EQ(trace, QStringList({"one activated"}));
-}
-
-// A pass told to leave the sockets out neither delivers a ready one nor stops waiting for it.
-TEST(EpollEventDispatcher, APassWithoutSocketsWaitsForItsTimerPastAReadySocket) {
-    int pair[2];
-    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
-    ASSERT_EQ(::write(pair[1], "a", 1), 1);
-    const QStringList trace = runOnEpoll([&](QEventLoop &loop, QStringList &trace) {
-        auto *ready = new QSocketNotifier(pair[0], QSocketNotifier::Read, &loop);
-        QObject::connect(ready, &QSocketNotifier::activated, &loop,
-                         [&trace] { trace << QStringLiteral("activated"); });
-        bool fired = false;
-        QTimer::singleShot(30, Qt::PreciseTimer, &loop, [&fired] { fired = true; });
-        int passes = 0;
-        while (!fired && passes < 1000) {
-            loop.processEvents(QEventLoop::ExcludeSocketNotifiers | QEventLoop::WaitForMoreEvents);
-            ++passes;
-        }
-        trace << (passes < 10 ? QStringLiteral("waited") : QStringLiteral("%1 passes").arg(passes));
-        ready->setEnabled(false);
-        loop.quit();
-    });
-    ::close(pair[0]);
-    ::close(pair[1]);
-    EXPECT_EQ(trace, QStringList({"waited"}));
-}
-
-// epoll refuses regular files; poll() calls them always ready, and so does the dispatcher.
-TEST(EpollEventDispatcher, ARegularFileIsAlwaysReady) {
-    QTemporaryFile file;
-    ASSERT_TRUE(file.open());
-    const QStringList trace = runOnEpoll([&](QEventLoop &loop, QStringList &trace) {
-        auto *notifier = new QSocketNotifier(file.handle(), QSocketNotifier::Read, &loop);
-        QObject::connect(notifier, &QSocketNotifier::activated, &loop, [&trace, &loop, notifier] {
-            trace << QStringLiteral("ready");
-            notifier->setEnabled(false);
-            loop.quit();
-        });
-    });
-    EXPECT_EQ(trace, QStringList({"ready"}));
 }
 
 TEST(EpollEventDispatcher, AWaitingLoopIsWokenByEventsPostedFromAnotherThread) {

@@ -21,40 +21,6 @@ sys.path.insert(0, os.path.join(os.path.dirname(__file__), '..', 'pages'))
 from conftest import Simulator, http_request, wait_until  # noqa: E402  (the pages' helpers)
 
 KAVVIX = os.environ.get('KAVVIX_CLI', 'kavvix')
-UNIT = os.environ['KAVVIX_UNIT']
-
-
-def unit_command():
-    """ExecStart of the unit, split as systemd splits it."""
-    with open(UNIT) as unit:
-        line = next(line for line in unit if line.startswith('ExecStart='))
-    return shlex.split(line.removeprefix('ExecStart=').strip())
-
-
-def request(url, method='GET', token=None, body=None):
-    """(status, body text) of one request."""
-    status, _, text = http_request(url, method, body, token)
-    return status, text
-
-
-class LogFile:
-    """The service's log file, and the one a log rotator moved away before it."""
-
-    def __init__(self, path):
-        self.path = path
-        self.moved = path.with_suffix('.log.1')
-
-    def text(self):
-        return ''.join(path.read_text() for path in (self.moved, self.path) if path.exists())
-
-    def count(self, text):
-        return self.text().count(text)
-
-    def wait_for(self, text, count=1):
-        wait_until(lambda: self.count(text) >= count)
-
-    def rotate(self):
-        self.path.rename(self.moved)
 
 
 def received(notifications, until=None):
@@ -84,8 +50,7 @@ def served(tmp_path_factory):
     # A stable name of the kind udev makes under /dev/serial/by-id.
     by_id = folder / 'usb-FTDI_FT232R_USB_UART_A1B2C3D4-if00-port0'
     simulator = Simulator(str(by_id))
-    token_file = folder / 'token'
-    token_file.write_text('first-secret\n')
+    (folder / 'token').write_text('first-secret\n')
     with socket.socket() as probe:
         probe.bind(('127.0.0.1', 0))
         port = probe.getsockname()[1]
@@ -93,35 +58,34 @@ def served(tmp_path_factory):
     config.write_text(f'# as an administrator writes it\n'
                       f'database = {database}\nmeet = RIV26\nevent = E12\n'
                       f'device = {by_id}\nlisten = 127.0.0.1:{port}\n'
-                      f'token-file = {token_file}\nlog = {folder / "serve.log"}\n')
+                      f'token-file = {folder / "token"}\nlog = {folder / "serve.log"}\n')
 
     # What systemd gives a Type=notify service with WatchdogSec=.
     notifications = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
     notifications.bind(str(folder / 'notify'))
     environment = dict(os.environ, NOTIFY_SOCKET=str(folder / 'notify'), WATCHDOG_USEC='400000')
 
-    command = unit_command()
+    with open(os.environ['KAVVIX_UNIT']) as unit:  # ExecStart, split as systemd splits it
+        line = next(line for line in unit if line.startswith('ExecStart='))
+    command = shlex.split(line.removeprefix('ExecStart=').strip())
     assert command[1:3] == ['serve', '--config'] and '--token' not in command
     command[0] = KAVVIX
     command[command.index('--config') + 1] = str(config)
     process = subprocess.Popen(command, env=environment)
-    log = LogFile(folder / 'serve.log')
-    log.wait_for('serving meet')
-    wait_until(lambda: log.count('console: line open') or
-               request(f'http://127.0.0.1:{port}/healthz')[0] == 200)
-    yield {'url': f'http://127.0.0.1:{port}', 'process': process, 'log': log,
-           'simulator': simulator, 'token_file': token_file, 'notifications': notifications}
+    ready = received(notifications, until='READY=1')
+    assert ready[-1].startswith('READY=1\nSTATUS=serving meet RIV26'), ready
+    url = f'http://127.0.0.1:{port}'
+    wait_until(lambda: http_request(url + '/healthz')[0] == 200)
+    yield {'url': url, 'process': process, 'folder': folder, 'simulator': simulator,
+           'notifications': notifications}
     process.send_signal(signal.SIGTERM)
     assert process.wait(10) == 0
     assert 'STOPPING=1' in received(notifications)
-    if simulator.process.poll() is None:
-        simulator.stop()
+    simulator.stop()  # unless a test stopped it already
 
 
-def test_ready_then_healthy_with_watchdog_pings_from_the_running_loop(served):
-    messages = received(served['notifications'], until='WATCHDOG=1')
-    assert messages[0].startswith('READY=1\nSTATUS=serving meet RIV26'), messages
-    status, body = request(served['url'] + '/healthz')
+def test_healthy_with_watchdog_pings_from_the_running_loop(served):
+    status, _, body = http_request(served['url'] + '/healthz')
     assert (status, json.loads(body)) == (200, {'console': 'ok', 'database': 'ok',
                                                 'journal': 'ok'})
     # Half the watchdog interval apart: several in a second.
@@ -130,41 +94,37 @@ def test_ready_then_healthy_with_watchdog_pings_from_the_running_loop(served):
 
 
 def test_token_comes_from_the_token_file_and_again_on_sighup(served):
-    change = served['url'] + '/api/current-event'
-    assert request(change, 'PUT', body={'eventId': 'E12'})[0] == 401
-    assert request(change, 'PUT', 'first-secret', {'eventId': 'E12'})[0] == 200
+    def change(token):
+        return http_request(served['url'] + '/api/current-event', 'PUT', {'eventId': 'E12'},
+                            token)[0]
+    assert (change(None), change('first-secret')) == (401, 200)
 
-    served['token_file'].write_text('second-secret\n')
-    served['log'].rotate()
+    (served['folder'] / 'token').write_text('second-secret\n')
+    log = served['folder'] / 'serve.log'
+    log.rename(log.with_suffix('.log.1'))  # as a log rotator moves it
     served['process'].send_signal(signal.SIGHUP)
-    served['log'].wait_for('reload: configuration read again')
-    assert 'reload: configuration read again' in served['log'].path.read_text()  # reopened
+    wait_until(lambda: log.exists() and 'reload: configuration read again' in log.read_text())
     assert 'RELOADING=1' in received(served['notifications'], until='READY=1')
-    assert request(change, 'PUT', 'first-secret', {'eventId': 'E12'})[0] == 401
-    assert request(change, 'PUT', 'second-secret', {'eventId': 'E12'})[0] == 200
-    assert served['process'].poll() is None
+    assert (change('first-secret'), change('second-secret')) == (401, 200)
 
 
 def test_metrics_move_when_a_dive_arrives(served):
-    before = request(served['url'] + '/metrics')[1]
+    before = http_request(served['url'] + '/metrics')[2]
     served['simulator'].dive(round=1, order=3, total=50.4, dive_total=50.4)
-    served['log'].wait_for('round 1 order 3: stored')
-    after = request(served['url'] + '/metrics')[1]
+    log = served['folder'] / 'serve.log'
+    wait_until(lambda: 'round 1 order 3: stored' in log.read_text())
+    after = http_request(served['url'] + '/metrics')[2]
     for name in ('kavvix_dives_stored_total', 'kavvix_dives_announced_total',
-                 'kavvix_announce_latency_seconds_count',
-                 'kavvix_announce_latency_seconds_bucket{le="+Inf"}'):
+                 'kavvix_announce_latency_seconds_count'):
         assert metric(after, name) == metric(before, name) + 1, name
-    assert metric(after, 'kavvix_dives_journaled_total') == 0
     assert metric(after, 'kavvix_journal_backlog') == 0
-    assert metric(after, 'kavvix_http_requests_total{route="/metrics",code="200"}') >= 1
 
 
 def test_unhealthy_once_the_console_device_is_gone(served):
     served['simulator'].stop()
-    status, body = wait_until(
+    status, _, body = wait_until(
         lambda: (lambda answer: answer if answer[0] == 503 else None)(
-            request(served['url'] + '/healthz')))
+            http_request(served['url'] + '/healthz')))
     report = json.loads(body)
-    assert report['database'] == 'ok' and report['journal'] == 'ok'
     assert report['console'].startswith('COM 1 is closed')
     assert report['error'].startswith('console: COM 1 is closed')

@@ -1,9 +1,8 @@
+#include "DriverWarnings.h"
 #include "PieceCutter.h"
 #include "ProblemReport.h"
-#include "TextForms.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
+#include <QStringList>
 #include <gtest/gtest.h>
 
 using namespace KavvixCli;
@@ -61,51 +60,47 @@ TEST(PieceCutter, CutsAtEveryOpenerWhateverTheChunks) {
     }
 }
 
+// Each message once, then how often it came again; input full of different faults gives a
+// bounded number of lines, and every fault is counted.
 TEST(ProblemReport, ShowsEachMessageOnceAndSumsUpTheRepeats) {
-    QString text;
-    QTextStream err(&text);
-    ProblemReport report(err, QStringLiteral("record"));
-    for (const auto &[number, message] :
-         {std::pair{1, "A"}, {2, "B"}, {3, "A"}, {4, "A"}, {5, "C"}, {6, "B"}})
-        report.add(number, QLatin1String(message));
-    report.finish();
-    err.flush();
-    EXPECT_EQ(text, "record 1: A\n"
-                    "record 2: B\n"
-                    "record 5: C\n"
-                    "record 1: the same message 2 more times, the last in record 4\n"
-                    "record 2: the same message 1 more time, the last in record 6\n");
-    EXPECT_EQ(report.count(), 6);
-}
-
-// Input full of different faults: a bounded number of lines, and every fault counted.
-TEST(ProblemReport, ShowsAtMostMaxShownDifferentMessages) {
-    QString text;
-    QTextStream err(&text);
-    ProblemReport report(err, QStringLiteral("packet"));
+    const auto report = [](const QStringList &messages) {
+        QString text;
+        QTextStream err(&text);
+        ProblemReport problems(err, QStringLiteral("record"));
+        for (qsizetype i = 0; i < messages.size(); ++i)
+            problems.add(i + 1, messages[i]);
+        problems.finish();
+        err.flush();
+        return text;
+    };
+    EXPECT_EQ(report({"A", "B", "A", "A", "C", "B"}),
+              "record 1: A\n"
+              "record 2: B\n"
+              "record 5: C\n"
+              "record 1: the same message 2 more times, the last in record 4\n"
+              "record 2: the same message 1 more time, the last in record 6\n");
+    QStringList many;
     for (int i = 0; i < 100000; ++i)
-        report.add(i + 1, QStringLiteral("fault %1").arg(i % 50000));
-    report.finish();
-    err.flush();
+        many << QStringLiteral("fault %1").arg(i % 50000);
+    const QString text = report(many);
     EXPECT_EQ(text.count(u'\n'), ProblemReport::MaxShown * 2 + 1);
     EXPECT_TRUE(text.endsWith(
-        QStringLiteral("99800 more problems with other messages not shown (100000 in all)\n")))
-        << text.right(200).toStdString();
+        QStringLiteral("99800 more problems with other messages not shown (100000 in all)\n")));
 }
 
-// Floats print as the shortest text that reads back as the same float, in tables and JSON.
-TEST(TextForms, FloatsAsTheirShortestText) {
-    const std::pair<float, const char *> cases[] = {
-        {2.4f, "2.4"}, {0.1f, "0.1"}, {155.7f, "155.7"}, {8.0f, "8"}, {7.5f, "7.5"}, {0.0f, "0"},
-    };
-    for (const auto &[value, text] : cases) {
-        EXPECT_EQ(TextForms::shortest(value), QLatin1String(text));
-        EXPECT_EQ(QJsonDocument(QJsonArray{TextForms::asJsonNumber(value)})
-                      .toJson(QJsonDocument::Compact),
-                  QByteArray("[") + text + "]");
-        EXPECT_EQ(float(TextForms::asJsonNumber(value)), value);
-    }
-    EXPECT_EQ(TextForms::visible(QStringLiteral("a\x1b[31mb\x07")), "a<x1B>[31mb<x07>");
+QStringList shown;
+
+// The driver's multi-line warning about a statement lost with its server is dropped; every
+// other message still reaches the handler installed before.
+TEST(DriverWarnings, DropOnlyTheLostStatementWarning) {
+    const QtMessageHandler original = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext &, const QString &text) { shown << text; });
+    KavvixCli::DriverWarnings::install();
+    qWarning("Unable to free statement: FATAL:  terminating connection due to administrator "
+             "command\nserver closed the connection unexpectedly");
+    qWarning("kavvix: cannot write log file");
+    qInstallMessageHandler(original);
+    EXPECT_EQ(shown, QStringList{"kavvix: cannot write log file"});
 }
 
 } // namespace
