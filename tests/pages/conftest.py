@@ -183,6 +183,7 @@ def viewport(driver, width, height, scale=1):
 def save_doc(name, data):
     """Writes NAME into KAVVIX_SCREENSHOT_DIR when it is set."""
     if SHOTS:
+        os.makedirs(SHOTS, exist_ok=True)
         with open(os.path.join(SHOTS, name), 'wb') as file:
             file.write(data)
 
