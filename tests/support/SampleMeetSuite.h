@@ -19,7 +19,6 @@ protected:
         Kavvix::SampleMeet::write(db);
     }
     static void TearDownTestSuite() { QSqlDatabase::removeDatabase(Connection); }
-    static QSqlDatabase meetDatabase() { return QSqlDatabase::database(Connection); }
 };
 
 } // namespace KavvixTest
